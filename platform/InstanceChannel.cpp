@@ -1,0 +1,99 @@
+#include "platform/InstanceChannel.h"
+
+#include <QCryptographicHash>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+namespace {
+constexpr int ReplyWaitMs = 3000;
+const QByteArray Accepted = "ok\n";
+
+// One name per user and profile, so a demo profile and the user's own run side by side.
+QString nameFor(const QString& storeFilePath)
+{
+    const QByteArray hash = QCryptographicHash::hash(storeFilePath.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    return QStringLiteral("postwatch-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+}
+}
+
+InstanceChannel::InstanceChannel(const QString& storeFilePath, QObject* parent)
+    : QObject(parent), serverName(nameFor(storeFilePath))
+{
+}
+
+bool InstanceChannel::Forward(const QStringList& words) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverName);
+    if (!socket.waitForConnected(ReplyWaitMs))
+        return false;
+    socket.write(words.join(QLatin1Char('\n')).toUtf8() + "\n\n");
+    if (!socket.waitForBytesWritten(ReplyWaitMs))
+        return false;
+    while (!socket.canReadLine()) {
+        if (!socket.waitForReadyRead(ReplyWaitMs))
+            return false;
+    }
+    return socket.readLine() == Accepted;
+}
+
+bool InstanceChannel::Listen()
+{
+    // Listening replaces any socket file of that name, so first ask whether a
+    // copy still answers there; a file left by a copy that crashed answers nobody.
+    if (Forward({}))
+        return false;
+    QLocalServer::removeServer(serverName);
+    server = new QLocalServer(this);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(serverName))
+        return false;
+    connect(server, &QLocalServer::newConnection, this, &InstanceChannel::serveConnection);
+    return true;
+}
+
+void InstanceChannel::serveConnection()
+{
+    while (QLocalSocket* socket = server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            received.remove(socket);
+            socket->deleteLater();
+        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readWords(socket); });
+    }
+}
+
+// The words end with an empty line. The sender is answered before anything
+// runs: a check started here may take long, and the sender must not wait for it.
+void InstanceChannel::readWords(QLocalSocket* socket)
+{
+    QStringList& words = received[socket];
+    while (socket->canReadLine()) {
+        const QString word = QString::fromUtf8(socket->readLine().trimmed());
+        if (!word.isEmpty()) {
+            words << word;
+            continue;
+        }
+        socket->write(Accepted);
+        socket->disconnectFromServer();
+        const QStringList complete = received.take(socket);
+        QMetaObject::invokeMethod(this, [this, complete] { dispatch(complete); }, Qt::QueuedConnection);
+        return;
+    }
+}
+
+void InstanceChannel::dispatch(const QStringList& words)
+{
+    for (const QString& word : words)
+        dispatchWord(word);
+}
+
+void InstanceChannel::dispatchWord(const QString& word)
+{
+    if (word == QLatin1String("checknow"))
+        emit CheckNowRequested();
+    else if (word == QLatin1String("show"))
+        emit ShowRequested();
+}
