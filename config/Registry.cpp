@@ -76,7 +76,7 @@ const RegValue& TRegistry::typedValue(const QString& name, RegType wanted) const
         throw EStoreError(QStringLiteral("The value \"%1\" is missing in key \"%2\".").arg(name, keyName));
     if (value->Type != wanted)
         throw EStoreError(QStringLiteral("The value \"%1\" in key \"%2\" is stored with another type: %3, where %4 was expected.")
-                              .arg(name, keyName, RegTypeName(value->Type), RegTypeName(wanted)));
+                              .arg(name, keyName, RegTypeName(*value), RegTypeName(wanted)));
     return *value;
 }
 
@@ -159,6 +159,7 @@ QStringList TRegistry::GetValueNames() const
 
 bool TRegistry::DeleteKey(const QString& key)
 {
+    store.Refresh();
     const RootKey root = Root;
     const QString path = fullPath(key);
     if (!store.Tree().Find(root, path))

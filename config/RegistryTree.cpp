@@ -19,6 +19,21 @@ QString RegTypeName(RegType type)
     return QStringLiteral("another type");
 }
 
+QString RegTypeName(const RegValue& value)
+{
+    if (value.Type != RegType::Other)
+        return RegTypeName(value.Type);
+    switch (value.OtherType) {
+    case 0: return QStringLiteral("REG_NONE");
+    case 2: return QStringLiteral("REG_EXPAND_SZ");
+    case 5: return QStringLiteral("REG_DWORD_BIG_ENDIAN");
+    case 6: return QStringLiteral("REG_LINK");
+    case 7: return QStringLiteral("REG_MULTI_SZ");
+    case 11: return QStringLiteral("REG_QWORD");
+    }
+    return QStringLiteral("hex(%1)").arg(static_cast<quint32>(value.OtherType), 0, 16);
+}
+
 namespace {
 bool sameName(const QString& a, const QString& b)
 {

@@ -26,6 +26,7 @@ struct RegValue {
     QByteArray Bytes;    // Binary and Other
     int OtherType = 0;   // Other: the type number written as hex(N)
 };
+QString RegTypeName(const RegValue& value); // names an Other value by its type number
 
 // One key of the hierarchy. Names match case-insensitively and keep the case
 // they were created with; subkeys are kept in case-insensitive alphabetical

@@ -1,0 +1,60 @@
+#include "config/AccountList.h"
+
+#include "config/Registry.h"
+#include "config/StoreKeys.h"
+
+using namespace Qt::StringLiterals;
+
+QStringList AccountList::SelectedNames() const
+{
+    QStringList names;
+    for (const CheckedName& item : items) {
+        if (item.Checked)
+            names << item.Name;
+    }
+    return names;
+}
+
+void AccountList::Fill()
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::Accounts, false))
+        return;
+    const QStringList names = reg.GetKeyNames();
+    reg.CloseKey();
+    // Built aside, so a mark that cannot be read leaves the list as it was.
+    CheckedNames filled;
+    for (const QString& name : names)
+        filled.append({name, readMark(name)});
+    items = filled;
+}
+
+// An account that cannot be opened stays unmarked. One without "Selected"
+// (written by hand) counts as enabled, as a new account is.
+bool AccountList::readMark(const QString& name) const
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::Accounts + u'\\' + name, false))
+        return false;
+    return !reg.ValueExists(u"Selected"_s) || reg.ReadBool(u"Selected"_s);
+}
+
+void AccountList::SetChecked(int index, bool checked)
+{
+    if (index < 0 || index >= items.size())
+        return;
+    items[index].Checked = checked;
+    TRegistry reg(store);
+    if (reg.OpenKey(StoreKeys::Accounts + u'\\' + items[index].Name, false))
+        reg.WriteBool(u"Selected"_s, checked);
+}
+
+void AccountList::Delete(const QString& name)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::Accounts, false))
+        return;
+    reg.DeleteKey(name);
+    reg.CloseKey();
+    Fill();
+}

@@ -1,0 +1,58 @@
+#include "config/BlockedSenderList.h"
+
+#include "config/Registry.h"
+#include "config/StoreKeys.h"
+
+#include <algorithm>
+
+bool BlockedSenderList::Blocks(const QString& sender) const
+{
+    return !sender.isEmpty() && std::any_of(items.cbegin(), items.cend(), [&](const CheckedName& item) {
+        return item.Name.contains(sender, Qt::CaseSensitive);
+    });
+}
+
+void BlockedSenderList::Fill()
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::BlockedSenders, true))
+        return;
+    // Built aside, so a value of another type leaves the list as it was.
+    CheckedNames filled;
+    for (const QString& name : reg.GetValueNames())
+        filled.append({name, reg.ReadBool(name)});
+    items = filled;
+}
+
+void BlockedSenderList::SetChecked(int index, bool checked)
+{
+    if (index < 0 || index >= items.size())
+        return;
+    items[index].Checked = checked;
+    TRegistry reg(store);
+    if (reg.OpenKey(StoreKeys::BlockedSenders, true))
+        reg.WriteBool(items[index].Name, checked);
+}
+
+void BlockedSenderList::Add(const QString& sender)
+{
+    // An empty name would be the key's default value, not a sender.
+    if (sender.isEmpty())
+        return;
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::BlockedSenders, true))
+        return;
+    reg.WriteBool(sender, true);
+    reg.CloseKey();
+    Fill();
+}
+
+void BlockedSenderList::Delete(const QString& sender)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::BlockedSenders, false))
+        return;
+    reg.DeleteValue(sender);
+    reg.CloseKey();
+    Fill();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "config/CheckedName.h"
+
+class RegistryStore;
+
+// The blocked senders as the store lists the values of the BlockedSenders
+// key: the value's name is the sender text, its boolean data the check mark.
+class BlockedSenderList
+{
+public:
+    explicit BlockedSenderList(RegistryStore& store) : store(store) {}
+
+    const CheckedNames& Items() const { return items; }
+
+    // True when sender is non-empty and occurs, case-sensitively, in the name
+    // of any entry; check marks do not matter.
+    bool Blocks(const QString& sender) const;
+
+    // Re-reads the list, creating the key when it is missing.
+    void Fill();
+    // Stores the mark at once, as the user sets it.
+    void SetChecked(int index, bool checked);
+    // Stores the sender checked (again, if it is listed) and re-reads the list.
+    void Add(const QString& sender);
+    void Delete(const QString& sender);
+
+private:
+    RegistryStore& store;
+    CheckedNames items;
+};

@@ -1,0 +1,196 @@
+#pragma once
+
+#include "config/AccountList.h"
+#include "config/BlockedSenderList.h"
+#include "config/ComboField.h"
+
+#include <QObject>
+
+class RegistryStore;
+
+// What to do when messages of one priority are found.
+enum NotifyFlag {
+    NotifyShowList = 1,
+    NotifyFlashIcon = 2,
+    NotifyLaunchClient = 4,
+    NotifyPlaySound = 8,
+};
+Q_DECLARE_FLAGS(NotifyFlags, NotifyFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(NotifyFlags)
+
+// How a check reaches the internet; NoConn until a mode has been chosen.
+enum ConnectionType { NoConn = -1, LanConn = 0, WaitConn = 1, InitConn = 2 };
+
+// The one holder of the program's options, as the configuration dialog shows
+// them, with the lists that dialog edits. Setters change the value at once
+// but do not store it: SaveSettings stores all options together. Check marks
+// are stored the moment they change.
+//
+// Before the first LoadSettings every field is as an untouched dialog shows
+// it: nothing checked or chosen, numbers 0, texts empty, default client.
+class Settings : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int NoItem = ComboField::NoItem;
+    static constexpr int HotkeyCount = 12;  // F1 ... F12
+    static constexpr int ModifierCount = 4; // none, Alt, Control, Shift
+
+    explicit Settings(RegistryStore& store, QObject* parent = nullptr);
+
+    // The lists, in the order the options need them: accounts, e-mail
+    // clients, dial-up entries, blocked senders. Run before LoadSettings.
+    void FillLists();
+
+    // Writes every absent option with its default, then takes all of them.
+    // A value that cannot be read raises EStoreError and ends the load there.
+    void LoadSettings();
+    void SaveSettings();
+
+    AccountList& Accounts() { return accounts; }
+    const AccountList& Accounts() const { return accounts; }
+    BlockedSenderList& BlockedSenders() { return blocked; }
+    const BlockedSenderList& BlockedSenders() const { return blocked; }
+
+    QStringList SelectedAccounts() const { return accounts.SelectedNames(); }
+    bool IsSenderBlocked(const QString& sender) const { return blocked.Blocks(sender); }
+
+    bool CheckingEnabled() const { return checkingEnabled; }
+    void SetCheckingEnabled(bool value) { checkingEnabled = value; }
+
+    int Interval() const { return interval; }
+    void SetInterval(int minutes); // outside 1..999 keeps the interval
+
+    int Timeout() const { return timeout; }
+    void SetTimeout(int seconds); // clamped into 1..999
+
+    bool LoadOnStartup() const { return loadOnStartup; }
+    void SetLoadOnStartup(bool value);
+
+    bool StartVisible() const { return startVisible; }
+    void SetStartVisible(bool value) { startVisible = value; }
+
+    bool HotkeyEnabled() const { return hotkeyEnabled; }
+    void SetHotkeyEnabled(bool value);
+
+    int Hotkey() const { return hotkey; } // 0 = F1 ... 11 = F12, or NoItem
+    void SetHotkey(int index);
+
+    int Modifier() const { return modifier; } // 0 none, 1 Alt, 2 Control, 3 Shift, or NoItem
+    void SetModifier(int index);
+
+    // "Default" when the default client is chosen, else the client field's text.
+    QString ClientToUse() const;
+    // Empty or exactly "Default" chooses the default client, anything else the
+    // specified one; the client list chooses the entry equal ignoring case.
+    void SetClientToUse(const QString& text);
+    bool UseSpecifiedClient() const { return useSpecifiedClient; }
+    void SetUseSpecifiedClient(bool value) { useSpecifiedClient = value; }
+    ComboField& Clients() { return clients; }
+    const ComboField& Clients() const { return clients; }
+
+    int ConnType() const { return connType; } // a ConnectionType
+    void SetConnType(int type); // outside 0..2 keeps the mode
+
+    QString Connectoid() const { return connectoids.Text(); }
+    void SetConnectoid(const QString& name) { connectoids.Select(name); }
+    ComboField& Connectoids() { return connectoids; }
+    const ComboField& Connectoids() const { return connectoids; }
+
+    bool HangUpWhenDone() const { return hangUpWhenDone; }
+    void SetHangUpWhenDone(bool value) { hangUpWhenDone = value; }
+
+    bool HangUpWait() const { return hangUpWait; }
+    void SetHangUpWait(bool value) { hangUpWait = value; }
+
+    // Seconds, shown and edited as minutes and seconds.
+    int HangUpDelay() const;
+    void SetHangUpDelay(int seconds);
+    int HangUpDelayMin() const { return hangUpDelayMin; }
+    void SetHangUpDelayMin(int minutes) { hangUpDelayMin = minutes; }
+    int HangUpDelaySec() const { return hangUpDelaySec; }
+    void SetHangUpDelaySec(int seconds) { hangUpDelaySec = seconds; }
+
+    NotifyFlags NormNotify() const { return normNotify; }
+    void SetNormNotify(NotifyFlags flags) { normNotify = flags & AllNotifyFlags; }
+    NotifyFlags HighNotify() const { return highNotify; }
+    void SetHighNotify(NotifyFlags flags) { highNotify = flags & AllNotifyFlags; }
+    NotifyFlags LowNotify() const { return lowNotify; }
+    void SetLowNotify(NotifyFlags flags) { lowNotify = flags & AllNotifyFlags; }
+
+    QString NormSoundfile() const { return normSoundfile; }
+    void SetNormSoundfile(const QString& path) { normSoundfile = path; }
+    QString HighSoundfile() const { return highSoundfile; }
+    void SetHighSoundfile(const QString& path) { highSoundfile = path; }
+    QString LowSoundfile() const { return lowSoundfile; }
+    void SetLowSoundfile(const QString& path) { lowSoundfile = path; }
+
+    bool BlockBlankFrom() const { return blockBlankFrom; }
+    void SetBlockBlankFrom(bool value) { blockBlankFrom = value; }
+    bool BlockBlankTo() const { return blockBlankTo; }
+    void SetBlockBlankTo(bool value) { blockBlankTo = value; }
+    bool BlockBlankSubject() const { return blockBlankSubject; }
+    void SetBlockBlankSubject(bool value) { blockBlankSubject = value; }
+    bool BlockZeroLength() const { return blockZeroLength; }
+    void SetBlockZeroLength(bool value) { blockZeroLength = value; }
+
+    // false: blocked messages are deleted on the server; true: left there.
+    bool SaveBlocked() const { return saveBlocked; }
+    void SetSaveBlocked(bool value) { saveBlocked = value; }
+
+signals:
+    // Fires when Timeout changes and after every LoadSettings, so the POP3
+    // time-out always follows the loaded value.
+    void TimeoutChanged(int milliseconds);
+    // Fires when HotkeyEnabled, Hotkey or Modifier changes, and once after
+    // every LoadSettings has read all three.
+    void HotkeyChanged();
+    // Fires when LoadOnStartup changes, and at every LoadSettings that finds
+    // it true, so the Startup entry is written again.
+    void LoadOnStartupChanged(bool on);
+
+private:
+    static constexpr NotifyFlags AllNotifyFlags {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound};
+
+    void fillClientList();
+    void fillConnectoidList();
+
+    class OptionReader;
+    void loadGeneral(OptionReader& option);
+    void loadConnection(OptionReader& option);
+    void loadNotification(OptionReader& option);
+    void loadFilters(OptionReader& option);
+
+    RegistryStore& store;
+    AccountList accounts;
+    BlockedSenderList blocked;
+    ComboField clients;
+    ComboField connectoids;
+
+    bool checkingEnabled = false;
+    int interval = 0;
+    int timeout = 0;
+    bool loadOnStartup = false;
+    bool startVisible = false;
+    bool hotkeyEnabled = false;
+    int hotkey = NoItem;
+    int modifier = NoItem;
+    bool useSpecifiedClient = false;
+    int connType = NoConn;
+    bool hangUpWhenDone = false;
+    bool hangUpWait = false;
+    int hangUpDelayMin = 0;
+    int hangUpDelaySec = 0;
+    NotifyFlags normNotify;
+    NotifyFlags highNotify;
+    NotifyFlags lowNotify;
+    QString normSoundfile;
+    QString highSoundfile;
+    QString lowSoundfile;
+    bool blockBlankFrom = false;
+    bool blockBlankTo = false;
+    bool blockBlankSubject = false;
+    bool blockZeroLength = false;
+    bool saveBlocked = false;
+};
