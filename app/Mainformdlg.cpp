@@ -1,0 +1,402 @@
+#include "app/Mainformdlg.h"
+
+#include "base/Guard.h"
+#include "config/Registry.h"
+#include "config/StoreKeys.h"
+#include "desktop/ActionLink.h"
+#include "desktop/Runformdlg.h"
+#include "resources/Images.h"
+
+#include <QAction>
+#include <QActionEvent>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtEndian>
+
+namespace {
+
+constexpr QSize DesignSize(570, 344);
+const QString WndRectName = QStringLiteral("WndRect");
+const char* const HelpContextProperty = "HelpContext";
+const char* const ImageIndexProperty = "ImageIndex";
+
+// listMessages' columns: caption and width; 0 = the list's default
+// width, and the last column fills the rest.
+struct MessageColumn {
+    const char* Caption;
+    int Width;
+};
+constexpr int DefaultColumnWidth = 64;
+constexpr MessageColumn MessageColumns[] = {
+    {"From", 100},
+    {"Subject", 150},
+    {"Size", 0},
+    {"Priority", 0},
+    {"Received", 100},
+    {"Account", 0},
+};
+
+// A toolbar button that runs an action, as the form's buttons do: it shows
+// the action's image and state, and its own hint where it has one instead of
+// the action's (a plain QToolButton takes the action's tooltip back at every
+// change of the action).
+class TToolButton : public QToolButton
+{
+public:
+    TToolButton(QAction* action, const QString& name, const QString& hint, QWidget* parent)
+        : QToolButton(parent), Hint(hint)
+    {
+        setObjectName(name);
+        setDefaultAction(action);
+        setAutoRaise(true);
+        setFocusPolicy(Qt::NoFocus);
+        applyHint();
+    }
+
+protected:
+    void actionEvent(QActionEvent* event) override
+    {
+        QToolButton::actionEvent(event);
+        applyHint();
+    }
+
+private:
+    void applyHint()
+    {
+        if (!Hint.isEmpty())
+            setToolTip(Hint);
+    }
+
+    QString Hint;
+};
+
+// "WndRect": Left, Top, Width, Height as little-endian signed 32-bit integers.
+constexpr int WndRectSize = 16;
+
+QByteArray EncodeWndRect(const QRect& rect)
+{
+    QByteArray bytes(WndRectSize, '\0');
+    const qint32 fields[4] = {rect.left(), rect.top(), rect.width(), rect.height()};
+    for (int i = 0; i < 4; ++i)
+        qToLittleEndian<qint32>(fields[i], bytes.data() + 4 * i);
+    return bytes;
+}
+
+QRect DecodeWndRect(const QByteArray& bytes)
+{
+    auto field = [&bytes](int i) { return qFromLittleEndian<qint32>(bytes.constData() + 4 * i); };
+    return QRect(field(0), field(1), field(2), field(3));
+}
+
+}
+
+TMainForm::TMainForm(RegistryStore& store, TRunForm& runForm, const QString& commandLine, QWidget* parent)
+    : QMainWindow(parent), Store(store), RunForm(runForm)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Postwatch"));
+    setWindowIcon(Images::AppIcon());
+    // Only the system-menu border icon: a close box, no minimise or maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    // No toolbar-hiding menu on a right click: the window has no such menu.
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    CreateActions();
+    CreateToolBar();
+    CreateMessageList();
+    CreateStatusBar();
+    CreateMenus();
+    CreateTimers();
+
+    resize(DesignSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    Guarded([this, &commandLine] { FormCreate(commandLine); });
+}
+
+void TMainForm::CreateActions()
+{
+    auto make = [this](const char* name, const char* caption, const char* hint, int imageIndex) {
+        auto* action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setText(QString::fromLatin1(caption));
+        action->setToolTip(QString::fromLatin1(hint));
+        action->setStatusTip(QString::fromLatin1(hint));
+        action->setProperty(ImageIndexProperty, imageIndex);
+        action->setIcon(Images::TBImgs(imageIndex));
+        action->setIconVisibleInMenu(true);
+        return action;
+    };
+    actCheckNow = make("actCheckNow", "&Check Now", "Check For New Mail", 0);
+    actCancel = make("actCancel", "Ca&ncel", "Cancel Action", 1);
+    actDelete = make("actDelete", "&Delete", "Delete Message", 2);
+    actMinimize = make("actMinimize", "&Minimize", "Minimize To System Tray", 3);
+    actConfig = make("actConfig", "&Open Config Window", "Configuration", 4);
+    actWebsite = make("actWebsite", "&Visit Tallowfen", "Visit Tallowfen On The Web", 5);
+    actLaunch = make("actLaunch", "&Launch Client", "Launch Email Client", 6);
+    actHelp = make("actHelp", "&Help Contents", "Help", 7);
+    actClose = make("actClose", "E&xit", "Close", 8);
+    actAboutBox = make("actAboutBox", "&About...", "About...", -1);
+    actView = make("actView", "&Quick View", "Quick View", 9);
+    actBlockSender = make("actBlockSender", "&Block Sender", "Block Sender", 10);
+
+    connect(actClose, &QAction::triggered, this, [this] { Guarded([this] { actCloseExecute(); }); });
+}
+
+void TMainForm::CreateToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setWindowTitle(QStringLiteral("Toolbar"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(24, 24));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setProperty(HelpContextProperty, 101);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    auto button = [this](QAction* action, const char* name, const char* hint = "") {
+        auto* btn = new TToolButton(action, QLatin1String(name), QString::fromLatin1(hint), ToolBar1);
+        btn->setIconSize(ToolBar1->iconSize());
+        ToolBar1->addWidget(btn);
+        return btn;
+    };
+    auto separator = [this](const char* name) { ToolBar1->addSeparator()->setObjectName(QLatin1String(name)); };
+
+    btnCheckMail = button(actCheckNow, "btnCheckMail", "Check Mail");
+    btnMinimize = button(actMinimize, "btnMinimize");
+    btnConfig = button(actConfig, "btnConfig", "Configure");
+    btnCancel = button(actCancel, "btnCancel");
+    separator("ToolButton1");
+    btnQuickView = button(actView, "btnQuickView", "QuickView");
+    btnBlockSender = button(actBlockSender, "btnBlockSender");
+    btnDeleteMsg = button(actDelete, "btnDeleteMsg");
+    separator("ToolButton2");
+    btnLaunch = button(actLaunch, "btnLaunch", "Launch Client");
+    btnWebsite = button(actWebsite, "btnWebsite");
+    btnHelp = button(actHelp, "btnHelp");
+    separator("ToolButton3");
+    btnExit = button(actClose, "btnExit");
+}
+
+void TMainForm::CreateMessageList()
+{
+    MessageModel = new QStandardItemModel(0, std::size(MessageColumns), this);
+    MessageModel->setObjectName(QStringLiteral("MessageModel"));
+    for (int column = 0; column < int(std::size(MessageColumns)); ++column)
+        MessageModel->setHeaderData(column, Qt::Horizontal, QString::fromLatin1(MessageColumns[column].Caption));
+
+    listMessages = new QTreeView(this);
+    listMessages->setObjectName(QStringLiteral("listMessages"));
+    listMessages->setProperty(HelpContextProperty, 102);
+    listMessages->header()->setDefaultSectionSize(DefaultColumnWidth);
+    listMessages->setModel(MessageModel);
+    listMessages->setRootIsDecorated(false);
+    listMessages->setItemsExpandable(false);
+    listMessages->setUniformRowHeights(true);
+    listMessages->setAllColumnsShowFocus(true);
+    listMessages->setSortingEnabled(false);
+    listMessages->setSelectionMode(QAbstractItemView::SingleSelection);
+    listMessages->setSelectionBehavior(QAbstractItemView::SelectRows);
+    listMessages->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    listMessages->header()->setSectionsMovable(false);
+    listMessages->header()->setStretchLastSection(true);
+    for (int column = 0; column < int(std::size(MessageColumns)); ++column)
+        if (MessageColumns[column].Width > 0)
+            listMessages->setColumnWidth(column, MessageColumns[column].Width);
+    setCentralWidget(listMessages);
+}
+
+void TMainForm::CreateStatusBar()
+{
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setProperty(HelpContextProperty, 103);
+    constexpr int widths[StatusPanelCount] = {200, 200, 0}; // 0: the rest
+    for (int panel = 0; panel < StatusPanelCount; ++panel) {
+        auto* label = new QLabel(StatusBar1);
+        label->setObjectName(QStringLiteral("StatusPanel%1").arg(panel));
+        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        label->setIndent(3);
+        label->setMinimumWidth(0);
+        if (widths[panel] > 0)
+            label->setFixedWidth(widths[panel]);
+        StatusBar1->addWidget(label, widths[panel] > 0 ? 0 : 1);
+        StatusPanels[panel] = label;
+    }
+    setStatusBar(StatusBar1);
+    SetStatusText(0, QStringLiteral("Ready"));
+}
+
+void TMainForm::CreateMenus()
+{
+    MainFormMenu = new QMenuBar(this);
+    MainFormMenu->setObjectName(QStringLiteral("MainFormMenu"));
+    setMenuBar(MainFormMenu);
+
+    auto item = [this](QMenu* m, QAction* action, const char* name) {
+        QAction* linked = NewLinkedItem(action, QLatin1String(name), m);
+        m->addAction(linked);
+        return linked;
+    };
+    auto separator = [](QMenu* m, const char* name) { m->addSeparator()->setObjectName(QLatin1String(name)); };
+    auto checkItem = [](QMenu* m, const char* name, const char* caption) {
+        QAction* action = m->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QLatin1String(name));
+        action->setCheckable(true);
+        return action;
+    };
+
+    Action1 = new QMenu(QStringLiteral("&Action"), MainFormMenu);
+    Action1->setObjectName(QStringLiteral("Action1"));
+    item(Action1, actCheckNow, "CheckNow1");
+    item(Action1, actMinimize, "Minimize1");
+    item(Action1, actLaunch, "LaunchClient1");
+    separator(Action1, "N1");
+    item(Action1, actView, "QuickView1");
+    item(Action1, actDelete, "Delete1");
+    item(Action1, actBlockSender, "BlockSender1");
+    separator(Action1, "N2");
+    item(Action1, actClose, "Exit1");
+    MainFormMenu->addMenu(Action1);
+
+    Config1 = new QMenu(QStringLiteral("&Config"), MainFormMenu);
+    Config1->setObjectName(QStringLiteral("Config1"));
+    item(Config1, actConfig, "OpenConfigWindow1");
+    separator(Config1, "N3");
+    LoadOnStartup1 = checkItem(Config1, "LoadOnStartup1", "&Load On Startup");
+    StartVisible1 = checkItem(Config1, "StartVisible1", "&Start Visible");
+    EnableChecking1 = checkItem(Config1, "EnableChecking1", "&Enable Checking");
+    MainFormMenu->addMenu(Config1);
+
+    Help1 = new QMenu(QStringLiteral("&Help"), MainFormMenu);
+    Help1->setObjectName(QStringLiteral("Help1"));
+    item(Help1, actHelp, "HelpContents1");
+    item(Help1, actAboutBox, "About1");
+    separator(Help1, "N4");
+    VisitTallowfen1 = item(Help1, actWebsite, "VisitTallowfen1");
+    MainFormMenu->addMenu(Help1);
+
+    MsgListPop = new QMenu(this);
+    MsgListPop->setObjectName(QStringLiteral("MsgListPop"));
+    item(MsgListPop, actBlockSender, "BlockSender2");
+    item(MsgListPop, actDelete, "Delete2");
+    item(MsgListPop, actView, "QuickView2");
+    listMessages->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listMessages, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        MsgListPop->popup(listMessages->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TMainForm::CreateTimers()
+{
+    auto timer = [this](const char* name, int interval) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QLatin1String(name));
+        t->setInterval(interval);
+        return t;
+    };
+    TimerMain = timer("TimerMain", 60000);
+    Timer1 = timer("Timer1", 100);
+    Timer1->setSingleShot(true);
+    TimerHangUp = timer("TimerHangUp", 1000);
+    TimerMain->start();
+}
+
+void TMainForm::SetStatusText(int panel, const QString& text)
+{
+    if (panel >= 0 && panel < StatusPanelCount)
+        StatusPanels[panel]->setText(text);
+}
+
+QString TMainForm::StatusText(int panel) const
+{
+    return panel >= 0 && panel < StatusPanelCount ? StatusPanels[panel]->text() : QString();
+}
+
+void TMainForm::ShowAndRaise()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+// The window is placed before it is shown. Moved right after being mapped, before the
+// window manager has framed it, a window lands off by its frame and creeps
+// up a title bar's height at every start.
+void TMainForm::FormCreate(const QString& commandLine)
+{
+    const QString CmdLine = commandLine.toLower();
+    const bool StartShown = CmdLine.contains(QLatin1String("visible"));
+    MinutesElapsed = 0;
+    ReadWndRect();
+    if (StartShown)
+        show();
+}
+
+// Left and Top are the frame's position as the window system places it,
+// Width and Height the window's own size: what move() and resize() take, so
+// that a window closed and opened again stands exactly where it stood.
+void TMainForm::ReadWndRect()
+{
+    TRegistry reg(Store);
+    if (!reg.OpenKey(StoreKeys::Program, false))
+        return;
+    if (reg.ValueExists(WndRectName)) {
+        const QByteArray bytes = reg.ReadBinaryData(WndRectName);
+        if (bytes.size() == WndRectSize) {
+            const QRect rect = DecodeWndRect(bytes);
+            move(rect.topLeft());
+            resize(rect.size());
+        }
+    }
+    reg.CloseKey();
+}
+
+void TMainForm::WriteWndRect()
+{
+    TRegistry reg(Store);
+    if (!reg.OpenKey(StoreKeys::Program, false))
+        return;
+    reg.WriteBinaryData(WndRectName, EncodeWndRect(QRect(pos(), size())));
+    reg.CloseKey();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    Guarded([this] { FormClose(); });
+    event->accept(); // only hides: the program runs on until RunForm closes
+}
+
+void TMainForm::FormClose()
+{
+    WriteWndRect();
+}
+
+// The action hints are for tooltips and the tray menu; the status bar's
+// panels belong to the engine, so menu hints do not overwrite them.
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+void TMainForm::actCloseExecute()
+{
+    RunForm.close();
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QStandardItemModel;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class RegistryStore;
+class TRunForm;
+
+// The main window: toolbar, message list and status bar, the
+// actions with their menus, the timers, and where the window's rectangle is
+// kept. Every control and action carries its name as objectName.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // commandLine: the process arguments joined with blanks (GetCommandLine).
+    TMainForm(RegistryStore& store, TRunForm& runForm, const QString& commandLine, QWidget* parent = nullptr);
+
+    // ActionList1, images from TBImgs (resources/Images.h).
+    QAction* actCheckNow;
+    QAction* actCancel;
+    QAction* actDelete;
+    QAction* actMinimize;
+    QAction* actConfig;
+    QAction* actWebsite;
+    QAction* actLaunch;
+    QAction* actHelp;
+    QAction* actClose;
+    QAction* actAboutBox;
+    QAction* actView;
+    QAction* actBlockSender;
+
+    QToolBar* ToolBar1;
+    QToolButton* btnCheckMail;
+    QToolButton* btnMinimize;
+    QToolButton* btnConfig;
+    QToolButton* btnCancel;
+    QToolButton* btnQuickView;
+    QToolButton* btnBlockSender;
+    QToolButton* btnDeleteMsg;
+    QToolButton* btnLaunch;
+    QToolButton* btnWebsite;
+    QToolButton* btnHelp;
+    QToolButton* btnExit;
+
+    // The rows (MessageEntry) go into MessageModel: six columns,
+    // no rows yet.
+    QTreeView* listMessages;
+    QStandardItemModel* MessageModel;
+
+    QStatusBar* StatusBar1;
+
+    QMenuBar* MainFormMenu;
+    QMenu* Action1;
+    QMenu* Config1;
+    QAction* LoadOnStartup1;
+    QAction* StartVisible1;
+    QAction* EnableChecking1;
+    QMenu* Help1;
+    QAction* VisitTallowfen1;
+    QMenu* MsgListPop;
+
+    QTimer* TimerMain;   // 60000 ms, running from creation
+    QTimer* Timer1;      // 100 ms, one-shot, off until armed
+    QTimer* TimerHangUp; // 1000 ms, off until armed
+
+    int MinutesElapsed = 0;
+
+    // StatusBar1's panels 0, 1 and 2.
+    static constexpr int StatusPanelCount = 3;
+    void SetStatusText(int panel, const QString& text);
+    QString StatusText(int panel) const;
+
+    // The hotkey's effect: show the main window and bring it to the front.
+    void ShowAndRaise();
+
+    void actCloseExecute();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateToolBar();
+    void CreateMessageList();
+    void CreateStatusBar();
+    void CreateMenus();
+    void CreateTimers();
+    void FormCreate(const QString& commandLine);
+    void FormClose();
+    void ReadWndRect();
+    void WriteWndRect();
+
+    RegistryStore& Store;
+    TRunForm& RunForm;
+    QLabel* StatusPanels[StatusPanelCount] = {};
+};

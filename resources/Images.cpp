@@ -1,0 +1,64 @@
+#include "resources/Images.h"
+
+#include <array>
+
+// Q_INIT_RESOURCE must stand outside any namespace. Calling it pulls the
+// compiled resources out of this static library into every program using it.
+static bool registerResources()
+{
+    Q_INIT_RESOURCE(postwatch);
+    return true;
+}
+
+static void initResources()
+{
+    static const bool done = registerResources();
+    (void)done;
+}
+
+namespace {
+
+constexpr std::array<const char*, Images::TBImgsCount> tbImgsFiles = {
+    "check-mail", "cancel", "delete", "minimize", "configuration", "website",
+    "launch-client", "help", "exit", "quick-view", "block-sender",
+};
+
+QString iconPath(const char* name)
+{
+    initResources();
+    return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
+}
+
+}
+
+namespace Images {
+
+QString TBImgsPath(int ImageIndex)
+{
+    if (ImageIndex < 0 || ImageIndex >= TBImgsCount)
+        return {};
+    return iconPath(tbImgsFiles[ImageIndex]);
+}
+
+QIcon TBImgs(int ImageIndex)
+{
+    const QString path = TBImgsPath(ImageIndex);
+    return path.isEmpty() ? QIcon() : QIcon(path);
+}
+
+QString AppIconPath()
+{
+    return iconPath("postwatch");
+}
+
+QIcon AppIcon()
+{
+    return QIcon(AppIconPath());
+}
+
+QString LogoPath()
+{
+    return iconPath("logo");
+}
+
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+// The program's own pictures, compiled in from postwatch.qrc.
+namespace Images {
+
+// The toolbar image list (TBImgs): images 0 to 10, in the order the main
+// window's actions use them: check mail, cancel, delete, minimise to tray,
+// configuration, web site, launch client, help, exit, quick view, block sender.
+constexpr int TBImgsCount = 11;
+QIcon TBImgs(int ImageIndex); // a null icon outside 0..10
+QString TBImgsPath(int ImageIndex);
+
+QIcon AppIcon();
+QString AppIconPath();
+QString LogoPath(); // the logo window's picture, drawn for 188 x 104
+
+}

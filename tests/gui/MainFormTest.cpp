@@ -1,0 +1,586 @@
+// The main window, offscreen: its texts, controls, commands,
+// menus, timers, the window rectangle kept in "WndRect", and Exit.
+
+#include "app/Mainformdlg.h"
+#include "config/Registry.h"
+#include "config/RegistryStore.h"
+#include "desktop/Runformdlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString Key = QStringLiteral("Software\\Tallowfen\\Postwatch\\2.0");
+
+QByteArray Bytes(std::initializer_list<int> values)
+{
+    QByteArray bytes;
+    for (int v : values)
+        bytes.append(char(v));
+    return bytes;
+}
+
+// A stored rectangle: Left 16, Top 32, Width 576, Height 344.
+const QByteArray ExampleWndRect =
+    Bytes({0x10, 0, 0, 0, 0x20, 0, 0, 0, 0x40, 0x02, 0, 0, 0x58, 0x01, 0, 0});
+
+// A fresh start of the program's two first windows on one store.
+class MainFormTest : public testing::Test
+{
+protected:
+    void Start(const QString& commandLine = QStringLiteral("postwatch"))
+    {
+        Form.reset();
+        Run = std::make_unique<TRunForm>();
+        Form = std::make_unique<TMainForm>(Store, *Run, commandLine);
+    }
+
+    void CreateKey()
+    {
+        TRegistry reg(Store);
+        ASSERT_TRUE(reg.OpenKey(Key, true));
+        reg.CloseKey();
+    }
+
+    void WriteWndRect(const QByteArray& bytes)
+    {
+        TRegistry reg(Store);
+        ASSERT_TRUE(reg.OpenKey(Key, true));
+        reg.WriteBinaryData(QStringLiteral("WndRect"), bytes);
+        reg.CloseKey();
+    }
+
+    // Empty when the key or the value is missing.
+    QByteArray StoredWndRect()
+    {
+        TRegistry reg(Store);
+        if (!reg.OpenKey(Key, false) || !reg.ValueExists(QStringLiteral("WndRect")))
+            return {};
+        return reg.ReadBinaryData(QStringLiteral("WndRect"));
+    }
+
+    template <typename T> T* Find(const char* name)
+    {
+        T* found = Form->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // The entries of a menu or toolbar: object names, "-" for a separator.
+    static QStringList Entries(const QList<QAction*>& actions)
+    {
+        QStringList names;
+        for (QAction* action : actions)
+            names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+        return names;
+    }
+
+    static QStringList Texts(const QList<QAction*>& actions)
+    {
+        QStringList texts;
+        for (QAction* action : actions)
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return texts;
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        Run.reset();
+    }
+
+    MemoryStore Store;
+    std::unique_ptr<TRunForm> Run;
+    std::unique_ptr<TMainForm> Form;
+};
+
+TEST_F(MainFormTest, CaptionSizeAndCentredPlacement)
+{
+    Start();
+    EXPECT_EQ(Form->objectName(), "MainForm");
+    EXPECT_EQ(Form->windowTitle(), "Postwatch");
+    EXPECT_EQ(Form->size(), QSize(570, 344));
+    const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(Form->geometry().center(), desktop.center());
+}
+
+TEST_F(MainFormTest, OnlyACloseBoxNoMinimiseOrMaximise)
+{
+    Start();
+    const Qt::WindowFlags flags = Form->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+}
+
+TEST_F(MainFormTest, ToolbarListAndStatusBarFromTopToBottom)
+{
+    Start(QStringLiteral("postwatch visible"));
+    auto* toolBar = Find<QToolBar>("ToolBar1");
+    auto* list = Find<QTreeView>("listMessages");
+    auto* statusBar = Find<QStatusBar>("StatusBar1");
+    EXPECT_EQ(Form->centralWidget(), list);
+    EXPECT_EQ(Form->statusBar(), statusBar);
+    EXPECT_EQ(Form->toolBarArea(toolBar), Qt::TopToolBarArea);
+    EXPECT_LT(toolBar->geometry().bottom(), list->geometry().top());
+    EXPECT_LT(list->geometry().bottom(), statusBar->geometry().top());
+}
+
+TEST_F(MainFormTest, ContextHelpNumbers)
+{
+    Start();
+    EXPECT_EQ(Find<QToolBar>("ToolBar1")->property("HelpContext").toInt(), 101);
+    EXPECT_EQ(Find<QTreeView>("listMessages")->property("HelpContext").toInt(), 102);
+    EXPECT_EQ(Find<QStatusBar>("StatusBar1")->property("HelpContext").toInt(), 103);
+}
+
+struct ActionRow {
+    const char* Name;
+    const char* Caption;
+    const char* Hint;
+    int Image; // -1: none
+};
+
+const ActionRow ActionList1[] = {
+    {"actCheckNow", "&Check Now", "Check For New Mail", 0},
+    {"actCancel", "Ca&ncel", "Cancel Action", 1},
+    {"actDelete", "&Delete", "Delete Message", 2},
+    {"actMinimize", "&Minimize", "Minimize To System Tray", 3},
+    {"actConfig", "&Open Config Window", "Configuration", 4},
+    {"actWebsite", "&Visit Tallowfen", "Visit Tallowfen On The Web", 5},
+    {"actLaunch", "&Launch Client", "Launch Email Client", 6},
+    {"actHelp", "&Help Contents", "Help", 7},
+    {"actClose", "E&xit", "Close", 8},
+    {"actAboutBox", "&About...", "About...", -1},
+    {"actView", "&Quick View", "Quick View", 9},
+    {"actBlockSender", "&Block Sender", "Block Sender", 10},
+};
+
+TEST_F(MainFormTest, TwelveActionsWithCaptionsHintsAndImages)
+{
+    Start();
+    for (const ActionRow& row : ActionList1) {
+        SCOPED_TRACE(row.Name);
+        auto* action = Find<QAction>(row.Name);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->parent(), Form.get());
+        EXPECT_EQ(action->text(), row.Caption);
+        EXPECT_EQ(action->toolTip(), row.Hint);
+        EXPECT_EQ(action->statusTip(), row.Hint);
+        EXPECT_EQ(action->property("ImageIndex").toInt(), row.Image);
+        if (row.Image < 0) {
+            EXPECT_TRUE(action->icon().isNull());
+        } else {
+            ASSERT_FALSE(action->icon().isNull());
+            const QImage picture = action->icon().pixmap(24, 24).toImage();
+            ASSERT_FALSE(picture.isNull());
+            // Drawn, not blank: some pixel is opaque.
+            bool drawn = false;
+            for (int y = 0; y < picture.height() && !drawn; ++y)
+                for (int x = 0; x < picture.width() && !drawn; ++x)
+                    drawn = qAlpha(picture.pixel(x, y)) > 200;
+            EXPECT_TRUE(drawn);
+        }
+    }
+}
+
+TEST_F(MainFormTest, ImagesAreElevenDifferentPictures)
+{
+    Start();
+    QList<QImage> seen;
+    for (const ActionRow& row : ActionList1) {
+        if (row.Image < 0)
+            continue;
+        const QImage picture = Find<QAction>(row.Name)->icon().pixmap(24, 24).toImage();
+        for (const QImage& other : seen)
+            EXPECT_NE(picture, other) << row.Name;
+        seen << picture;
+    }
+    EXPECT_EQ(seen.size(), 11);
+}
+
+TEST_F(MainFormTest, ToolbarButtonsInOrderWithSeparators)
+{
+    Start();
+    auto* toolBar = Find<QToolBar>("ToolBar1");
+    QStringList order;
+    for (QAction* action : toolBar->actions())
+        order << (action->isSeparator() ? QStringLiteral("-") : toolBar->widgetForAction(action)->objectName());
+    EXPECT_EQ(order, (QStringList{"btnCheckMail", "btnMinimize", "btnConfig", "btnCancel", "-", "btnQuickView",
+                                  "btnBlockSender", "btnDeleteMsg", "-", "btnLaunch", "btnWebsite", "btnHelp", "-",
+                                  "btnExit"}));
+}
+
+TEST_F(MainFormTest, ToolbarButtonsRunTheirActionsAndShowTheirHints)
+{
+    Start();
+    const struct {
+        const char* Button;
+        const char* Action;
+        const char* Hint;
+    } buttons[] = {
+        {"btnCheckMail", "actCheckNow", "Check Mail"},
+        {"btnMinimize", "actMinimize", "Minimize To System Tray"},
+        {"btnConfig", "actConfig", "Configure"},
+        {"btnCancel", "actCancel", "Cancel Action"},
+        {"btnQuickView", "actView", "QuickView"},
+        {"btnBlockSender", "actBlockSender", "Block Sender"},
+        {"btnDeleteMsg", "actDelete", "Delete Message"},
+        {"btnLaunch", "actLaunch", "Launch Client"},
+        {"btnWebsite", "actWebsite", "Visit Tallowfen On The Web"},
+        {"btnHelp", "actHelp", "Help"},
+        {"btnExit", "actClose", "Close"},
+    };
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.Button);
+        auto* button = Find<QToolButton>(b.Button);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->defaultAction(), Find<QAction>(b.Action));
+        EXPECT_EQ(button->toolTip(), b.Hint);
+        EXPECT_TRUE(button->autoRaise()); // flat
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        EXPECT_FALSE(button->icon().isNull());
+    }
+}
+
+TEST_F(MainFormTest, AButtonKeepsItsOwnHintWhenItsActionChanges)
+{
+    Start();
+    Find<QAction>("actCheckNow")->setEnabled(false);
+    auto* button = Find<QToolButton>("btnCheckMail");
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(button->toolTip(), "Check Mail");
+}
+
+TEST_F(MainFormTest, MessageListHasSixColumnsAndNoRows)
+{
+    Start();
+    auto* list = Find<QTreeView>("listMessages");
+    QAbstractItemModel* model = list->model();
+    ASSERT_EQ(model->columnCount(), 6);
+    EXPECT_EQ(model->rowCount(), 0);
+    QStringList captions;
+    for (int column = 0; column < 6; ++column)
+        captions << model->headerData(column, Qt::Horizontal).toString();
+    EXPECT_EQ(captions, (QStringList{"From", "Subject", "Size", "Priority", "Received", "Account"}));
+    EXPECT_EQ(list->columnWidth(0), 100);
+    EXPECT_EQ(list->columnWidth(1), 150);
+    EXPECT_EQ(list->columnWidth(2), list->header()->defaultSectionSize()); // Size: default
+    EXPECT_EQ(list->columnWidth(3), list->header()->defaultSectionSize()); // Priority: default
+    EXPECT_EQ(list->columnWidth(4), 100);
+    EXPECT_TRUE(list->header()->stretchLastSection()); // Account fills the rest
+    EXPECT_EQ(model, Form->MessageModel);
+    EXPECT_FALSE(list->isSortingEnabled());
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+}
+
+TEST_F(MainFormTest, AccountColumnFillsTheRestOfTheList)
+{
+    Start(QStringLiteral("visible"));
+    QApplication::processEvents(); // the header lays its sections out on a posted event
+    auto* list = Find<QTreeView>("listMessages");
+    int used = 0;
+    for (int column = 0; column < 5; ++column)
+        used += list->columnWidth(column);
+    EXPECT_EQ(used + list->columnWidth(5), list->viewport()->width());
+}
+
+TEST_F(MainFormTest, StatusBarHasThreePanelsAndReady)
+{
+    Start(QStringLiteral("visible"));
+    QList<QLabel*> panels;
+    for (int panel = 0; panel < 3; ++panel)
+        panels << Find<QLabel>(QStringLiteral("StatusPanel%1").arg(panel).toLatin1().constData());
+    EXPECT_EQ(Form->StatusText(0), "Ready");
+    EXPECT_EQ(Form->StatusText(1), "");
+    EXPECT_EQ(Form->StatusText(2), "");
+    EXPECT_EQ(panels[0]->width(), 200);
+    EXPECT_EQ(panels[1]->width(), 200);
+    EXPECT_LT(panels[0]->x(), panels[1]->x());
+    EXPECT_LT(panels[1]->x(), panels[2]->x());
+    EXPECT_GT(panels[2]->width(), 100); // the rest of the 570-pixel window
+
+    Form->SetStatusText(1, QStringLiteral("Checked at: 10:00"));
+    Form->SetStatusText(2, QStringLiteral("No new messages"));
+    EXPECT_EQ(panels[1]->text(), "Checked at: 10:00");
+    EXPECT_EQ(Form->StatusText(2), "No new messages");
+}
+
+TEST_F(MainFormTest, MenuHintsDoNotOverwriteThePanels)
+{
+    Start(QStringLiteral("visible"));
+    QStatusTipEvent tip(QStringLiteral("Check For New Mail"));
+    QApplication::sendEvent(Form.get(), &tip);
+    EXPECT_EQ(Form->StatusText(0), "Ready");
+    EXPECT_TRUE(Find<QLabel>("StatusPanel0")->isVisible());
+}
+
+TEST_F(MainFormTest, MainMenuWithItsThreeMenusInOrder)
+{
+    Start();
+    auto* menuBar = Find<QMenuBar>("MainFormMenu");
+    ASSERT_NE(menuBar, nullptr);
+    EXPECT_EQ(Form->menuBar(), menuBar);
+    EXPECT_EQ(Texts(menuBar->actions()), (QStringList{"&Action", "&Config", "&Help"}));
+
+    auto* action1 = Find<QMenu>("Action1");
+    EXPECT_EQ(Entries(action1->actions()), (QStringList{"CheckNow1", "Minimize1", "LaunchClient1", "-", "QuickView1",
+                                                         "Delete1", "BlockSender1", "-", "Exit1"}));
+    EXPECT_EQ(Texts(action1->actions()), (QStringList{"&Check Now", "&Minimize", "&Launch Client", "-",
+                                                       "&Quick View", "&Delete", "&Block Sender", "-", "E&xit"}));
+
+    auto* config1 = Find<QMenu>("Config1");
+    EXPECT_EQ(config1->menuAction(), menuBar->actions().at(1));
+    EXPECT_EQ(Entries(config1->actions()),
+              (QStringList{"OpenConfigWindow1", "-", "LoadOnStartup1", "StartVisible1", "EnableChecking1"}));
+    EXPECT_EQ(Texts(config1->actions()), (QStringList{"&Open Config Window", "-", "&Load On Startup",
+                                                       "&Start Visible", "&Enable Checking"}));
+    for (const char* name : {"LoadOnStartup1", "StartVisible1", "EnableChecking1"})
+        EXPECT_TRUE(Find<QAction>(name)->isCheckable()) << name;
+
+    auto* help1 = Find<QMenu>("Help1");
+    EXPECT_EQ(Entries(help1->actions()), (QStringList{"HelpContents1", "About1", "-", "VisitTallowfen1"}));
+    EXPECT_EQ(Texts(help1->actions()), (QStringList{"&Help Contents", "&About...", "-", "&Visit Tallowfen"}));
+}
+
+TEST_F(MainFormTest, MenuItemsRunTheirActionsAndFollowThem)
+{
+    Start();
+    const struct {
+        const char* Item;
+        const char* Action;
+    } links[] = {
+        {"CheckNow1", "actCheckNow"},   {"Minimize1", "actMinimize"},     {"LaunchClient1", "actLaunch"},
+        {"QuickView1", "actView"},      {"Delete1", "actDelete"},         {"BlockSender1", "actBlockSender"},
+        {"Exit1", "actClose"},          {"OpenConfigWindow1", "actConfig"}, {"HelpContents1", "actHelp"},
+        {"About1", "actAboutBox"},      {"VisitTallowfen1", "actWebsite"}, {"BlockSender2", "actBlockSender"},
+        {"Delete2", "actDelete"},       {"QuickView2", "actView"},
+    };
+    for (const auto& link : links) {
+        SCOPED_TRACE(link.Item);
+        auto* item = Find<QAction>(link.Item);
+        auto* action = Find<QAction>(link.Action);
+        ASSERT_TRUE(item && action);
+        EXPECT_EQ(item->text(), action->text());
+        EXPECT_EQ(item->toolTip(), action->toolTip());
+        EXPECT_EQ(item->icon().cacheKey(), action->icon().cacheKey());
+        if (action == Find<QAction>("actClose"))
+            continue; // Exit ends the program: its own test
+        int runs = 0;
+        auto connection = QObject::connect(action, &QAction::triggered, [&runs] { ++runs; });
+        item->trigger();
+        EXPECT_EQ(runs, 1);
+        QObject::disconnect(connection);
+        action->setEnabled(false);
+        EXPECT_FALSE(item->isEnabled());
+        action->setEnabled(true);
+        EXPECT_TRUE(item->isEnabled());
+    }
+}
+
+TEST_F(MainFormTest, ListContextMenuOpensOnTheList)
+{
+    Start(QStringLiteral("visible"));
+    auto* popup = Find<QMenu>("MsgListPop");
+    EXPECT_EQ(Entries(popup->actions()), (QStringList{"BlockSender2", "Delete2", "QuickView2"}));
+    EXPECT_EQ(Texts(popup->actions()), (QStringList{"&Block Sender", "&Delete", "&Quick View"}));
+    auto* list = Find<QTreeView>("listMessages");
+    EXPECT_EQ(list->contextMenuPolicy(), Qt::CustomContextMenu);
+    emit list->customContextMenuRequested(QPoint(20, 20));
+    EXPECT_TRUE(popup->isVisible());
+    popup->close();
+}
+
+TEST_F(MainFormTest, ThreeTimers)
+{
+    Start();
+    auto* timerMain = Find<QTimer>("TimerMain");
+    auto* timer1 = Find<QTimer>("Timer1");
+    auto* timerHangUp = Find<QTimer>("TimerHangUp");
+    EXPECT_EQ(timerMain->interval(), 60000);
+    EXPECT_TRUE(timerMain->isActive());
+    EXPECT_FALSE(timerMain->isSingleShot());
+    EXPECT_EQ(timer1->interval(), 100);
+    EXPECT_FALSE(timer1->isActive());
+    EXPECT_TRUE(timer1->isSingleShot());
+    EXPECT_EQ(timerHangUp->interval(), 1000);
+    EXPECT_FALSE(timerHangUp->isActive());
+    EXPECT_EQ(Form->MinutesElapsed, 0);
+}
+
+TEST_F(MainFormTest, HiddenWithoutVisibleOnTheCommandLine)
+{
+    Start(QStringLiteral("/usr/bin/postwatch /CheckNow"));
+    EXPECT_FALSE(Form->isVisible());
+}
+
+TEST_F(MainFormTest, VisibleOnTheCommandLineShowsTheWindowInAnyCaseAndPlace)
+{
+    for (const char* commandLine : {"postwatch visible", "postwatch /VISIBLE", "postwatch -xInvisiblex"}) {
+        SCOPED_TRACE(commandLine);
+        Start(QString::fromLatin1(commandLine));
+        EXPECT_TRUE(Form->isVisible());
+    }
+}
+
+TEST_F(MainFormTest, ShowAndRaiseShowsAHiddenWindow)
+{
+    Start();
+    ASSERT_FALSE(Form->isVisible());
+    Form->ShowAndRaise();
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_FALSE(Form->isMinimized());
+}
+
+TEST_F(MainFormTest, WndRectBytesGiveLeftTopWidthHeight)
+{
+    WriteWndRect(ExampleWndRect);
+    Start();
+    EXPECT_EQ(Form->pos(), QPoint(16, 32));
+    EXPECT_EQ(Form->size(), QSize(576, 344));
+    // The offscreen platform keeps the position when the window is shown.
+    Form->show();
+    QApplication::processEvents();
+    EXPECT_EQ(Form->pos(), QPoint(16, 32));
+    EXPECT_EQ(Form->size(), QSize(576, 344));
+}
+
+TEST_F(MainFormTest, NoWndRectKeepsTheDesignPlace)
+{
+    CreateKey();
+    Start();
+    EXPECT_EQ(Form->size(), QSize(570, 344));
+    EXPECT_EQ(Form->geometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
+}
+
+TEST_F(MainFormTest, AWndRectOfAnotherLengthKeepsTheDesignPlace)
+{
+    WriteWndRect(ExampleWndRect.left(12));
+    Start();
+    EXPECT_EQ(Form->size(), QSize(570, 344));
+}
+
+TEST_F(MainFormTest, ClosingStoresTheRectangleAndTheNextStartRestoresIt)
+{
+    CreateKey();
+    Start(QStringLiteral("visible"));
+    Form->move(40, 50);
+    Form->resize(600, 400);
+    QApplication::processEvents();
+    EXPECT_TRUE(Form->close());
+    EXPECT_FALSE(Form->isVisible()); // only hidden
+    EXPECT_EQ(StoredWndRect(), Bytes({40, 0, 0, 0, 50, 0, 0, 0, 0x58, 0x02, 0, 0, 0x90, 0x01, 0, 0}));
+
+    Start(QStringLiteral("visible"));
+    EXPECT_EQ(Form->pos(), QPoint(40, 50));
+    EXPECT_EQ(Form->size(), QSize(600, 400));
+}
+
+TEST_F(MainFormTest, ClosingWritesNegativePositionsAsSignedNumbers)
+{
+    CreateKey();
+    Start(QStringLiteral("visible"));
+    Form->move(-8, -2);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(StoredWndRect().left(8), Bytes({0xf8, 0xff, 0xff, 0xff, 0xfe, 0xff, 0xff, 0xff}));
+    Start();
+    EXPECT_EQ(Form->pos(), QPoint(-8, -2));
+}
+
+TEST_F(MainFormTest, ClosingWithoutTheKeyStoresNothingAndCreatesNoKey)
+{
+    Start(QStringLiteral("visible"));
+    EXPECT_TRUE(Form->close());
+    EXPECT_FALSE(Form->isVisible());
+    TRegistry reg(Store);
+    EXPECT_FALSE(reg.OpenKey(Key, false));
+}
+
+TEST_F(MainFormTest, ClosingDoesNotEndTheProgram)
+{
+    CreateKey();
+    Start(QStringLiteral("visible"));
+    EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
+    QTimer::singleShot(0, Form.get(), [this] { Form->close(); });
+    QTimer end;
+    end.setSingleShot(true);
+    QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    end.start(200);
+    const int result = QApplication::exec();
+    EXPECT_EQ(result, 7); // ended by the test's own timer, not by the close
+}
+
+TEST_F(MainFormTest, ExitClosesTheRunFormWhichEndsTheProgramWithoutStoringWndRect)
+{
+    WriteWndRect(ExampleWndRect);
+    Start(QStringLiteral("visible"));
+    Run->show();
+    Form->move(100, 100);
+    auto* exitAction = Find<QAction>("actClose");
+    QTimer::singleShot(0, exitAction, &QAction::trigger);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(5000);
+    const int result = QApplication::exec();
+    EXPECT_EQ(result, 0); // the run form's close ended the loop, not the guard
+    EXPECT_FALSE(Run->isVisible());
+    EXPECT_TRUE(Form->isVisible()); // the main window's close handler did not run
+    EXPECT_EQ(StoredWndRect(), ExampleWndRect);
+}
+
+TEST_F(MainFormTest, TheExitButtonAndTheMenuItemEndTheProgramToo)
+{
+    for (const char* name : {"btnExit", "Exit1"}) {
+        SCOPED_TRACE(name);
+        Start();
+        Run->show();
+        QObject* trigger = Form->findChild<QObject*>(QLatin1String(name));
+        ASSERT_NE(trigger, nullptr);
+        QTimer::singleShot(0, trigger, [trigger] {
+            if (auto* button = qobject_cast<QToolButton*>(trigger))
+                button->click();
+            else
+                qobject_cast<QAction*>(trigger)->trigger();
+        });
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(5000);
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_FALSE(Run->isVisible());
+    }
+}
+
+TEST_F(MainFormTest, ActionsOfLaterPartsDoNothingYet)
+{
+    Start(QStringLiteral("visible"));
+    for (const char* name : {"actCheckNow", "actCancel", "actDelete", "actMinimize", "actConfig", "actWebsite",
+                             "actLaunch", "actHelp", "actAboutBox", "actView", "actBlockSender"}) {
+        SCOPED_TRACE(name);
+        Find<QAction>(name)->trigger();
+        EXPECT_TRUE(Form->isVisible());
+        EXPECT_EQ(Form->StatusText(0), "Ready");
+    }
+}
+
+}

@@ -1,0 +1,86 @@
+// The logo window (the least of the tray owner that start-up needs): shown at
+// start, hidden by its own 2000 ms timer, and closing it ends the program.
+
+#include "desktop/Runformdlg.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(RunFormTest, ASmallFramelessCentredLogoWindow)
+{
+    TRunForm run;
+    EXPECT_EQ(run.windowTitle(), "Postwatch");
+    EXPECT_TRUE(run.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(run.windowFlags() & Qt::WindowStaysOnTopHint); // over the main window shown after it
+    EXPECT_EQ(run.size(), QSize(410, 239));
+    EXPECT_EQ(run.geometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
+    EXPECT_FALSE(run.isVisible()); // the program shows it
+
+    auto* name = run.findChild<QLabel*>(QStringLiteral("Label1"));
+    auto* version = run.findChild<QLabel*>(QStringLiteral("Label4"));
+    auto* image = run.findChild<QLabel*>(QStringLiteral("Image1"));
+    ASSERT_TRUE(name && version && image);
+    EXPECT_EQ(name->text(), "Postwatch");
+    EXPECT_EQ(version->text(), "2.0");
+    EXPECT_EQ(image->size(), QSize(188, 104));
+    EXPECT_FALSE(image->pixmap().isNull());
+}
+
+TEST(RunFormTest, LabelsAndLogoFitInsideTheWindow)
+{
+    TRunForm run;
+    run.show();
+    QApplication::processEvents();
+    for (const char* name : {"Label1", "Label4", "Label2", "Image1"}) {
+        auto* label = run.findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_TRUE(run.rect().contains(label->geometry())) << name;
+        EXPECT_GE(label->width(), label->sizeHint().width()) << name; // not cut
+    }
+}
+
+TEST(RunFormTest, ItsTimerHidesIt)
+{
+    TRunForm run;
+    auto* timer = run.findChild<QTimer*>(QStringLiteral("Timer1"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval(), 2000);
+    EXPECT_TRUE(timer->isActive()); // from creation
+    run.show();
+    ASSERT_TRUE(run.isVisible());
+    // Drive the real timer's signal instead of waiting two seconds.
+    ASSERT_TRUE(QMetaObject::invokeMethod(timer, "timeout"));
+    EXPECT_FALSE(run.isVisible());
+    EXPECT_TRUE(timer->isActive()); // never stopped: a later show is hidden too
+}
+
+TEST(RunFormTest, ClosingItEndsTheProgram)
+{
+    TRunForm run;
+    run.show();
+    QTimer::singleShot(0, &run, &QWidget::close);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
+}
+
+TEST(RunFormTest, ClosingItWhenHiddenEndsTheProgramToo)
+{
+    TRunForm run;
+    QTimer::singleShot(0, &run, &QWidget::close);
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+}

@@ -1,0 +1,104 @@
+#include "config/FileStore.h"
+#include "config/Registry.h"
+#include "platform/InstanceChannel.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <functional>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+const QString ProgramKey = "Software\\Tallowfen\\Postwatch\\2.0";
+const QByteArray SavedRect = QByteArray::fromHex("10000000200000004002000058010000");
+
+// Starts the real program on a profile of its own, without a display.
+class Copy : public QProcess
+{
+public:
+    Copy(const QString& profile, const QStringList& arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("POSTWATCH_PROFILE", profile);
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        setProcessEnvironment(environment);
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), arguments);
+    }
+    ~Copy() override
+    {
+        if (state() != NotRunning) {
+            kill();
+            waitForFinished();
+        }
+    }
+};
+
+bool waitUntil(const std::function<bool()>& condition)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000) {
+        if (condition())
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+bool waitUntilListening(const QString& store)
+{
+    return waitUntil([&] { return InstanceChannel(store).Forward({}); });
+}
+
+QByteArray storedRect(const QString& storePath)
+{
+    FileStore store(storePath);
+    TRegistry reg(store);
+    if (!reg.OpenKey(ProgramKey, false) || !reg.ValueExists("WndRect"))
+        return {};
+    return reg.ReadBinaryData("WndRect");
+}
+}
+
+TEST(SecondStart, CheckNowReachesTheRunningCopyAndEnds)
+{
+    QTemporaryDir profile;
+    const QString storePath = profile.filePath("registry.reg");
+    {
+        FileStore store(storePath);
+        TRegistry reg(store);
+        reg.OpenKey(ProgramKey, true);
+        reg.WriteBinaryData("WndRect", SavedRect);
+    }
+
+    Copy first(profile.path(), {});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(waitUntilListening(storePath)) << "the first copy never listened";
+
+    Copy second(profile.path(), {"/CheckNow"});
+    ASSERT_TRUE(second.waitForFinished(20000)) << "the second start ran on instead of forwarding";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    EXPECT_EQ(storedRect(storePath), SavedRect) << "the forwarding copy must not store a window rectangle";
+}
+
+TEST(SecondStart, WithoutARunningCopyTheProgramStartsAndStoresItsDefaults)
+{
+    QTemporaryDir profile;
+    const QString storePath = profile.filePath("registry.reg");
+    Copy only(profile.path(), {"/CheckNow"});
+    ASSERT_TRUE(only.waitForStarted());
+    ASSERT_TRUE(waitUntilListening(storePath));
+
+    FileStore store(storePath);
+    TRegistry reg(store);
+    ASSERT_TRUE(waitUntil([&] { return reg.OpenKey(ProgramKey, false) && reg.GetValueNames().size() == 25; }))
+        << "the first start leaves all options in the store";
+    EXPECT_EQ(QFile::permissions(storePath), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
