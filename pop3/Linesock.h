@@ -1,0 +1,169 @@
+#pragma once
+
+#include "base/Events.h"
+#include "base/Exception.h"
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <exception>
+#include <functional>
+#include <vector>
+
+class QHostInfo;
+class QTcpSocket;
+
+class ESockError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+class EAbortError : public ESockError
+{
+public:
+    using ESockError::ESockError;
+};
+
+using TOnHostResolved = std::function<void(QObject* Sender)>;
+using TOnStatus = std::function<void(QObject* Sender, const QString& Status)>;
+
+// A timer that re-arms on every change of its properties; it runs only while
+// Enabled, Interval and OnTimer are all set.
+class TThreadTimer : public QObject
+{
+public:
+    explicit TThreadTimer(QObject* parent = nullptr);
+
+    bool Enabled() const { return enabled; }
+    void SetEnabled(bool value);
+    unsigned Interval() const { return interval; }
+    void SetInterval(unsigned value);
+    void SetOnTimer(TNotifyEvent value);
+
+private:
+    void UpdateTimer();
+
+    QTimer timer;
+    bool enabled = true;
+    unsigned interval = 1000;
+    TNotifyEvent onTimer;
+};
+
+// What a caller sets and watches on a connection. Both the socket and the
+// abstract mail client see these, so the client's users need no socket.
+struct TSocketProperties
+{
+    QString Host;
+    int Port = 0;
+    int TimeOut = 0;
+    int ReportLevel = 0;
+    bool Connected = false;
+
+    TNotifyEvent OnDisconnect;
+    THandlerEvent OnInvalidHost;
+    TOnHostResolved OnHostResolved;
+    TOnStatus OnStatus;
+    TNotifyEvent OnConnectionFailed;
+};
+
+// Received bytes not yet consumed. Consumed lines are dropped by moving the
+// unread rest to the front before more is appended.
+class TInputStream
+{
+public:
+    void Append(const char* data, qsizetype length);
+    bool HasLine() const { return bytes.indexOf('\n', start) >= 0; }
+    QByteArray TakeLine();
+    qsizetype Unread() const { return bytes.size() - start; }
+    void Clear();
+
+private:
+    QByteArray bytes;
+    qsizetype start = 0;
+};
+
+// One TCP connection driven by blocking-looking calls. Every wait runs the
+// event loop, so timers and user commands keep working meanwhile.
+class TLineSocket : public QObject, public virtual TSocketProperties
+{
+public:
+    explicit TLineSocket(QObject* parent = nullptr);
+    ~TLineSocket() override;
+
+    virtual void Connect();
+    virtual void Disconnect();
+    void Cancel();
+    void Write(const QByteArray& text);
+    void Writeln(const QByteArray& text);
+    QByteArray ReadLn();
+    virtual QByteArray Transaction(const QByteArray& command);
+    void RequireConnection();
+    void RequestCloseSocket();
+    void ReportStatus(int level, const QString& text);
+    QString LookUpErrorMessage(int code);
+    void CheckSocketError(int expected);
+
+    THandlerEvent OnConnectionRequired;
+
+    bool Aborted = false;
+    bool TimedOut = false;
+    bool NoError = true;
+    bool LookupDone = false;
+    bool Sent = false;
+    QString Status;
+    QByteArray LastReply;
+    qint16 ReplyNumber = 0;
+    int LastErrorNo = 0;
+    quint32 RemoteAddress = 0;
+    QStringList WinsockInfo;
+
+protected:
+    // Called when the time-out timer fires.
+    virtual void CloseDown() {}
+    // Called when data arrive after a cancel.
+    virtual void AbortReceive() {}
+    void EmptyInput() { input.Clear(); }
+
+    bool Destroying = false;
+
+private:
+    struct TWait;
+
+    void InitializeWinsock();
+    void ResolveHost();
+    void ResolveWithRetry();
+    void HostLookedUp(const QHostInfo& info);
+    void SendBuffer(const QByteArray& bytes);
+    void WriteFromStream();
+    void HandOver();
+    void BytesWritten();
+    void ReadToStream();
+    void ReadAvailable(bool everything);
+    void PeerClosed();
+    void SocketFailed(QAbstractSocket::SocketError error);
+    void Wait(const std::function<bool()>& done);
+    void Wake();
+    void InSlot(const std::function<void()>& body) noexcept;
+    void TimerOn();
+    void TimerOff();
+    void TimerTriggered();
+    void Progress();
+    [[noreturn]] void FailWait(const QString& message);
+    bool LineTooLong() const;
+
+    QTcpSocket* socket;
+    TThreadTimer timer;
+    TInputStream input;
+    QByteArray output;
+    QHostAddress address;
+    QHostAddress resolved;
+    int lookupId = -1;
+    bool inHandler = false;
+    bool closedByPeer = false;
+    std::vector<TWait*> waits;
+    std::exception_ptr pending;
+};

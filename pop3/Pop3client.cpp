@@ -1,0 +1,260 @@
+#include "pop3/Pop3client.h"
+
+#include "base/Words.h"
+
+#include <QScopeGuard>
+#include <utility>
+
+namespace {
+
+bool Positive(const QByteArray& reply)
+{
+    return Word(reply, 1).contains("+OK");
+}
+
+bool StrictlyPositive(const QByteArray& reply)
+{
+    return Word(reply, 1) == "+OK";
+}
+
+[[noreturn]] void Refuse(const QByteArray& reply)
+{
+    throw Exception(WireText(reply));
+}
+
+QString AuthenticationFailed()
+{
+    return QStringLiteral("Authentication failed");
+}
+
+// The line without its LF and the CR before it, if any.
+QByteArray WithoutLineEnd(const QByteArray& line)
+{
+    const qsizetype cut = line.size() >= 2 && line[line.size() - 2] == '\r' ? 2 : 1;
+    return line.left(qMax<qsizetype>(0, line.size() - cut));
+}
+
+qint64 MessageSize(const QByteArray& reply)
+{
+    const QByteArray word = Word(reply, 3).trimmed();
+    bool ok = false;
+    const qint64 size = word.toLongLong(&ok);
+    if (!ok)
+        throw EConvertError(QStringLiteral("The server gave \"%1\" as the message size, which is not a number").arg(WireText(word)));
+    return size;
+}
+
+} // namespace
+
+TPop3Client::TPop3Client(QObject* parent) : TLineSocket(parent)
+{
+    Port = 110;
+}
+
+// --- session --------------------------------------------------------------
+
+void TPop3Client::Connect()
+{
+    AskCredentials();
+    const bool wasBusy = std::exchange(Busy, true);
+    bool loggedIn = false;
+    try {
+        TLineSocket::Connect();
+        try {
+            ReadGreeting();
+            LogIn();
+            loggedIn = true;
+            CountMessages();
+        } catch (...) {
+            QuitQuietly();
+            throw;
+        }
+    } catch (...) {
+        EndConnect(wasBusy, loggedIn);
+        throw;
+    }
+    EndConnect(wasBusy, loggedIn);
+}
+
+void TPop3Client::AskCredentials()
+{
+    bool asked = false;
+    while (UserID.isEmpty() || Password.isEmpty()) {
+        if (!OnAuthenticationNeeded)
+            throw Exception(AuthenticationFailed());
+        if (asked)
+            return;
+        bool handled = false;
+        OnAuthenticationNeeded(handled);
+        asked = true;
+        if (!handled)
+            throw Exception(AuthenticationFailed());
+    }
+}
+
+void TPop3Client::ReadGreeting()
+{
+    const QByteArray greeting = ReadLn();
+    if (!Positive(greeting))
+        Refuse(greeting);
+}
+
+// The failure handler may correct the credentials, and is asked once.
+void TPop3Client::LogIn()
+{
+    bool asked = false;
+    while (!TryLogIn()) {
+        if (asked || !OnAuthenticationFailed)
+            throw Exception(AuthenticationFailed());
+        bool handled = false;
+        OnAuthenticationFailed(handled);
+        asked = true;
+        if (!handled)
+            throw Exception(AuthenticationFailed());
+    }
+}
+
+bool TPop3Client::TryLogIn()
+{
+    return Positive(Transaction("USER " + UserID.toUtf8())) && Positive(Transaction("PASS " + Password.toUtf8()));
+}
+
+void TPop3Client::CountMessages()
+{
+    const QByteArray reply = Transaction("STAT");
+    if (!Positive(reply))
+        Refuse(reply);
+    bool ok = false;
+    MessageCount = Word(reply, 2).toInt(&ok);
+    if (!ok)
+        MessageCount = 0;
+}
+
+// The failure that ended the session matters more than how QUIT went.
+void TPop3Client::QuitQuietly()
+{
+    try {
+        Disconnect();
+    } catch (const std::exception&) {
+    }
+}
+
+void TPop3Client::EndConnect(bool wasBusy, bool loggedIn)
+{
+    if (!wasBusy)
+        Busy = false;
+    if (loggedIn && OnConnect)
+        OnConnect(this);
+}
+
+void TPop3Client::Disconnect()
+{
+    try {
+        Quit();
+    } catch (...) {
+        TLineSocket::Disconnect();
+        throw;
+    }
+    TLineSocket::Disconnect();
+}
+
+void TPop3Client::Quit()
+{
+    const QByteArray reply = Transaction("QUIT");
+    if (!Positive(reply))
+        Refuse(reply);
+}
+
+// --- commands -------------------------------------------------------------
+
+void TPop3Client::RetrieveSummary(int index)
+{
+    if (Busy)
+        return;
+    Busy = true;
+    const auto idle = qScopeGuard([this] { Busy = false; });
+    RequireConnection();
+    if (OnRetrieveStart)
+        OnRetrieveStart(this);
+    const QByteArray reply = Transaction(Command("TOP", index) + " 0");
+    if (!Positive(reply))
+        Refuse(reply);
+    Summary.Header.clear();
+    Summary.Subject.clear();
+    Summary.From.clear();
+    Summary.MessageId.clear();
+    ReadSummaryHeader();
+    Summary.Bytes = MessageSize(Transaction(Command("LIST", index)));
+    ReportStatus(1, QStringLiteral("Summary Retrieved"));
+    if (OnRetrieveEnd)
+        OnRetrieveEnd(this);
+}
+
+void TPop3Client::ReadSummaryHeader()
+{
+    for (;;) {
+        const QByteArray line = ReadLn();
+        TakeSummaryField(line);
+        const QByteArray cut = WithoutLineEnd(line);
+        Summary.Header.append(WireText(cut));
+        if (cut == ".")
+            return;
+    }
+}
+
+// Field names are matched case-sensitively at the start of the line. Subject
+// and From keep everything after the colon, a leading blank included;
+// Message-ID skips the blank and keeps the line end.
+void TPop3Client::TakeSummaryField(const QByteArray& line)
+{
+    if (line.startsWith("Subject:"))
+        Summary.Subject = WireText(WithoutLineEnd(line).mid(8));
+    else if (line.startsWith("From:"))
+        Summary.From = WireText(WithoutLineEnd(line).mid(5));
+    else if (line.startsWith("Message-ID:"))
+        Summary.MessageId = WireText(line.mid(12, 256));
+}
+
+void TPop3Client::DeleteMessage(int index)
+{
+    if (Busy)
+        return;
+    Busy = true;
+    {
+        const auto idle = qScopeGuard([this] { Busy = false; });
+        RequireConnection();
+        const QByteArray reply = Transaction(Command("DELE", index));
+        if (!StrictlyPositive(reply)) {
+            if (OnFailure)
+                OnFailure(this);
+            Refuse(reply);
+        }
+    }
+    if (OnSuccess)
+        OnSuccess(this);
+}
+
+QByteArray TPop3Client::Command(const char* word, int index)
+{
+    return QByteArray(word) + ' ' + QByteArray::number(index);
+}
+
+// --- time-out and cancel hooks --------------------------------------------
+
+void TPop3Client::CloseDown()
+{
+    if (!Connected || Aborted)
+        return;
+    if (Busy) {
+        Cancel();
+        return;
+    }
+    TLineSocket::Disconnect();
+    EmptyInput();
+}
+
+void TPop3Client::AbortReceive()
+{
+    RequestCloseSocket();
+    EmptyInput();
+}

@@ -1,0 +1,282 @@
+#include "ScriptServer.h"
+
+#include "pop3/Pop3client.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray Header = "+OK\r\n"
+                          "Subject: Hello\r\n"
+                          "From: Ann <ann@example.org>\r\n"
+                          "Message-ID: <1@example.org>\r\n"
+                          "subject: lower case sets nothing\r\n"
+                          "Message-Id: <lower d sets nothing>\r\n"
+                          "..\r\n"
+                          "\r\n"
+                          ".\r\n";
+
+class pop3Client : public testing::Test
+{
+protected:
+    pop3Client()
+    {
+        client.Host = "127.0.0.1";
+        client.Port = server.Port();
+        client.TimeOut = 5000;
+        client.UserID = "ann";
+        client.Password = "s3cret";
+        client.OnConnect = [this](QObject*) { events << "OnConnect"; };
+        client.OnDisconnect = [this](QObject*) { events << "OnDisconnect"; };
+        client.OnRetrieveStart = [this](QObject*) { events << "OnRetrieveStart"; };
+        client.OnRetrieveEnd = [this](QObject*) { events << "OnRetrieveEnd"; };
+        client.OnSuccess = [this](QObject*) { events << (client.Busy ? "OnSuccess busy" : "OnSuccess"); };
+        client.OnFailure = [this](QObject*) { events << (client.Busy ? "OnFailure busy" : "OnFailure"); };
+        server.Replies["TOP 1 0"] = Header;
+        server.Replies["LIST"] = "+OK 1 2048\r\n";
+    }
+
+    // The failure's text, and the events and commands up to it.
+    template <typename E = Exception, typename F>
+    QString FailureOf(F call)
+    {
+        try {
+            call();
+        } catch (const E& e) {
+            events << "raised";
+            return e.Message;
+        }
+        return {};
+    }
+
+    TScriptServer server;
+    TPop3Client client;
+    QStringList events;
+};
+
+using Commands = QList<QByteArray>;
+
+TEST_F(pop3Client, ConnectLogsInAndCounts)
+{
+    for (const auto& [stat, count] : {std::pair{"+OK 4 655\r\n", 4}, {"+OK 0 0\r\n", 0}, {"+OK\r\n", 0}}) {
+        server.Replies["STAT"] = stat;
+        client.MessageCount = -1;
+        client.Connect();
+        EXPECT_EQ(client.MessageCount, count) << stat;
+        EXPECT_FALSE(client.Busy);
+        client.Disconnect();
+    }
+    EXPECT_EQ(server.Commands.mid(0, 4), Commands({"USER ann", "PASS s3cret", "STAT", "QUIT"}));
+    EXPECT_EQ(events.mid(0, 2), QStringList({"OnConnect", "OnDisconnect"}));
+    EXPECT_EQ(client.Port, server.Port());
+    EXPECT_EQ(TPop3Client().Port, 110);
+}
+
+TEST_F(pop3Client, GreetingMustBePositive)
+{
+    server.Greeting = "x+OKx any text\r\n";
+    client.Connect();
+    client.Disconnect();
+    server.Greeting = "-ERR Go away.\r\n";
+    EXPECT_EQ(FailureOf([&] { client.Connect(); }), "-ERR Go away.\r\n");
+    EXPECT_EQ(server.Commands.mid(4), Commands{"QUIT"});
+    EXPECT_FALSE(client.Connected);
+    EXPECT_FALSE(client.Busy);
+}
+
+TEST_F(pop3Client, RepliesInPiecesAndTogetherAreReadAsLines)
+{
+    server.Script = [&](const QByteArray& command) {
+        if (command.startsWith("USER"))
+            server.Send("+OK\r\n+OK Logged"), server.SendLater(20, " in.\r\n");
+        return command.startsWith("USER") || command.startsWith("PASS");
+    };
+    client.Connect();
+    EXPECT_EQ(client.MessageCount, 2);
+    EXPECT_EQ(client.LastReply, "+OK 2 320\r\n");
+}
+
+TEST_F(pop3Client, MissingCredentialsAreAskedForOnce)
+{
+    client.Password.clear();
+    EXPECT_EQ(FailureOf([&] { client.Connect(); }), "Authentication failed");
+
+    int asked = 0;
+    client.OnAuthenticationNeeded = [&](bool& handled) { ++asked, handled = false; };
+    EXPECT_EQ(FailureOf([&] { client.Connect(); }), "Authentication failed");
+    EXPECT_EQ(server.Connections, 0) << "no connection without credentials";
+
+    client.OnAuthenticationNeeded = [&](bool& handled) { ++asked, events << "OnAuthenticationNeeded", handled = true; };
+    client.Connect();
+    EXPECT_EQ(asked, 2) << "asked once, then goes on with what is there";
+    EXPECT_EQ(server.Commands.mid(0, 2), Commands({"USER ann", "PASS "}));
+    EXPECT_EQ(events, QStringList({"raised", "raised", "OnAuthenticationNeeded", "OnConnect"}));
+}
+
+TEST_F(pop3Client, RejectedLoginAsksTheHandlerOnce)
+{
+    server.Replies["PASS"] = "-ERR [AUTH] Authentication failed.\r\n";
+    int asked = 0;
+    client.OnAuthenticationFailed = [&](bool& handled) { ++asked, handled = true; };
+    client.ReportLevel = 16;
+    client.OnStatus = [&](QObject*, const QString& status) { EXPECT_FALSE(status.contains("s3cret")) << status.toStdString(); };
+    const QString failure = FailureOf([&] { client.Connect(); });
+    EXPECT_EQ(failure, "Authentication failed");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(server.Commands, Commands({"USER ann", "PASS s3cret", "USER ann", "PASS s3cret", "QUIT"}));
+    EXPECT_EQ(events, QStringList({"OnDisconnect", "raised"})) << "no OnConnect";
+
+    client.OnAuthenticationFailed = [&](bool& handled) { client.Password = "right", handled = true; };
+    server.Script = [&](const QByteArray& command) {
+        return command == "PASS right" && (server.Send("+OK Logged in.\r\n"), true);
+    };
+    client.Connect();
+    EXPECT_TRUE(client.Connected);
+}
+
+TEST_F(pop3Client, RejectedStatStillReportsTheLogin)
+{
+    server.Replies["STAT"] = "-ERR Mailbox locked.\r\n";
+    EXPECT_EQ(FailureOf([&] { client.Connect(); }), "-ERR Mailbox locked.\r\n");
+    EXPECT_EQ(server.Commands.last(), "QUIT");
+    EXPECT_EQ(events, QStringList({"OnDisconnect", "OnConnect", "raised"}));
+}
+
+TEST_F(pop3Client, DisconnectClosesHoweverQuitEnds)
+{
+    client.Connect();
+    server.Replies["QUIT"] = "-ERR Not now.\r\n";
+    EXPECT_EQ(FailureOf([&] { client.Disconnect(); }), "-ERR Not now.\r\n");
+    EXPECT_FALSE(client.Connected);
+    EXPECT_EQ(events, QStringList({"OnConnect", "OnDisconnect", "raised"}));
+}
+
+TEST_F(pop3Client, SummaryTakesTheFieldsAtTheirPositions)
+{
+    client.Connect();
+    client.ReportLevel = 1;
+    client.RetrieveSummary(1);
+    EXPECT_EQ(client.Summary.Subject, " Hello");
+    EXPECT_EQ(client.Summary.From, " Ann <ann@example.org>");
+    EXPECT_EQ(client.Summary.MessageId, "<1@example.org>\r\n");
+    EXPECT_EQ(client.Summary.Bytes, 2048);
+    EXPECT_EQ(client.Summary.Header.size(), 8);
+    EXPECT_EQ(client.Summary.Header.mid(5), QStringList({"..", "", "."}));
+    EXPECT_EQ(client.Status, "Summary Retrieved");
+    EXPECT_EQ(server.Commands.mid(3), Commands({"TOP 1 0", "LIST 1"}));
+    EXPECT_EQ(events, QStringList({"OnConnect", "OnRetrieveStart", "OnRetrieveEnd"}));
+    EXPECT_FALSE(client.Busy);
+
+    server.Replies["TOP 2 0"] = "+OK\r\nSubject:\r\nFrom: a\r\nFrom: b\n.\r\n";
+    client.RetrieveSummary(2);
+    EXPECT_EQ(client.Summary.Subject, "");
+    EXPECT_EQ(client.Summary.From, " b") << "a later line wins; a bare LF is a line end";
+    EXPECT_EQ(client.Summary.MessageId, "");
+}
+
+TEST_F(pop3Client, FailedSummaryRaisesWithoutItsEndEvent)
+{
+    client.Connect();
+    client.RetrieveSummary(1);
+    server.Replies["TOP 9 0"] = "-ERR There's no message 9.\r\n";
+    EXPECT_EQ(FailureOf([&] { client.RetrieveSummary(9); }), "-ERR There's no message 9.\r\n");
+    EXPECT_EQ(client.Summary.Subject, " Hello") << "a refused TOP leaves the summary";
+    server.Replies["LIST"] = "-ERR no such message\r\n";
+    EXPECT_FALSE(FailureOf<EConvertError>([&] { client.RetrieveSummary(1); }).isEmpty());
+    EXPECT_EQ(events.mid(3), QStringList({"OnRetrieveStart", "raised", "OnRetrieveStart", "raised"}));
+    EXPECT_FALSE(client.Busy);
+}
+
+TEST_F(pop3Client, NestedCallsDuringAnOperationDoNothing)
+{
+    client.Connect();
+    client.RetrieveSummary(1);
+    server.Replies["TOP 2 0"] = "";
+    server.Script = [&](const QByteArray& command) {
+        if (command == "TOP 2 0")
+            server.SendLater(50, "+OK\r\nSubject: Two\r\n.\r\n");
+        return false;
+    };
+    QTimer::singleShot(10, [&] { client.RetrieveSummary(1), client.DeleteMessage(1); });
+    client.OnRetrieveEnd = [&](QObject*) { client.RetrieveSummary(1), client.DeleteMessage(1); };
+    client.RetrieveSummary(2);
+    EXPECT_EQ(client.Summary.Subject, " Two");
+    EXPECT_EQ(server.Commands.mid(3), Commands({"TOP 1 0", "LIST 1", "TOP 2 0", "LIST 2"}));
+}
+
+TEST_F(pop3Client, DeleteNeedsExactlyPlusOk)
+{
+    client.Connect();
+    server.Replies["DELE"] = "+OK\r\n";
+    EXPECT_EQ(FailureOf([&] { client.DeleteMessage(1); }), "+OK\r\n");
+    server.Replies["DELE"] = "+OK Marked to be deleted.\r\n";
+    client.DeleteMessage(2);
+    EXPECT_EQ(events, QStringList({"OnConnect", "OnFailure busy", "raised", "OnSuccess"}));
+    EXPECT_EQ(server.Commands.mid(3), Commands({"DELE 1", "DELE 2"}));
+}
+
+TEST_F(pop3Client, OperationsNeedAConnection)
+{
+    EXPECT_EQ(FailureOf([&] { client.RetrieveSummary(1); }), "Not Connected");
+    server.Replies["DELE"] = "+OK Marked to be deleted.\r\n";
+    client.OnConnectionRequired = [&](bool& handled) { client.Connect(), handled = true; };
+    client.DeleteMessage(1);
+    EXPECT_EQ(events, QStringList({"raised", "OnConnect", "OnSuccess"}));
+}
+
+TEST_F(pop3Client, SilentServerTimesOutAndCloses)
+{
+    client.TimeOut = 300;
+    server.Greeting.clear();
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.Connect(); }), "Connection Timed out");
+    EXPECT_TRUE(WaitUntil([&] { return server.Disconnections == 1; }));
+
+    server.Greeting = "+OK\r\n";
+    server.Replies["TOP 1 0"] = "";
+    client.Connect();
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.RetrieveSummary(1); }), "Connection Timed out");
+    EXPECT_FALSE(client.Connected);
+    EXPECT_FALSE(client.Busy);
+    EXPECT_TRUE(WaitUntil([&] { return server.Disconnections == 2; }));
+}
+
+TEST_F(pop3Client, CancelEndsTheOperationAndLateDataCloseTheConnection)
+{
+    client.Connect();
+    server.Replies["TOP 1 0"] = "";
+    server.Script = [&](const QByteArray& command) {
+        if (command == "TOP 1 0")
+            QTimer::singleShot(10, [&] { client.Cancel(); }), server.SendLater(50, Header);
+        return false;
+    };
+    EXPECT_EQ(FailureOf<EAbortError>([&] { client.RetrieveSummary(1); }), "Socket readln aborted");
+    EXPECT_FALSE(client.Busy);
+    EXPECT_TRUE(WaitUntil([&] { return server.Disconnections == 1; }));
+    EXPECT_FALSE(client.Connected);
+}
+
+TEST_F(pop3Client, ServerClosingMidSummaryIsReported)
+{
+    client.Connect();
+    server.Replies["TOP 1 0"] = "+OK\r\nSubject: cut";
+    server.Script = [&](const QByteArray& command) {
+        if (command == "TOP 1 0")
+            QTimer::singleShot(10, [&] { server.CloseClient(); });
+        return false;
+    };
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.RetrieveSummary(1); }), "Connection closed by server");
+    EXPECT_EQ(events, QStringList({"OnConnect", "OnRetrieveStart", "OnDisconnect", "raised"}));
+}
+
+TEST_F(pop3Client, NamedHostReportsItsEventsInOrder)
+{
+    client.Host = "localhost";
+    client.UserID.clear();
+    client.OnAuthenticationNeeded = [&](bool& handled) { client.UserID = "ann", handled = true, events << "OnAuthenticationNeeded"; };
+    client.OnHostResolved = [&](QObject*) { events << "OnHostResolved"; };
+    client.Connect();
+    EXPECT_EQ(events, QStringList({"OnAuthenticationNeeded", "OnHostResolved", "OnConnect"}));
+}
+
+} // namespace
