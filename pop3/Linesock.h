@@ -68,6 +68,7 @@ struct TSocketProperties
     TOnHostResolved OnHostResolved;
     TOnStatus OnStatus;
     TNotifyEvent OnConnectionFailed;
+    THandlerEvent OnConnectionRequired;
 };
 
 // Received bytes not yet consumed. Consumed lines are dropped by moving the
@@ -106,8 +107,6 @@ public:
     void ReportStatus(int level, const QString& text);
     QString LookUpErrorMessage(int code);
     void CheckSocketError(int expected);
-
-    THandlerEvent OnConnectionRequired;
 
     bool Aborted = false;
     bool TimedOut = false;

@@ -46,9 +46,11 @@ qint64 MessageSize(const QByteArray& reply)
 
 } // namespace
 
-TPop3Client::TPop3Client(QObject* parent) : TLineSocket(parent)
+TPop3Client::TPop3Client(QObject* parent) : TLineSocket(parent), UUProcessor(this)
 {
     Port = 110;
+    AttachFilePath = TAttachFolder::DefaultPath();
+    Reader.OnStatus = [this](const QString& text) { ReportStatus(1, text); };
 }
 
 // --- session --------------------------------------------------------------
@@ -213,6 +215,62 @@ void TPop3Client::TakeSummaryField(const QByteArray& line)
         Summary.From = WireText(WithoutLineEnd(line).mid(5));
     else if (line.startsWith("Message-ID:"))
         Summary.MessageId = WireText(line.mid(12, 256));
+}
+
+// OnRetrieveEnd follows a failure too, and runs while Busy is still set.
+void TPop3Client::RetrieveMessage(int index)
+{
+    if (Busy)
+        return;
+    Busy = true;
+    const auto idle = qScopeGuard([this] { Busy = false; });
+    RequireConnection();
+    if (OnRetrieveStart)
+        OnRetrieveStart(this);
+    try {
+        ReadMessage(index);
+    } catch (...) {
+        EndRetrieve();
+        throw;
+    }
+    EndRetrieve();
+}
+
+void TPop3Client::ReadMessage(int index)
+{
+    const QByteArray reply = Transaction(Command("RETR", index));
+    if (!Positive(reply))
+        Refuse(reply);
+    ReadMessageText();
+    if (DeleteOnRead) {
+        const QByteArray deleted = Transaction(Command("DELE", index));
+        if (!StrictlyPositive(deleted))
+            Refuse(deleted);
+    }
+    ReportStatus(1, QStringLiteral("Message Retrieved"));
+}
+
+// A failure of our own (a file that cannot be written) leaves the rest of
+// the message on the connection: it is read away, so the session goes on.
+void TPop3Client::ReadMessageText()
+{
+    try {
+        Reader.Read([this] { return ReadLn(); }, AttachFilePath);
+    } catch (const ESockError&) {
+        throw;
+    } catch (...) {
+        try {
+            Reader.SkipToEnd();
+        } catch (const ESockError&) {
+        }
+        throw;
+    }
+}
+
+void TPop3Client::EndRetrieve()
+{
+    if (OnRetrieveEnd)
+        OnRetrieveEnd(this);
 }
 
 void TPop3Client::DeleteMessage(int index)

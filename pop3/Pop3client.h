@@ -1,10 +1,11 @@
 #pragma once
 
 #include "pop3/Linesock.h"
+#include "pop3/MailMessage.h"
+#include "pop3/MessageReader.h"
+#include "pop3/Uudecoder.h"
 
 #include <QStringList>
-
-using TExStringList = QStringList;
 
 // One message's header summary, replaced by each RetrieveSummary.
 struct TSummary
@@ -14,17 +15,6 @@ struct TSummary
     QString MessageId;
     qint64 Bytes = 0;
     TExStringList Header;
-};
-
-// One whole message; filled by message retrieval.
-struct TMailMessage
-{
-    TExStringList Head;
-    QStringList Body;
-    QStringList Attachments;
-    QString From;
-    QString Subject;
-    QString MessageId;
 };
 
 // The mail client as the check engine sees it: every operation is synchronous
@@ -37,6 +27,7 @@ public:
     virtual void Connect() = 0;
     virtual void Disconnect() = 0;
     virtual void RetrieveSummary(int index) = 0;
+    virtual void RetrieveMessage(int index) = 0;
     virtual void DeleteMessage(int index) = 0;
     virtual void Cancel() = 0;
 
@@ -44,6 +35,11 @@ public:
     QString Password;
     int MessageCount = 0;
     TSummary Summary;
+    TMailMessage MailMessage;
+    bool DeleteOnRead = false;
+    // Where a retrieved message's parts are written; names are joined to it
+    // without a separator, so it ends with "/".
+    QString AttachFilePath;
     bool Busy = false;
 
     TNotifyEvent OnConnect;
@@ -63,10 +59,11 @@ public:
     void Connect() override;
     void Disconnect() override;
     void RetrieveSummary(int index) override;
+    void RetrieveMessage(int index) override;
     void DeleteMessage(int index) override;
     void Cancel() override { TLineSocket::Cancel(); }
 
-    TMailMessage MailMessage;
+    TUUProcessor UUProcessor;
 
 protected:
     void CloseDown() override;
@@ -81,7 +78,12 @@ private:
     void QuitQuietly();
     void EndConnect(bool wasBusy, bool loggedIn);
     void Quit();
+    void ReadMessage(int index);
+    void ReadMessageText();
+    void EndRetrieve();
     void ReadSummaryHeader();
     void TakeSummaryField(const QByteArray& line);
     QByteArray Command(const char* word, int index);
+
+    TMessageReader Reader{MailMessage, UUProcessor};
 };

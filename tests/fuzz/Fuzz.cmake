@@ -1,0 +1,24 @@
+# libFuzzer targets for the message reader and the two decoders, built with
+# clang under AddressSanitizer. tools/run-fuzz builds and runs them.
+option(POSTWATCH_FUZZ "Build the fuzz targets (needs clang)" OFF)
+if(NOT POSTWATCH_FUZZ)
+  return()
+endif()
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "POSTWATCH_FUZZ needs clang (libFuzzer): configure with -DCMAKE_CXX_COMPILER=clang++")
+endif()
+
+# The readers are compiled into each target, so they carry the fuzzer's
+# instrumentation.
+set(PW_FUZZ_SOURCES
+  ${CMAKE_SOURCE_DIR}/pop3/MessageReader.cpp
+  ${CMAKE_SOURCE_DIR}/pop3/AttachFolder.cpp
+  ${CMAKE_SOURCE_DIR}/pop3/Uudecoder.cpp
+  ${CMAKE_SOURCE_DIR}/base/Words.cpp)
+
+foreach(target fuzz_message_reader fuzz_base64 fuzz_uudecode)
+  add_executable(${target} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${target}.cpp ${PW_FUZZ_SOURCES})
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${target} PRIVATE Qt6::Core)
+endforeach()

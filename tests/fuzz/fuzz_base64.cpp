@@ -1,0 +1,25 @@
+// Feeds arbitrary bytes to the base64 decoder.
+#include "pop3/Uudecoder.h"
+
+#include <QBuffer>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QByteArray output;
+    QBuffer in(&input);
+    QBuffer out(&output);
+    in.open(QIODevice::ReadOnly);
+    out.open(QIODevice::WriteOnly);
+    TUUProcessor decoder;
+    decoder.Method = uuMime;
+    decoder.InputStream = &in;
+    decoder.OutputStream = &out;
+    decoder.ShowMessage = [](const QString&) {};
+    decoder.Decode();
+    // Every three bytes out take four characters in.
+    if (output.size() > input.size() * 3 / 4 + 3)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,371 @@
+#include "ScriptServer.h"
+
+#include "pop3/FileStreamError.h"
+#include "pop3/Pop3client.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The message as the server sends it after +OK: CR LF line ends and the
+// end line. Dots are written as they go on the wire.
+QByteArray Wire(const QByteArray& message)
+{
+    return "+OK message follows\r\n" + QByteArray(message).replace("\n", "\r\n") + ".\r\n";
+}
+
+QByteArray Binary(int size)
+{
+    QRandomGenerator random(size);
+    QByteArray bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random.bounded(256));
+    return bytes;
+}
+
+QByteArray Base64Lines(const QByteArray& bytes)
+{
+    const QByteArray text = bytes.toBase64();
+    QByteArray lines;
+    for (qsizetype at = 0; at < text.size(); at += 76)
+        lines += text.mid(at, 76) + "\n";
+    return lines;
+}
+
+const QByteArray Plain = "From: Ann <ann@example.org>\n"
+                         "Subject: Lunch\n"
+                         "Message-ID: <1@example.org>\n"
+                         "\n"
+                         "Shall we meet?\n"
+                         "..\n"
+                         "Ann\n";
+
+const QByteArray Attachment = Binary(3000);
+
+const QByteArray Multipart = "From: Ann <ann@example.org>\n"
+                             "Subject: Photo\n"
+                             "MIME-Version: 1.0\n"
+                             "Content-Type: multipart/mixed; boundary=\"==b=1\"\n"
+                             "\n"
+                             "This is a multi-part message.\n"
+                             "--==b=1\n"
+                             "Content-Type: text/plain\n"
+                             "\n"
+                             "See the photo.\n"
+                             "--==b=1\n"
+                             "Content-Type: application/octet-stream; name=\"photo.bin\"\n"
+                             "Content-Transfer-Encoding: base64\n"
+                             "\n" +
+                             Base64Lines(Attachment) +
+                             "--==b=1--\n"
+                             "epilogue\n";
+
+class retrieval : public testing::Test
+{
+protected:
+    retrieval()
+    {
+        client.Host = "127.0.0.1";
+        client.Port = server.Port();
+        client.TimeOut = 5000;
+        client.UserID = "ann";
+        client.Password = "s3cret";
+        client.AttachFilePath = folder.path() + "/";
+        client.ReportLevel = 1;
+        client.OnStatus = [this](QObject*, const QString& text) {
+            if (!text.endsWith('\n'))
+                events << text;
+        };
+        client.OnRetrieveStart = [this](QObject*) { events << "OnRetrieveStart"; };
+        client.OnRetrieveEnd = [this](QObject*) { events << (client.Busy ? "OnRetrieveEnd busy" : "OnRetrieveEnd"); };
+        client.UUProcessor.ShowMessage = [this](const QString& text) { events << "message:" + text; };
+        server.Replies["DELE"] = "+OK Marked.\r\n";
+        server.Replies["NOOP"] = "+OK\r\n";
+    }
+
+    void Retrieve(const QByteArray& message)
+    {
+        server.Replies["RETR 1"] = Wire(message);
+        if (!client.Connected)
+            client.Connect();
+        events.clear();
+        client.RetrieveMessage(1);
+    }
+
+    QByteArray FileContents(const QString& name)
+    {
+        QFile file(folder.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        return file.readAll();
+    }
+
+    // The session still answers: nothing of the message is left unread.
+    void ExpectInStep()
+    {
+        EXPECT_EQ(client.Transaction("NOOP"), "+OK\r\n");
+    }
+
+    QTemporaryDir folder;
+    TScriptServer server;
+    TPop3Client client;
+    QStringList events;
+    const TMailMessage& message = client.MailMessage;
+};
+
+TEST_F(retrieval, PlainMessageFillsHeadAndBody)
+{
+    Retrieve(Plain);
+    EXPECT_EQ(message.Head, QStringList({"From: Ann <ann@example.org>", "Subject: Lunch", "Message-ID: <1@example.org>", ""}));
+    EXPECT_EQ(message.Body, QStringList({"Shall we meet?", "..", "Ann"})) << "no dot-unstuffing in the text body";
+    EXPECT_TRUE(message.Attachments.isEmpty());
+    EXPECT_EQ(message.MessageId, "<1@example.org>");
+    EXPECT_EQ(server.Commands.last(), "RETR 1");
+    EXPECT_EQ(events, QStringList({"OnRetrieveStart", "Extracting file", "Message Retrieved", "OnRetrieveEnd busy"}));
+    EXPECT_FALSE(client.Busy);
+    EXPECT_TRUE(QDir(folder.path()).isEmpty()) << "a text message writes no file";
+    ExpectInStep();
+}
+
+TEST_F(retrieval, FieldPositionsDifferFromTheSummarys)
+{
+    const QByteArray head = "SUBJECT: Upper\n"
+                            "from: ann@example.org\n"
+                            "Message-id: <2@example.org>\n"
+                            "Subject:NoBlank\n"
+                            "\n"
+                            "Body\n";
+    server.Replies["TOP 1 0"] = "+OK\r\nSubject: Hello\r\nFrom: Ann\r\n.\r\n";
+    server.Replies["LIST"] = "+OK 1 10\r\n";
+    client.Connect();
+    client.RetrieveSummary(1);
+    EXPECT_EQ(client.Summary.Subject, " Hello");
+    EXPECT_EQ(client.Summary.From, " Ann");
+
+    Retrieve("Subject: Hello\nFrom: Ann\n\n");
+    EXPECT_EQ(message.Subject, " Hello") << "Subject keeps the blank after its colon";
+    EXPECT_EQ(message.From, "Ann") << "From skips it";
+
+    Retrieve(head);
+    EXPECT_EQ(message.Subject, " Upper") << "names are compared in upper case; SUBJECT:NOBLANK is no such word";
+    EXPECT_EQ(message.From, "ann@example.org");
+    EXPECT_EQ(message.MessageId, "<2@example.org>");
+    Retrieve("Subject: " + QByteArray(300, 's') + "\n\n");
+    EXPECT_EQ(message.Subject, " " + QString(255, 's'));
+}
+
+TEST_F(retrieval, MultipartGivesTextBodyAndDecodedFile)
+{
+    Retrieve(Multipart);
+    EXPECT_EQ(message.Body, QStringList({"See the photo.", "\r\nFile \"photo.bin\" extracted"}));
+    EXPECT_EQ(message.Attachments, QStringList{"photo.bin"});
+    EXPECT_EQ(FileContents("photo.bin"), Attachment);
+    EXPECT_TRUE(QFile::exists(folder.filePath("Temp.mme"))) << "the scratch file stays after a decoded part";
+    EXPECT_EQ(message.Head.last(), "");
+    EXPECT_EQ(events, QStringList({"OnRetrieveStart", "Extracting file", "Extracting file", "Decoding file",
+                                   "Message Retrieved", "OnRetrieveEnd busy"}));
+    ExpectInStep();
+}
+
+TEST_F(retrieval, SameMessageAgainIsNumbered)
+{
+    for (const char* name : {"photo.bin", "photo_1.bin", "photo_2.bin"}) {
+        Retrieve(Multipart);
+        EXPECT_EQ(message.Attachments, QStringList{name});
+        EXPECT_EQ(FileContents(name), Attachment) << name;
+    }
+}
+
+TEST_F(retrieval, PartsWithoutNameAreTextTmpAndQuotedPrintableStaysEncoded)
+{
+    Retrieve("Content-Type: multipart/mixed;\n"
+             " boundary=\"=_b\"\n"
+             "\n"
+             "--=_b\n"
+             "\n"
+             "text\n"
+             "--=_b\n"
+             "Content-Type: text/plain\n"
+             "Content-Transfer-Encoding: quoted-printable\n"
+             "\n"
+             "Gr=C3=BC=\n"
+             "..dot\n"
+             "--=_b--\n");
+    EXPECT_EQ(message.Body, QStringList({"text", "\r\nFile \"\" extracted"}));
+    EXPECT_EQ(message.Attachments, QStringList{"text.tmp"});
+    EXPECT_EQ(FileContents("text.tmp"), "Gr=C3=BC=\r\n.dot\r\n") << "stored as sent, the server's dot taken off";
+    EXPECT_FALSE(QFile::exists(folder.filePath("Temp.mme"))) << "moved to its own name";
+    ExpectInStep();
+}
+
+TEST_F(retrieval, LaterPartsInheritEncodingAndName)
+{
+    Retrieve("Content-Type: multipart/mixed; boundary=\"=_b\"\n\n--=_b\n\ntext\n"
+             "--=_b\nContent-Disposition: attachment; filename=\"a.txt\"\nContent-Transfer-Encoding: base64\n\nQQ==\n"
+             "--=_b\n\nQg==\n"
+             "--=_b--\n");
+    EXPECT_EQ(message.Attachments, QStringList({"a.txt", "a_1.txt"}));
+    EXPECT_EQ(FileContents("a_1.txt"), "B");
+    EXPECT_EQ(message.Body.last(), "\r\nFile \"a.txt\" extracted");
+}
+
+TEST_F(retrieval, SinglePartBase64BodyIsDecodedIntoBody)
+{
+    Retrieve("Subject: coded\n"
+             "Content-Type: text/plain; name=\"note.txt\"\n"
+             "Content-Transfer-Encoding: base64\n"
+             "\n" +
+             Base64Lines("First line\r\nZweite Zeile\r\n"));
+    EXPECT_EQ(message.Body, QStringList({"First line", "Zweite Zeile"}));
+    EXPECT_EQ(message.Attachments, QStringList{"note.txt"});
+    EXPECT_EQ(FileContents("note.txt"), "First line\r\nZweite Zeile\r\n");
+    ExpectInStep();
+}
+
+TEST_F(retrieval, UuencodedPartsWithAndWithoutEndLine)
+{
+    const QByteArray message1 = "Content-Type: multipart/mixed; boundary=\"=_b\"\n\n--=_b\n\ntext\n"
+                                "--=_b\nContent-Type: application/octet-stream; name=\"cat.txt\"\n"
+                                "Content-Transfer-Encoding: X-UUENCODE\n\n"
+                                "begin 644 cat.txt\n#0V%T\n`\n";
+    Retrieve(message1 + "end\n--=_b--\n");
+    EXPECT_EQ(FileContents("cat.txt"), "Cat");
+    EXPECT_FALSE(events.join('|').contains("message:")) << events.join('|').toStdString();
+
+    Retrieve(message1 + "--=_b--\n");
+    EXPECT_EQ(FileContents("cat_1.txt"), "Cat");
+    EXPECT_TRUE(events.contains("message: No end line.")) << events.join('|').toStdString();
+}
+
+TEST_F(retrieval, FoldedPartHeaderAndBoundaryMissingEndAtTheMessageEnd)
+{
+    Retrieve("Content-Type: multipart/mixed;\n\tboundary=\"=_b\"\n\n--=_b\n\nbody\n"
+             "--=_b\nContent-Type: application/octet-stream;\n\tname=\"folded.bin\"\n"
+             "Content-Transfer-Encoding:\n base64\n\nQUJD\n");
+    EXPECT_EQ(message.Attachments, QStringList{"folded.bin"});
+    EXPECT_EQ(FileContents("folded.bin"), "QUJD\r\n") << "an encoding on a continuation line is not seen: stored as sent";
+    ExpectInStep();
+
+    Retrieve("Content-Type: multipart/mixed; boundary=\"never\"\n\nno parts at all\n");
+    EXPECT_TRUE(message.Body.isEmpty());
+    ExpectInStep();
+
+    Retrieve("Subject: header without end\n");
+    EXPECT_EQ(message.Head, QStringList{"Subject: header without end"});
+    ExpectInStep();
+}
+
+TEST_F(retrieval, StrayBoundaryParameterDoesNotCutAPlainBody)
+{
+    Retrieve("Subject: about boundary=x\n\nfirst\nx marks the spot\nlast\n");
+    EXPECT_EQ(message.Body, QStringList({"first", "x marks the spot", "last"}));
+    ExpectInStep();
+}
+
+TEST_F(retrieval, HostileNamesLandInTheFolderOnly)
+{
+    QTemporaryDir root;
+    client.AttachFilePath = root.path() + "/home/attach/";
+    ASSERT_TRUE(QDir().mkpath(root.path() + "/home/attach"));
+    ASSERT_TRUE(QFile::link(root.path() + "/planted-target", client.AttachFilePath + "planted.txt"));
+    QByteArray parts;
+    for (const QByteArray& name : QList<QByteArray>{"../../.bashrc", "/etc/passwd", "a/../../b", QByteArray(300, 'n') + ".txt", "planted.txt"})
+        parts += "--=_b\nContent-Type: text/plain; name=\"" + name + "\"\n\ncontent\n";
+    Retrieve("Content-Type: multipart/mixed; boundary=\"=_b\"\n\n--=_b\n\ntext\n" + parts + "--=_b--\n");
+
+    ASSERT_EQ(message.Attachments.size(), 5);
+    EXPECT_EQ(message.Attachments.mid(0, 3), QStringList({"bashrc", "passwd", "b"}));
+    EXPECT_LE(message.Attachments[3].size(), 200);
+    EXPECT_EQ(message.Attachments[4], "planted_1.txt");
+    QStringList everything;
+    for (QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext();)
+        everything << it.next().mid(root.path().size());
+    everything.sort();
+    QStringList expected{"/home", "/home/attach"};
+    for (const QString& name : message.Attachments + QStringList{"planted.txt"})
+        expected << "/home/attach/" + name;
+    expected.sort();
+    EXPECT_EQ(everything, expected);
+    EXPECT_FALSE(QFile::exists(root.path() + "/planted-target"));
+}
+
+TEST_F(retrieval, RefusedRetrStillEndsAndClearsBusy)
+{
+    server.Replies["RETR 1"] = "-ERR no such message\r\n";
+    client.Connect();
+    try {
+        client.RetrieveMessage(1);
+        FAIL() << "a refused RETR passed";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message, "-ERR no such message\r\n");
+    }
+    EXPECT_EQ(events, QStringList({"OnRetrieveStart", "OnRetrieveEnd busy"}));
+    EXPECT_FALSE(client.Busy);
+}
+
+TEST_F(retrieval, DeleteOnReadNeedsExactlyPlusOk)
+{
+    client.DeleteOnRead = true;
+    Retrieve(Plain);
+    EXPECT_EQ(server.Commands.mid(server.Commands.size() - 2), QList<QByteArray>({"RETR 1", "DELE 1"}));
+
+    server.Replies["DELE"] = "+OK\r\n";
+    EXPECT_THROW(Retrieve(Plain), Exception);
+    EXPECT_EQ(message.Body.first(), "Shall we meet?") << "what was retrieved stays";
+    EXPECT_EQ(events.last(), "OnRetrieveEnd busy");
+    EXPECT_FALSE(client.Busy);
+}
+
+TEST_F(retrieval, NestedCallsReturnAtOnce)
+{
+    server.Replies["RETR 1"] = Wire(Plain);
+    server.Replies["RETR 2"] = Wire("Subject: other\n\n");
+    client.Connect();
+    client.OnRetrieveEnd = [this](QObject*) { client.RetrieveMessage(2); };
+    client.OnRetrieveStart = [this](QObject*) { client.DeleteMessage(1); };
+    client.RetrieveMessage(1);
+    EXPECT_EQ(message.Subject, " Lunch");
+    EXPECT_EQ(server.Commands.count("RETR 1"), 1);
+    EXPECT_EQ(server.Commands.count("RETR 2"), 0);
+    EXPECT_EQ(server.Commands.count("DELE 1"), 0);
+}
+
+TEST_F(retrieval, UnwritableFolderRaisesAndTheSessionRecovers)
+{
+    QFile blocker(folder.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    client.AttachFilePath = folder.filePath("not-a-folder") + "/attach/";
+    EXPECT_THROW(Retrieve(Multipart), EFileStreamError);
+    EXPECT_EQ(events.last(), "OnRetrieveEnd busy");
+    EXPECT_FALSE(client.Busy);
+    EXPECT_NO_THROW(client.Disconnect());
+    EXPECT_EQ(server.Commands.last(), "QUIT");
+    EXPECT_NO_THROW(client.Connect());
+    client.AttachFilePath = folder.path();
+    Retrieve(Multipart);
+    EXPECT_EQ(FileContents("photo.bin"), Attachment) << "a folder without its final slash gets one";
+}
+
+TEST_F(retrieval, CancelEndsTheRetrieval)
+{
+    server.Replies["RETR 1"] = "+OK\r\nSubject: never ends\r\n\r\nbody\r\n";
+    client.Connect();
+    QTimer::singleShot(50, [this] { client.Cancel(); });
+    EXPECT_THROW(client.RetrieveMessage(1), EAbortError);
+    EXPECT_EQ(events.last(), "OnRetrieveEnd busy");
+    EXPECT_FALSE(client.Busy);
+}
+
+TEST_F(retrieval, NotConnectedRaisesWithoutEvents)
+{
+    EXPECT_THROW(client.RetrieveMessage(1), Exception);
+    EXPECT_TRUE(events.isEmpty());
+    EXPECT_FALSE(client.Busy);
+}
+
+} // namespace
