@@ -19,10 +19,11 @@ TRegistry::~TRegistry()
 bool TRegistry::OpenKey(const QString& key, bool CanCreate)
 {
     CloseKey();
-    store.Refresh();
+    store.Prepare(Root, key);
     if (!store.Tree().Find(Root, key)) {
         if (!CanCreate)
             return false;
+        store.CheckWritable(Root, key);
         const RootKey root = Root;
         store.Change([root, key](RegistryTree& tree) { tree.Create(root, key); });
         changed = true;
@@ -44,7 +45,7 @@ void TRegistry::CloseKey()
 
 bool TRegistry::KeyExists(const QString& key) const
 {
-    store.Refresh();
+    store.Prepare(Root, fullPath(key));
     return store.Tree().Find(Root, fullPath(key)) != nullptr;
 }
 
@@ -112,6 +113,7 @@ QByteArray TRegistry::ReadBinaryData(const QString& name) const
 void TRegistry::write(const RegValue& value)
 {
     current();
+    store.CheckWritable(Root, currentPath);
     const RootKey root = Root;
     const QString path = currentPath;
     store.Change([root, path, value](RegistryTree& tree) { tree.Create(root, path).SetValue(value); });
@@ -159,11 +161,12 @@ QStringList TRegistry::GetValueNames() const
 
 bool TRegistry::DeleteKey(const QString& key)
 {
-    store.Refresh();
     const RootKey root = Root;
     const QString path = fullPath(key);
+    store.Prepare(root, path);
     if (!store.Tree().Find(root, path))
         return false;
+    store.CheckRemovable(root, path);
     store.Change([root, path](RegistryTree& tree) { tree.Remove(root, path); });
     changed = true;
     if (!isOpen)
@@ -175,6 +178,7 @@ bool TRegistry::DeleteValue(const QString& name)
 {
     if (!current().Value(name))
         return false;
+    store.CheckWritable(Root, currentPath);
     const RootKey root = Root;
     const QString path = currentPath;
     store.Change([root, path, name](RegistryTree& tree) {

@@ -1,0 +1,108 @@
+// Writes a Postwatch store for the demo mailbox and the benchmarks, through
+// the program's own store code, so the file is exactly what Postwatch writes.
+// The store is the one Postwatch would use: POSTWATCH_PROFILE names its folder.
+#include "base/Exception.h"
+#include "config/FileStore.h"
+#include "config/Registry.h"
+#include "config/ScramblePassword.h"
+#include "config/StoreKeys.h"
+#include "platform/Profile.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <climits>
+#include <cstdio>
+
+namespace {
+
+const char* const Usage =
+    "usage: postwatch-profile has-accounts\n"
+    "       postwatch-profile add-account NAME SERVER PORT USERNAME   (the password on standard input)\n"
+    "       postwatch-profile block-sender SENDER\n"
+    "       postwatch-profile set-integer OPTION NUMBER\n"
+    "has-accounts exits 0 when the store has an Accounts key, 1 when not.\n";
+
+class UsageError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+int number(const QString& text, int lowest, int highest, const QString& what)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        throw UsageError(QStringLiteral("%1 must be a number from %2 to %3, not \"%4\".").arg(what).arg(lowest).arg(highest).arg(text));
+    return value;
+}
+
+QString passwordFromInput()
+{
+    QTextStream input(stdin);
+    return input.readLine();
+}
+
+void addAccount(RegistryStore& store, const QStringList& arguments)
+{
+    const QString& name = arguments[0];
+    if (name.trimmed().isEmpty() || name.contains(QLatin1Char('\\')))
+        throw UsageError(QStringLiteral("An account name must not be empty or hold a backslash: \"%1\".").arg(name));
+    const int port = number(arguments[2], 1, 65535, QStringLiteral("The port"));
+    TRegistry reg(store);
+    reg.OpenKey(StoreKeys::Accounts + QLatin1Char('\\') + name, true);
+    reg.WriteString(QStringLiteral("Server"), arguments[1]);
+    reg.WriteString(QStringLiteral("Username"), arguments[3]);
+    reg.WriteString(QStringLiteral("Password"), ScramblePassword(passwordFromInput()));
+    reg.WriteInteger(QStringLiteral("Port"), port);
+    reg.WriteBool(QStringLiteral("Selected"), true);
+}
+
+void blockSender(RegistryStore& store, const QString& sender)
+{
+    TRegistry reg(store);
+    reg.OpenKey(StoreKeys::BlockedSenders, true);
+    reg.WriteBool(sender, true);
+}
+
+void setInteger(RegistryStore& store, const QString& option, const QString& value)
+{
+    TRegistry reg(store);
+    reg.OpenKey(StoreKeys::Program, true);
+    reg.WriteInteger(option, number(value, INT_MIN, INT_MAX, option));
+}
+
+int run(const QStringList& words)
+{
+    const QString command = words.value(0);
+    const QStringList arguments = words.mid(1);
+    FileStore store(Profile::StoreFilePath());
+    if (command == QLatin1String("has-accounts") && arguments.isEmpty())
+        return TRegistry(store).KeyExists(StoreKeys::Accounts) ? 0 : 1;
+    if (command == QLatin1String("add-account") && arguments.size() == 4)
+        addAccount(store, arguments);
+    else if (command == QLatin1String("block-sender") && arguments.size() == 1)
+        blockSender(store, arguments[0]);
+    else if (command == QLatin1String("set-integer") && arguments.size() == 2)
+        setInteger(store, arguments[0], arguments[1]);
+    else
+        throw UsageError(QString());
+    return 0;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    try {
+        return run(QCoreApplication::arguments().mid(1));
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "%s%s", e.Message.isEmpty() ? "" : qPrintable(e.Message + QLatin1Char('\n')), Usage);
+        return 2;
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "postwatch-profile: %s\n", qPrintable(e.Message));
+        return 2;
+    }
+}
