@@ -1,14 +1,20 @@
 #include "app/Mainformdlg.h"
 
+#include "app/CheckEngine.h"
+#include "app/MessageList.h"
+#include "app/MsgBox.h"
 #include "base/Guard.h"
+#include "config/Settings.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
 #include "desktop/ActionLink.h"
 #include "desktop/Runformdlg.h"
+#include "pop3/Pop3client.h"
 #include "resources/Images.h"
 
 #include <QAction>
 #include <QActionEvent>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -16,7 +22,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -31,21 +36,10 @@ const QString WndRectName = QStringLiteral("WndRect");
 const char* const HelpContextProperty = "HelpContext";
 const char* const ImageIndexProperty = "ImageIndex";
 
-// listMessages' columns: caption and width; 0 = the list's default
+// listMessages' column widths, From to Account; 0 = the list's default
 // width, and the last column fills the rest.
-struct MessageColumn {
-    const char* Caption;
-    int Width;
-};
 constexpr int DefaultColumnWidth = 64;
-constexpr MessageColumn MessageColumns[] = {
-    {"From", 100},
-    {"Subject", 150},
-    {"Size", 0},
-    {"Priority", 0},
-    {"Received", 100},
-    {"Account", 0},
-};
+constexpr int MessageColumnWidths[TMessageList::ColumnCount] = {100, 150, 0, 0, 100, 0};
 
 // A toolbar button that runs an action, as the form's buttons do: it shows
 // the action's image and state, and its own hint where it has one instead of
@@ -101,7 +95,8 @@ QRect DecodeWndRect(const QByteArray& bytes)
 
 }
 
-TMainForm::TMainForm(RegistryStore& store, TRunForm& runForm, const QString& commandLine, QWidget* parent)
+TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, TRunForm& runForm,
+                     const QString& commandLine, QWidget* parent)
     : QMainWindow(parent), Store(store), RunForm(runForm)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -113,18 +108,34 @@ TMainForm::TMainForm(RegistryStore& store, TRunForm& runForm, const QString& com
     // No toolbar-hiding menu on a right click: the window has no such menu.
     setContextMenuPolicy(Qt::NoContextMenu);
 
+    CreateEngine(settings, dialUp);
     CreateActions();
     CreateToolBar();
     CreateMessageList();
     CreateStatusBar();
     CreateMenus();
     CreateTimers();
+    ConnectEngine(settings);
 
     resize(DesignSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
     Guarded([this, &commandLine] { FormCreate(commandLine); });
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
+{
+    Pop1 = new TPop3Client(this);
+    Pop1->setObjectName(QStringLiteral("Pop1"));
+    Pop1->Port = 110;
+    Pop1->TimeOut = 30000;
+    Pop1->ReportLevel = 0;
+    MessageList = new TMessageList(settings, this);
+    MessageList->setObjectName(QStringLiteral("MessageList"));
+    Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *this);
 }
 
 void TMainForm::CreateActions()
@@ -194,16 +205,11 @@ void TMainForm::CreateToolBar()
 
 void TMainForm::CreateMessageList()
 {
-    MessageModel = new QStandardItemModel(0, std::size(MessageColumns), this);
-    MessageModel->setObjectName(QStringLiteral("MessageModel"));
-    for (int column = 0; column < int(std::size(MessageColumns)); ++column)
-        MessageModel->setHeaderData(column, Qt::Horizontal, QString::fromLatin1(MessageColumns[column].Caption));
-
     listMessages = new QTreeView(this);
     listMessages->setObjectName(QStringLiteral("listMessages"));
     listMessages->setProperty(HelpContextProperty, 102);
     listMessages->header()->setDefaultSectionSize(DefaultColumnWidth);
-    listMessages->setModel(MessageModel);
+    listMessages->setModel(MessageList);
     listMessages->setRootIsDecorated(false);
     listMessages->setItemsExpandable(false);
     listMessages->setUniformRowHeights(true);
@@ -214,9 +220,9 @@ void TMainForm::CreateMessageList()
     listMessages->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listMessages->header()->setSectionsMovable(false);
     listMessages->header()->setStretchLastSection(true);
-    for (int column = 0; column < int(std::size(MessageColumns)); ++column)
-        if (MessageColumns[column].Width > 0)
-            listMessages->setColumnWidth(column, MessageColumns[column].Width);
+    for (int column = 0; column < TMessageList::ColumnCount; ++column)
+        if (MessageColumnWidths[column] > 0)
+            listMessages->setColumnWidth(column, MessageColumnWidths[column]);
     setCentralWidget(listMessages);
 }
 
@@ -316,6 +322,20 @@ void TMainForm::CreateTimers()
     TimerMain->start();
 }
 
+// Every entry point Qt calls runs through the guard: a failure that ends a
+// check reaches the error report and leaves the engine where it stood.
+void TMainForm::ConnectEngine(Settings& settings)
+{
+    auto run = [this](void (TCheckEngine::*handler)()) {
+        return [this, handler] { Guarded([this, handler] { (Engine.get()->*handler)(); }); };
+    };
+    connect(actCheckNow, &QAction::triggered, this, run(&TCheckEngine::actCheckNowExecute));
+    connect(actCancel, &QAction::triggered, this, run(&TCheckEngine::actCancelExecute));
+    connect(TimerMain, &QTimer::timeout, this, run(&TCheckEngine::TimerMainTimer));
+    connect(Timer1, &QTimer::timeout, this, run(&TCheckEngine::Timer1Timer));
+    connect(&settings, &Settings::TimeoutChanged, this, [this](int milliseconds) { Pop1->TimeOut = milliseconds; });
+}
+
 void TMainForm::SetStatusText(int panel, const QString& text)
 {
     if (panel >= 0 && panel < StatusPanelCount)
@@ -325,6 +345,50 @@ void TMainForm::SetStatusText(int panel, const QString& text)
 QString TMainForm::StatusText(int panel) const
 {
     return panel >= 0 && panel < StatusPanelCount ? StatusPanels[panel]->text() : QString();
+}
+
+bool TMainForm::AskYesNo(const QString& text, const QString& caption, TBoxOwner owner)
+{
+    return MsgBox({text, caption, owner == TBoxOwner::MainWindow ? this : nullptr,
+                   QMessageBox::Yes | QMessageBox::No})
+        == QMessageBox::Yes;
+}
+
+// A box without a caption of its own gets the one the system gives it.
+void TMainForm::Tell(const QString& text, const QString& caption, TBoxOwner owner)
+{
+    MsgBox({text, caption.isEmpty() ? QStringLiteral("Error") : caption,
+            owner == TBoxOwner::MainWindow ? this : nullptr, QMessageBox::Ok});
+}
+
+void TMainForm::ShowMessage(const QString& text)
+{
+    MsgBox({text, QApplication::applicationName(), this, QMessageBox::Ok});
+}
+
+// The tray icon comes with its own window; until then nothing flashes.
+void TMainForm::StopFlashing()
+{
+}
+
+void TMainForm::ArmTimer1()
+{
+    Timer1->start();
+}
+
+void TMainForm::StopTimer1()
+{
+    Timer1->stop();
+}
+
+void TMainForm::StopHangUpTimer()
+{
+    TimerHangUp->stop();
+}
+
+void TMainForm::Post(std::function<void()> work)
+{
+    QTimer::singleShot(0, this, [work = std::move(work)] { Guarded(work); });
 }
 
 void TMainForm::ShowAndRaise()
@@ -342,7 +406,7 @@ void TMainForm::FormCreate(const QString& commandLine)
 {
     const QString CmdLine = commandLine.toLower();
     const bool StartShown = CmdLine.contains(QLatin1String("visible"));
-    MinutesElapsed = 0;
+    Engine->MinutesElapsed = 0;
     ReadWndRect();
     if (StartShown)
         show();

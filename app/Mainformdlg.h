@@ -1,31 +1,42 @@
 #pragma once
 
+#include "app/EngineHost.h"
+
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
-class QStandardItemModel;
 class QStatusBar;
 class QTimer;
 class QToolBar;
 class QToolButton;
 class QTreeView;
 class RegistryStore;
+class Settings;
+class TCheckEngine;
+class TDialUp;
+class TMessageList;
+class TPop3Client;
 class TRunForm;
 
 // The main window: toolbar, message list and status bar, the
 // actions with their menus, the timers, and where the window's rectangle is
-// kept. Every control and action carries its name as objectName.
-class TMainForm : public QMainWindow
+// kept. It owns the mail client and the check engine, and is the engine's
+// host. Every control and action carries its name as objectName.
+class TMainForm : public QMainWindow, public TEngineHost
 {
     Q_OBJECT
 
 public:
     // commandLine: the process arguments joined with blanks (GetCommandLine).
-    TMainForm(RegistryStore& store, TRunForm& runForm, const QString& commandLine, QWidget* parent = nullptr);
+    // The settings need not be loaded yet; they are read at each use.
+    TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, TRunForm& runForm,
+              const QString& commandLine, QWidget* parent = nullptr);
+    ~TMainForm() override;
 
     // ActionList1, images from TBImgs (resources/Images.h).
     QAction* actCheckNow;
@@ -54,10 +65,12 @@ public:
     QToolButton* btnHelp;
     QToolButton* btnExit;
 
-    // The rows (MessageEntry) go into MessageModel: six columns,
-    // no rows yet.
+    // Shows MessageList's rows.
     QTreeView* listMessages;
-    QStandardItemModel* MessageModel;
+    TMessageList* MessageList;
+
+    TPop3Client* Pop1;
+    std::unique_ptr<TCheckEngine> Engine;
 
     QStatusBar* StatusBar1;
 
@@ -75,12 +88,19 @@ public:
     QTimer* Timer1;      // 100 ms, one-shot, off until armed
     QTimer* TimerHangUp; // 1000 ms, off until armed
 
-    int MinutesElapsed = 0;
-
     // StatusBar1's panels 0, 1 and 2.
     static constexpr int StatusPanelCount = 3;
-    void SetStatusText(int panel, const QString& text);
+    void SetStatusText(int panel, const QString& text) override;
     QString StatusText(int panel) const;
+
+    bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
+    void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
+    void ShowMessage(const QString& text) override;
+    void StopFlashing() override;
+    void ArmTimer1() override;
+    void StopTimer1() override;
+    void StopHangUpTimer() override;
+    void Post(std::function<void()> work) override;
 
     // The hotkey's effect: show the main window and bring it to the front.
     void ShowAndRaise();
@@ -92,12 +112,14 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void CreateEngine(Settings& settings, TDialUp& dialUp);
     void CreateActions();
     void CreateToolBar();
     void CreateMessageList();
     void CreateStatusBar();
     void CreateMenus();
     void CreateTimers();
+    void ConnectEngine(Settings& settings);
     void FormCreate(const QString& commandLine);
     void FormClose();
     void ReadWndRect();

@@ -1,24 +1,28 @@
 #include "app/Program.h"
 
+#include "app/CheckCommand.h"
 #include "app/Mainformdlg.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
 #include "config/FileStore.h"
 #include "config/Settings.h"
+#include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
 #include "platform/InstanceChannel.h"
+#include "platform/NetworkManagerDialUp.h"
 #include "platform/Profile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
 
-Program::Program(RegistryStore& store, const CommandLine& commandLine)
-    : runForm(std::make_unique<TRunForm>())
+#include <cstring>
+
+Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& commandLine)
+    : runForm(std::make_unique<TRunForm>()), settings(std::make_unique<Settings>(store))
 {
     runForm->show();
-    mainForm = std::make_unique<TMainForm>(store, *runForm, commandLine.Text);
-    settings = std::make_unique<Settings>(store);
+    mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);
     settings->FillLists();
     settings->LoadSettings();
     if (settings->StartVisible())
@@ -45,6 +49,8 @@ void showErrorBox(const QString& message)
 
 int RunPostwatch(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--check") == 0)
+        return RunCheckCommand(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Postwatch"));
     QApplication::setApplicationVersion(QStringLiteral(POSTWATCH_VERSION));
@@ -58,8 +64,10 @@ int RunPostwatch(int argc, char** argv)
     channel.Listen();
 
     try {
+        TNetworkManagerDialUp dialUp;
         FileStore store(Profile::StoreFilePath());
-        Program program(store, commandLine);
+        SystemKeys::AddTo(store, dialUp);
+        Program program(store, dialUp, commandLine);
         program.Listen(channel);
         return app.exec();
     } catch (const Exception& e) {

@@ -7,6 +7,7 @@
 class InstanceChannel;
 class RegistryStore;
 class Settings;
+class TDialUp;
 class TMainForm;
 class TRunForm;
 
@@ -16,7 +17,7 @@ class TRunForm;
 class Program
 {
 public:
-    Program(RegistryStore& store, const CommandLine& commandLine);
+    Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& commandLine);
     ~Program();
 
     void Listen(InstanceChannel& channel);
@@ -27,8 +28,8 @@ public:
 
 private:
     std::unique_ptr<TRunForm> runForm;
+    std::unique_ptr<Settings> settings; // the main window reads it until its end
     std::unique_ptr<TMainForm> mainForm;
-    std::unique_ptr<Settings> settings;
 };
 
 // The program entry: forwards to a running copy or starts, runs the event

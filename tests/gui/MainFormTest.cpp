@@ -2,9 +2,14 @@
 // menus, timers, the window rectangle kept in "WndRect", and Exit.
 
 #include "app/Mainformdlg.h"
+#include "app/CheckEngine.h"
+#include "app/MessageList.h"
+#include "app/MsgBox.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
+#include "config/Settings.h"
 #include "desktop/Runformdlg.h"
+#include "tests/support/ScriptedDialUp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,7 +18,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -48,7 +52,7 @@ protected:
     {
         Form.reset();
         Run = std::make_unique<TRunForm>();
-        Form = std::make_unique<TMainForm>(Store, *Run, commandLine);
+        Form = std::make_unique<TMainForm>(Store, Options, DialUp, *Run, commandLine);
     }
 
     void CreateKey()
@@ -99,13 +103,27 @@ protected:
         return texts;
     }
 
+    // Commands that end in a message box get it answered, never shown.
+    void SetUp() override
+    {
+        SetMsgBoxHook([this](const TMsgBoxRequest& box) {
+            Boxes << box.Text;
+            return box.Buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
+        });
+    }
+
     void TearDown() override
     {
         Form.reset();
         Run.reset();
+        SetMsgBoxHook({});
     }
 
+    QStringList Boxes;
+
     MemoryStore Store;
+    Settings Options{Store};
+    TScriptedDialUp DialUp;
     std::unique_ptr<TRunForm> Run;
     std::unique_ptr<TMainForm> Form;
 };
@@ -287,7 +305,7 @@ TEST_F(MainFormTest, MessageListHasSixColumnsAndNoRows)
     EXPECT_EQ(list->columnWidth(3), list->header()->defaultSectionSize()); // Priority: default
     EXPECT_EQ(list->columnWidth(4), 100);
     EXPECT_TRUE(list->header()->stretchLastSection()); // Account fills the rest
-    EXPECT_EQ(model, Form->MessageModel);
+    EXPECT_EQ(model, Form->MessageList);
     EXPECT_FALSE(list->isSortingEnabled());
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -424,7 +442,7 @@ TEST_F(MainFormTest, ThreeTimers)
     EXPECT_TRUE(timer1->isSingleShot());
     EXPECT_EQ(timerHangUp->interval(), 1000);
     EXPECT_FALSE(timerHangUp->isActive());
-    EXPECT_EQ(Form->MinutesElapsed, 0);
+    EXPECT_EQ(Form->Engine->MinutesElapsed, 0);
 }
 
 TEST_F(MainFormTest, HiddenWithoutVisibleOnTheCommandLine)
@@ -574,7 +592,7 @@ TEST_F(MainFormTest, TheExitButtonAndTheMenuItemEndTheProgramToo)
 TEST_F(MainFormTest, ActionsOfLaterPartsDoNothingYet)
 {
     Start(QStringLiteral("visible"));
-    for (const char* name : {"actCheckNow", "actCancel", "actDelete", "actMinimize", "actConfig", "actWebsite",
+    for (const char* name : {"actDelete", "actMinimize", "actConfig", "actWebsite",
                              "actLaunch", "actHelp", "actAboutBox", "actView", "actBlockSender"}) {
         SCOPED_TRACE(name);
         Find<QAction>(name)->trigger();

@@ -1,0 +1,80 @@
+#include "app/CheckCommand.h"
+
+#include "app/CheckEngine.h"
+#include "app/ConsoleHost.h"
+#include "app/MessageList.h"
+#include "base/Exception.h"
+#include "base/Guard.h"
+#include "config/FileStore.h"
+#include "config/Settings.h"
+#include "config/SystemKeys.h"
+#include "platform/NetworkManagerDialUp.h"
+#include "platform/Profile.h"
+#include "pop3/Pop3client.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+void printRows(const TMessageList& list)
+{
+    QTextStream out(stdout);
+    for (int row = 0; row < list.Count(); ++row) {
+        const MessageEntry& entry = list.Entry(row);
+        out << QStringList{entry.From, entry.Subject, entry.Size, entry.Priority, entry.Received, entry.Account,
+                           QString::number(entry.Number)}
+                   .join(QLatin1Char('\t'))
+            << '\n';
+    }
+}
+
+void printStatus(const TConsoleHost& host)
+{
+    QTextStream out(stdout);
+    for (const QString& text : host.StatusTexts) {
+        if (!text.isEmpty())
+            out << text << '\n';
+    }
+}
+
+int check()
+{
+    TConsoleHost host;
+    SetErrorReport([&host](const QString& message) { host.Fail(message); });
+
+    TNetworkManagerDialUp dialUp;
+    FileStore store(Profile::StoreFilePath());
+    SystemKeys::AddTo(store, dialUp);
+    Settings settings(store);
+    TPop3Client client;
+    QObject::connect(&settings, &Settings::TimeoutChanged, [&client](int milliseconds) { client.TimeOut = milliseconds; });
+    settings.FillLists();
+    settings.LoadSettings();
+
+    TMessageList list(settings);
+    TCheckEngine engine(client, settings, store, dialUp, list, host);
+    host.SetEngine(engine);
+    Guarded([&engine] { engine.actCheckNowExecute(); });
+    host.WaitUntilIdle();
+    if (client.Connected)
+        Guarded([&client] { client.Disconnect(); });
+
+    printRows(list);
+    printStatus(host);
+    return host.Failed ? 1 : 0;
+}
+
+}
+
+int RunCheckCommand(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Postwatch"));
+    try {
+        return check();
+    } catch (const Exception& e) {
+        QTextStream(stderr) << e.Message << Qt::endl;
+        return 1;
+    }
+}

@@ -1,0 +1,332 @@
+#include "app/CheckEngine.h"
+
+#include "app/MessageList.h"
+#include "config/Registry.h"
+#include "config/ScramblePassword.h"
+#include "config/Settings.h"
+#include "config/StoreKeys.h"
+#include "platform/DialUp.h"
+#include "pop3/Pop3client.h"
+
+#include <QLocale>
+#include <QScopeGuard>
+#include <QTime>
+#include <utility>
+
+TCheckEngine::TCheckEngine(TMailClient& client, Settings& settings, RegistryStore& store, TDialUp& dialUp,
+                           TMessageList& list, TEngineHost& host)
+    : Client(client), Options(settings), Store(store), DialUp(dialUp), List(list), Host(host)
+{
+    Client.OnConnect = [this](QObject*) { Pop1Connect(); };
+    Client.OnRetrieveEnd = [this](QObject*) { Pop1RetrieveEnd(); };
+    Client.OnInvalidHost = [this](bool& handled) { Pop1InvalidHost(handled); };
+    Client.OnAuthenticationNeeded = [this](bool& handled) { Pop1AuthenticationFailed(handled); };
+    Client.OnAuthenticationFailed = [this](bool& handled) { Pop1AuthenticationFailed(handled); };
+    Client.OnConnectionFailed = [this](QObject*) { Pop1ConnectionFailed(); };
+    Client.OnConnectionRequired = [this](bool& handled) { Pop1ConnectionRequired(handled); };
+    Client.OnFailure = [this](QObject*) { Pop1Failure(); };
+}
+
+// --- entry points ---------------------------------------------------------
+
+void TCheckEngine::actCheckNowExecute()
+{
+    if (EngineBusy)
+        return;
+    if (ClientCallWaiting()) {
+        deferred.CheckNow = true;
+        return;
+    }
+    Host.StopHangUpTimer();
+    if (!IsOnline() && Options.ConnType() == WaitConn
+        && !Host.AskYesNo(QStringLiteral("Connect Now?"), QStringLiteral("Not Connected"), TBoxOwner::MainWindow))
+        return;
+    if (!IsOnline() && Options.ConnType() != LanConn && !DialConnectoid())
+        return;
+    StartCheck(TCheckKind::User);
+}
+
+void TCheckEngine::TimerMainTimer()
+{
+    ++MinutesElapsed;
+    if (Options.Interval() > MinutesElapsed)
+        return;
+    MinutesElapsed = 0;
+    if (!Options.CheckingEnabled())
+        return;
+    if (ClientCallWaiting()) {
+        deferred.TimedCheck = true;
+        return;
+    }
+    StartTimedCheck();
+}
+
+// Waiting for a connection someone else makes is silent; the next due tick
+// tries again.
+void TCheckEngine::StartTimedCheck()
+{
+    if (!IsOnline() && Options.ConnType() == WaitConn)
+        return;
+    if (!IsOnline() && Options.ConnType() != LanConn && !DialConnectoid())
+        return;
+    StartCheck(TCheckKind::Timed);
+}
+
+void TCheckEngine::Timer1Timer()
+{
+    if (ClientCallWaiting()) {
+        deferred.Step = true;
+        return;
+    }
+    const TStep step = std::exchange(PendingStep, TStep::None);
+    if (step == TStep::None)
+        return;
+    // After Cancel no request may follow: the client would refuse it with
+    // an abort instead of ending the check.
+    if (CancelRequested) {
+        EndCanceled();
+        return;
+    }
+    if (step == TStep::DeleteThenContinue)
+        ClientCall([this] { Client.DeleteMessage(MessageNumber); });
+    NextMessage();
+}
+
+void TCheckEngine::actCancelExecute()
+{
+    Client.Cancel();
+    CancelRequested = true;
+    EngineBusy = false;
+    StopFlashing();
+    Host.StopHangUpTimer();
+}
+
+// --- the cycle ------------------------------------------------------------
+
+bool TCheckEngine::IsOnline()
+{
+    return DialUp.IsOnline();
+}
+
+bool TCheckEngine::DialConnectoid()
+{
+    quint32 handle = 0;
+    if (DialUp.Dial(Options.Connectoid(), handle)) {
+        DialConnection = handle;
+        return true;
+    }
+    Host.Tell(QStringLiteral("Failed to connect"), QStringLiteral("Error"), TBoxOwner::MainWindow);
+    DialConnection = 0;
+    return false;
+}
+
+// A step still waiting on Timer1 belongs to the cycle being started over.
+void TCheckEngine::StartCheck(TCheckKind kind)
+{
+    ++checksStarted;
+    Host.StopTimer1();
+    PendingStep = TStep::None;
+    List.Clear();
+    AccountIndex = 0;
+    CancelRequested = false;
+    Operation = opCheck;
+    if (kind == TCheckKind::User) {
+        EngineBusy = true;
+        StopFlashing();
+    }
+    CheckNextAccount();
+}
+
+void TCheckEngine::CheckNextAccount()
+{
+    if (Client.Connected)
+        ClientCall([this] { Client.Disconnect(); });
+    const QStringList names = Options.SelectedAccounts();
+    if (names.isEmpty()) {
+        Host.ShowMessage(QStringLiteral("There are no accounts to check"));
+        EngineBusy = false;
+        return;
+    }
+    const QString name = names.value(AccountIndex);
+    Host.SetStatusText(0, QStringLiteral("Checking ") + name + QStringLiteral(" for mail"));
+    ConnectAccount(name);
+}
+
+// An account whose key is gone (deleted meanwhile) ends the cycle quietly.
+void TCheckEngine::ConnectAccount(const QString& name)
+{
+    TRegistry reg(Store);
+    if (!reg.OpenKeyReadOnly(StoreKeys::Accounts + u'\\' + name))
+        return;
+    Client.Host = reg.ReadString(QStringLiteral("Server"));
+    Client.UserID = reg.ReadString(QStringLiteral("Username"));
+    Client.Password = ScramblePassword(reg.ReadString(QStringLiteral("Password")));
+    Client.Port = reg.ReadInteger(QStringLiteral("Port"));
+    reg.CloseKey();
+    ClientCall([this] { Client.Connect(); });
+}
+
+void TCheckEngine::Pop1Connect()
+{
+    if (Operation != opCheck)
+        return;
+    // A refused STAT fires this event after the client has logged out, and
+    // Connect raises the refusal next: there is nothing to count.
+    if (!Client.Connected)
+        return;
+    if (Client.MessageCount > 0) {
+        MessageNumber = 1;
+        ClientCall([this] { Client.RetrieveSummary(1); });
+        return;
+    }
+    ClientCall([this] { Client.Disconnect(); });
+    ++AccountIndex;
+    if (AccountIndex < Options.SelectedAccounts().size())
+        CheckNextAccount();
+    else
+        FinishCheck();
+}
+
+void TCheckEngine::Pop1RetrieveEnd()
+{
+    if (Operation != opCheck)
+        return;
+    const TSummaryResult result = List.AddSummary(Client.Summary, AccountName(), MessageNumber);
+    if (CancelRequested) {
+        EndCanceled();
+        return;
+    }
+    PendingStep = result == TSummaryResult::Delete ? TStep::DeleteThenContinue : TStep::Continue;
+    Host.ArmTimer1();
+}
+
+// Kept and blocked messages advance alike, so every number is summarised
+// once and a row's number is the server's.
+void TCheckEngine::NextMessage()
+{
+    ++MessageNumber;
+    if (MessageNumber <= Client.MessageCount) {
+        ClientCall([this] { Client.RetrieveSummary(MessageNumber); });
+        return;
+    }
+    if (Client.Connected)
+        ClientCall([this] { Client.Disconnect(); });
+    MessageNumber = 1;
+    ++AccountIndex;
+    if (AccountIndex <= Options.SelectedAccounts().size() - 1)
+        CheckNextAccount();
+    else
+        FinishCheck();
+}
+
+void TCheckEngine::EndCanceled()
+{
+    if (Client.Connected)
+        LogOutAfterCancel();
+    FinishCheck();
+}
+
+// The cancel may have aborted the client already, and then its QUIT fails
+// too; the connection is closed all the same.
+void TCheckEngine::LogOutAfterCancel()
+{
+    try {
+        ClientCall([this] { Client.Disconnect(); });
+    } catch (const EAbortError&) {
+    }
+}
+
+// A dialled connection's hang-up rule will come first here, and the
+// notification for the highest priority listed last.
+void TCheckEngine::FinishCheck()
+{
+    Host.SetStatusText(0, CancelRequested ? QStringLiteral("Canceled") : QStringLiteral("Done"));
+    EngineBusy = false;
+    Host.SetStatusText(1, QStringLiteral("Checked at: ")
+                              + QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat));
+    if (List.Count() == 0) {
+        Host.SetStatusText(2, QStringLiteral("No new messages"));
+        return;
+    }
+    Host.SetStatusText(2, QString::number(List.Count()) + QStringLiteral(" new messages"));
+}
+
+void TCheckEngine::StopFlashing()
+{
+    Host.StopFlashing();
+}
+
+QString TCheckEngine::AccountName() const
+{
+    return Options.SelectedAccounts().value(AccountIndex);
+}
+
+// --- failures -------------------------------------------------------------
+
+void TCheckEngine::Pop1InvalidHost(bool& Handled)
+{
+    Host.Tell(QStringLiteral("HostFailed"), QString(), TBoxOwner::MainWindow);
+    Handled = true;
+}
+
+// Handled lets the client try again, and the cancel ends that try at once.
+void TCheckEngine::Pop1AuthenticationFailed(bool& Handled)
+{
+    Handled = true;
+    Host.Tell(QStringLiteral("Username or Password for ") + AccountName() + QStringLiteral("not valid."),
+              QStringLiteral("Login error"), TBoxOwner::None);
+    Client.Cancel();
+}
+
+void TCheckEngine::Pop1ConnectionFailed()
+{
+    Host.Tell(QStringLiteral("Failed to connect to ") + AccountName(), QStringLiteral("Connection Failed"),
+              TBoxOwner::None);
+}
+
+void TCheckEngine::Pop1ConnectionRequired(bool& Handled)
+{
+    Handled = true;
+    if (Host.AskYesNo(QStringLiteral("Connection required for this operation. Connect now?"),
+                      QStringLiteral("Connection Required"), TBoxOwner::MainWindow))
+        ClientCall([this] { Client.Connect(); });
+    else
+        Client.Cancel();
+}
+
+void TCheckEngine::Pop1Failure()
+{
+    Host.ShowMessage(QStringLiteral("Operation Failed"));
+}
+
+// --- overlap --------------------------------------------------------------
+
+// While a client call waits, the event loop runs timers and commands; none
+// of them may start a request over it. They wait for the call to return.
+template <typename Call> void TCheckEngine::ClientCall(Call call)
+{
+    ++callDepth;
+    const auto returned = qScopeGuard([this] {
+        if (--callDepth == 0 && (deferred.CheckNow || deferred.TimedCheck || deferred.Step) && !deferredPosted) {
+            deferredPosted = true;
+            Host.Post([this] { RunDeferred(); });
+        }
+    });
+    call();
+}
+
+// A user's check starts the cycle afresh, so a timed check deferred with it
+// is done by it.
+void TCheckEngine::RunDeferred()
+{
+    deferredPosted = false;
+    if (ClientCallWaiting())
+        return;
+    const unsigned started = checksStarted;
+    if (std::exchange(deferred.CheckNow, false))
+        actCheckNowExecute();
+    if (std::exchange(deferred.TimedCheck, false) && checksStarted == started)
+        StartTimedCheck();
+    if (std::exchange(deferred.Step, false))
+        Timer1Timer();
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/EngineHost.h"
+
+#include <QString>
+#include <QtGlobal>
+
+class RegistryStore;
+class Settings;
+class TDialUp;
+class TMailClient;
+class TMessageList;
+
+// The check cycle: from Check Now or the minute timer, make sure there is a
+// connection, visit every enabled account with the mail client, hand each
+// message's summary to the list, and close with the result. Every client
+// event runs inside the client call that caused it; every request that
+// follows a summary waits for Timer1, after that call has returned.
+//
+// Nothing here catches a client failure: it ends the cycle where it stands
+// (Stalled) and leaves the entry point that Qt called, whose guard reports it.
+class TCheckEngine
+{
+public:
+    enum TOperation { opNone = 0, opCheck = 1, opDelete = 2, opView = 3 };
+
+    TCheckEngine(TMailClient& client, Settings& settings, RegistryStore& store, TDialUp& dialUp, TMessageList& list,
+                 TEngineHost& host);
+
+    bool EngineBusy = false;
+    TOperation Operation = opNone;
+    int AccountIndex = 0;
+    int MessageNumber = 0;
+    bool CancelRequested = false;
+    int MinutesElapsed = 0;
+    quint32 DialConnection = 0;
+
+    // Entry points: the commands and the timers.
+    void actCheckNowExecute();
+    void TimerMainTimer();
+    void Timer1Timer();
+    void actCancelExecute();
+
+    // The client's events, bound by the constructor.
+    void Pop1Connect();
+    void Pop1RetrieveEnd();
+    void Pop1InvalidHost(bool& Handled);
+    void Pop1AuthenticationFailed(bool& Handled);
+    void Pop1ConnectionFailed();
+    void Pop1ConnectionRequired(bool& Handled);
+    void Pop1Failure();
+
+    // A client call of this engine has not returned yet.
+    bool ClientCallWaiting() const { return callDepth > 0; }
+
+private:
+    enum class TCheckKind { User, Timed };
+    // The step decided at the last summary, run by Timer1.
+    enum class TStep { None, Continue, DeleteThenContinue };
+
+    bool IsOnline();
+    bool DialConnectoid();
+    void StartTimedCheck();
+    void StartCheck(TCheckKind kind);
+    void CheckNextAccount();
+    void ConnectAccount(const QString& name);
+    void NextMessage();
+    void EndCanceled();
+    void LogOutAfterCancel();
+    void FinishCheck();
+    void StopFlashing();
+    QString AccountName() const;
+
+    template <typename Call> void ClientCall(Call call);
+    void RunDeferred();
+
+    TMailClient& Client;
+    Settings& Options;
+    RegistryStore& Store;
+    TDialUp& DialUp;
+    TMessageList& List;
+    TEngineHost& Host;
+
+    TStep PendingStep = TStep::None;
+    int callDepth = 0;
+    unsigned checksStarted = 0;
+    // Requests that came while a client call was waiting.
+    struct
+    {
+        bool CheckNow = false;
+        bool TimedCheck = false;
+        bool Step = false;
+    } deferred;
+    bool deferredPosted = false;
+};

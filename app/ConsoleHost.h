@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/EngineHost.h"
+
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+class TCheckEngine;
+
+// The check engine's host for a run from the command line: no window, no
+// tray, nobody to ask. Questions are answered No and said on standard error,
+// like every message; the status texts are kept for the closing report.
+class TConsoleHost : public TEngineHost
+{
+public:
+    TConsoleHost();
+
+    void SetEngine(TCheckEngine& engine) { Engine = &engine; }
+
+    void SetStatusText(int panel, const QString& text) override;
+    bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
+    void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
+    void ShowMessage(const QString& text) override;
+    void StopFlashing() override {}
+    void ArmTimer1() override { Timer1.start(); }
+    void StopTimer1() override { Timer1.stop(); }
+    void StopHangUpTimer() override {}
+    void Post(std::function<void()> work) override;
+
+    // Runs the event loop until the engine has nothing more to do.
+    void WaitUntilIdle();
+    // Something went wrong that the user would have been told in a window.
+    void Fail(const QString& message);
+
+    bool Failed = false;
+    QString StatusTexts[3];
+
+private:
+    TCheckEngine* Engine = nullptr;
+    QTimer Timer1;
+    int PostedWork = 0;
+};

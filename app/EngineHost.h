@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Whose child a message box is: the main window's, or nobody's.
+enum class TBoxOwner { MainWindow, None };
+
+// What the check engine needs from the program around it. The main window
+// is one host; a command line without any window is another; tests record.
+class TEngineHost
+{
+public:
+    virtual ~TEngineHost() = default;
+
+    // Status panels 0 (activity), 1 (time of the last check) and 2 (result).
+    virtual void SetStatusText(int panel, const QString& text) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) = 0;
+    // A box with an OK button. An empty caption stands for the system's
+    // default one.
+    virtual void Tell(const QString& text, const QString& caption, TBoxOwner owner) = 0;
+    // A plain message under the application's title.
+    virtual void ShowMessage(const QString& text) = 0;
+    // The tray icon stops flashing and shows its first image.
+    virtual void StopFlashing() = 0;
+
+    // Timer1: the one-shot 100 ms delay before the cycle's next request.
+    virtual void ArmTimer1() = 0;
+    virtual void StopTimer1() = 0;
+    virtual void StopHangUpTimer() = 0;
+
+    // Runs work from the event loop, after the calls now running have
+    // returned.
+    virtual void Post(std::function<void()> work) = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "pop3/Pop3client.h"
+
+#include <QString>
+
+// The three priority classes as the list shows them.
+namespace Priority {
+inline const QString High = QStringLiteral("High");
+inline const QString Normal = QStringLiteral("Normal");
+inline const QString Low = QStringLiteral("Low");
+}
+
+// Header lookups over a summary's header lines. A header's line is the first
+// line that contains its name anywhere (case-sensitive); the value starts
+// after the name, its colon and one blank, counted from the start of that
+// line, so 'Reply-To: Carol' answers for "To" with 'y-To: Carol'.
+QString HeaderDate(const TExStringList& header);
+QString HeaderTo(const TExStringList& header);
+// "High" below 3, "Normal" at 3, "Low" above 3, by the value's first digit;
+// "Normal" without such a line or without a digit there.
+QString HeaderPriority(const TExStringList& header);

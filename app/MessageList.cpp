@@ -1,0 +1,94 @@
+#include "app/MessageList.h"
+
+#include "app/HeaderLookup.h"
+#include "config/Settings.h"
+
+#include <algorithm>
+#include <functional>
+
+TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstractTableModel(parent), settings(settings)
+{
+}
+
+TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& account, int number)
+{
+    if (IsBlocked(summary))
+        return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
+    const MessageEntry entry{summary.From,
+                             summary.Subject,
+                             QString::number(summary.Bytes),
+                             HeaderPriority(summary.Header),
+                             HeaderDate(summary.Header),
+                             account,
+                             number};
+    beginInsertRows({}, Count(), Count());
+    rows.append(entry);
+    endInsertRows();
+    return TSummaryResult::Kept;
+}
+
+// Blank means empty: a From or Subject line with only a blank after its
+// colon is not blank.
+bool TMessageList::IsBlocked(const TSummary& summary) const
+{
+    const bool tests[] = {
+        settings.IsSenderBlocked(summary.From),
+        settings.BlockBlankFrom() && summary.From.isEmpty(),
+        settings.BlockBlankTo() && HeaderTo(summary.Header).isEmpty(),
+        settings.BlockBlankSubject() && summary.Subject.isEmpty(),
+        settings.BlockZeroLength() && summary.Bytes == 0,
+    };
+    return std::ranges::any_of(tests, std::identity{});
+}
+
+void TMessageList::Clear()
+{
+    if (rows.isEmpty())
+        return;
+    beginResetModel();
+    rows.clear();
+    endResetModel();
+}
+
+int TMessageList::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Count();
+}
+
+int TMessageList::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TMessageList::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= Count())
+        return {};
+    const MessageEntry& entry = rows.at(index.row());
+    if (role == Qt::DisplayRole)
+        return Text(entry, index.column());
+    if (role == NumberRole)
+        return entry.Number;
+    return {};
+}
+
+QString TMessageList::Text(const MessageEntry& entry, int column)
+{
+    switch (column) {
+    case colFrom: return entry.From;
+    case colSubject: return entry.Subject;
+    case colSize: return entry.Size;
+    case colPriority: return entry.Priority;
+    case colReceived: return entry.Received;
+    case colAccount: return entry.Account;
+    default: return {};
+    }
+}
+
+QVariant TMessageList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char* const captions[ColumnCount] = {"From", "Subject", "Size", "Priority", "Received", "Account"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return {};
+    return QString::fromLatin1(captions[section]);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "pop3/Pop3client.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+
+class Settings;
+
+// One row of the message list: six texts and the message's number on its
+// account's server at the time of the check.
+struct MessageEntry
+{
+    QString From;
+    QString Subject;
+    QString Size;
+    QString Priority;
+    QString Received;
+    QString Account;
+    int Number = 0;
+};
+
+// What became of a summary handed to the list.
+enum class TSummaryResult {
+    Kept,    // listed
+    Hidden,  // blocked, left on the server
+    Delete,  // blocked, to be deleted on the server
+};
+
+// The messages waiting on the servers, in arrival order, as the main
+// window's list shows them; a summary becomes a row only if it passes the
+// filters the user configured.
+class TMessageList : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { colFrom, colSubject, colSize, colPriority, colReceived, colAccount, ColumnCount };
+    // The row's message number, for the actions on the selected row.
+    static constexpr int NumberRole = Qt::UserRole;
+
+    explicit TMessageList(const Settings& settings, QObject* parent = nullptr);
+
+    TSummaryResult AddSummary(const TSummary& summary, const QString& account, int number);
+    void Clear();
+
+    int Count() const { return int(rows.size()); }
+    const MessageEntry& Entry(int row) const { return rows.at(row); }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    bool IsBlocked(const TSummary& summary) const;
+    static QString Text(const MessageEntry& entry, int column);
+
+    const Settings& settings;
+    QList<MessageEntry> rows;
+};

@@ -1,0 +1,97 @@
+// `postwatch --check` as a status bar runs it: a real process on a profile of
+// its own, against the test run's Dovecot.
+#include "config/FileStore.h"
+#include "config/Registry.h"
+#include "config/StoreKeys.h"
+#include "tests/support/TestAccounts.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+int DovecotPort()
+{
+    QFile port(PW_POP3_SERVER_DIR "/port");
+    return port.open(QIODevice::ReadOnly) ? port.readAll().trimmed().toInt() : 0;
+}
+
+struct CheckRun {
+    int ExitCode = -1;
+    QStringList Lines;
+    QString Errors;
+};
+
+CheckRun RunCheck(const QString& profile)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("POSTWATCH_PROFILE", profile);
+    environment.remove("DISPLAY");
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {"--check"});
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+class CheckCommand : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_GT(DovecotPort(), 0) << "no Dovecot started for this run"; }
+
+    void AddAccount(const QString& name, const QString& user, const QString& password)
+    {
+        FileStore store(profile.filePath("registry.reg"));
+        StoreAccount(store, name, "127.0.0.1", DovecotPort(), user, password);
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::Program, true);
+        reg.WriteInteger("ConnType", 0); // loopback needs no internet connection
+    }
+
+    QTemporaryDir profile;
+};
+
+}
+
+TEST_F(CheckCommand, PrintsOneLinePerMessageThenTheStatusAndSucceeds)
+{
+    AddAccount("Home", "check-cli", "pw-check-cli");
+    const CheckRun run = RunCheck(profile.path());
+
+    ASSERT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
+    ASSERT_EQ(run.Lines.size(), 2 + 3) << run.Lines.join('\n').toStdString();
+    const QStringList first = run.Lines[0].split('\t');
+    ASSERT_EQ(first.size(), 7);
+    EXPECT_EQ(first[0], " Ann Example <ann@example.org>");
+    EXPECT_EQ(first[1], " Lunch on Friday");
+    EXPECT_EQ(first[3], "Normal");
+    EXPECT_EQ(first[5], "Home");
+    EXPECT_EQ(first[6], "1");
+    EXPECT_EQ(run.Lines[1].split('\t').value(6), "2");
+    EXPECT_EQ(run.Lines[2], "Done");
+    EXPECT_TRUE(run.Lines[3].startsWith("Checked at: "));
+    EXPECT_EQ(run.Lines[4], "2 new messages");
+}
+
+TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)
+{
+    AddAccount("Home", "check-cli", "not-the-password");
+    const CheckRun run = RunCheck(profile.path());
+
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Errors.contains("Username or Password for Homenot valid.")) << run.Errors.toStdString();
+    EXPECT_EQ(run.Lines, QStringList{"Checking Home for mail"}) << "the cycle ended where it failed";
+}
+
+TEST_F(CheckCommand, NoAccountIsAFailure)
+{
+    const CheckRun run = RunCheck(profile.path());
+
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Errors.contains("There are no accounts to check"));
+}

@@ -1,0 +1,221 @@
+// Check Now and the minute timer in the real main window, offscreen, with
+// its real POP3 client: against Dovecot, and against a scripted server that
+// falls silent in the middle of a check.
+
+#include "app/CheckEngine.h"
+#include "app/Mainformdlg.h"
+#include "app/MessageList.h"
+#include "app/MsgBox.h"
+#include "base/Guard.h"
+#include "config/RegistryStore.h"
+#include "config/Settings.h"
+#include "desktop/Runformdlg.h"
+#include "pop3/Pop3client.h"
+#include "tests/support/ScriptedDialUp.h"
+#include "tests/support/TestAccounts.h"
+#include "tests/unit/pop3/ScriptServer.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTimer>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+int DovecotPort()
+{
+    QFile port(PW_POP3_SERVER_DIR "/port");
+    return port.open(QIODevice::ReadOnly) ? port.readAll().trimmed().toInt() : 0;
+}
+
+// The main window on an in-memory store, as the program starts it: the
+// settings loaded after the window is made. Boxes are answered, never
+// shown; the error report is recorded.
+class CheckEndToEnd : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetMsgBoxHook([this](const TMsgBoxRequest& box) {
+            Boxes << box.Caption + " | " + box.Text;
+            return QMessageBox::Ok;
+        });
+        SetErrorReport([this](const QString& message) { Errors << message; });
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        SetMsgBoxHook({});
+        SetErrorReport({});
+    }
+
+    void Start()
+    {
+        Form = std::make_unique<TMainForm>(Store, Options, DialUp, Run, QStringLiteral("postwatch"));
+        Options.FillLists();
+        Options.LoadSettings();
+        Options.SetConnType(LanConn);
+    }
+
+    void Trigger(const char* action) { Form->findChild<QAction*>(QLatin1String(action))->trigger(); }
+
+    bool WaitForPanel(const QString& text, int milliseconds = 20000)
+    {
+        return WaitUntil([&] { return Form->StatusText(0) == text; }, milliseconds);
+    }
+
+    // Rows as "account #number from", read from the list the window shows.
+    QStringList ShownRows() const
+    {
+        const QAbstractItemModel* model = Form->findChild<QTreeView*>("listMessages")->model();
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows << QStringLiteral("%1 #%2%3")
+                        .arg(model->index(row, TMessageList::colAccount).data().toString())
+                        .arg(model->index(row, 0).data(TMessageList::NumberRole).toInt())
+                        .arg(model->index(row, TMessageList::colFrom).data().toString());
+        return rows;
+    }
+
+    int MessagesOnServer(const QString& user)
+    {
+        TPop3Client client;
+        client.Host = "127.0.0.1";
+        client.Port = DovecotPort();
+        client.TimeOut = 10000;
+        client.UserID = user;
+        client.Password = "pw-" + user;
+        client.Connect();
+        const int count = client.MessageCount;
+        client.Disconnect();
+        return count;
+    }
+
+    MemoryStore Store;
+    Settings Options{Store};
+    TScriptedDialUp DialUp;
+    TRunForm Run;
+    std::unique_ptr<TMainForm> Form;
+    QStringList Boxes;
+    QStringList Errors;
+};
+
+class CheckAgainstDovecot : public CheckEndToEnd
+{
+protected:
+    void CheckTwoAccounts(const QString& homeUser, bool saveBlocked)
+    {
+        ASSERT_GT(DovecotPort(), 0) << "no Dovecot started for this run in " PW_POP3_SERVER_DIR;
+        StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), homeUser, "pw-" + homeUser);
+        StoreAccount(Store, "Work", "localhost", DovecotPort(), "engine-work", "pw-engine-work");
+        StoreBlockedSender(Store, " Carol <carol@example.net>");
+        Start();
+        Options.SetSaveBlocked(saveBlocked);
+        Trigger("actCheckNow");
+        ASSERT_TRUE(WaitForPanel("Done")) << Form->StatusText(0).toStdString() << Errors.join('\n').toStdString();
+    }
+
+    const QStringList expectedRows{"Home #1 Ann Example <ann@example.org>",
+                                   "Home #3 =?UTF-8?Q?J=C3=B6rg?= <joerg@example.de>",
+                                   "Work #1 =?UTF-8?Q?J=C3=B6rg?= <joerg@example.de>"};
+};
+
+TEST_F(CheckAgainstDovecot, TwoAccountsListTheirMessagesAndLeaveABlockedOneWhenSaved)
+{
+    CheckTwoAccounts("engine-keep", true);
+    EXPECT_EQ(ShownRows(), expectedRows);
+    EXPECT_EQ(Form->StatusText(2), "3 new messages");
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_EQ(MessagesOnServer("engine-keep"), 3);
+}
+
+TEST_F(CheckAgainstDovecot, ABlockedSenderIsDeletedOnTheServerUnlessSaved)
+{
+    CheckTwoAccounts("engine-delete", false);
+    EXPECT_EQ(ShownRows(), expectedRows);
+    EXPECT_EQ(MessagesOnServer("engine-delete"), 2);
+    EXPECT_EQ(MessagesOnServer("engine-work"), 1);
+}
+
+TEST_F(CheckAgainstDovecot, AWrongPasswordIsToldAndCancelFreesTheWindow)
+{
+    ASSERT_GT(DovecotPort(), 0);
+    StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), "engine-work", "not-the-password");
+    Start();
+    Trigger("actCheckNow");
+    ASSERT_TRUE(WaitUntil([&] { return !Errors.isEmpty(); }));
+    EXPECT_EQ(Boxes, QStringList{"Login error | Username or Password for Homenot valid."});
+    EXPECT_EQ(Form->StatusText(0), "Checking Home for mail");
+    EXPECT_TRUE(Form->Engine->EngineBusy);
+    Trigger("actCancel");
+    EXPECT_FALSE(Form->Engine->EngineBusy);
+}
+
+// A server that answers the first session up to TOP 2 and then says
+// nothing; later sessions get every answer.
+class SilentServer : public CheckEndToEnd
+{
+protected:
+    void SetUp() override
+    {
+        CheckEndToEnd::SetUp();
+        server.Replies["STAT"] = "+OK 2 400\r\n";
+        server.Replies["TOP 1 0"] = "+OK\r\nFrom: Ann <ann@example.org>\r\nSubject: first\r\n.\r\n";
+        server.Replies["TOP 2 0"] = "+OK\r\nFrom: Bea <bea@example.org>\r\nSubject: second\r\n.\r\n";
+        server.Replies["LIST 1"] = "+OK 1 200\r\n";
+        server.Replies["LIST 2"] = "+OK 2 200\r\n";
+        server.Script = [this](const QByteArray& command) { return command == "TOP 2 0" && server.Connections == 1; };
+        StoreAccount(Store, "Home", "127.0.0.1", server.Port(), "ann", "secret");
+    }
+
+    TScriptServer server;
+};
+
+TEST_F(SilentServer, TheNextTimedCheckStartsOverTheStalledOne)
+{
+    Start();
+    Options.SetTimeout(1);
+    Options.SetInterval(1);
+    EXPECT_EQ(Form->Pop1->TimeOut, 1000);
+    Trigger("actCheckNow");
+    ASSERT_TRUE(WaitUntil([&] { return !Errors.isEmpty(); }, 10000));
+    EXPECT_EQ(Errors, QStringList{"Connection Timed out"});
+    EXPECT_EQ(Form->StatusText(0), "Checking Home for mail");
+    EXPECT_TRUE(Form->Engine->EngineBusy);
+    EXPECT_EQ(ShownRows(), QStringList{"Home #1 Ann <ann@example.org>"});
+
+    Form->TimerMain->setSingleShot(true);
+    Form->TimerMain->start(10);
+    ASSERT_TRUE(WaitForPanel("Done", 10000)) << Errors.join('\n').toStdString();
+    EXPECT_EQ(ShownRows(), (QStringList{"Home #1 Ann <ann@example.org>", "Home #2 Bea <bea@example.org>"}));
+    EXPECT_EQ(Form->StatusText(2), "2 new messages");
+    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_EQ(server.Connections, 2);
+}
+
+TEST_F(SilentServer, ADueTickWhileTheServerIsSilentWaitsForTheCall)
+{
+    Start();
+    Options.SetTimeout(1);
+    Options.SetInterval(1);
+    // The tick comes while TOP 2 waits for its reply.
+    server.Script = [this](const QByteArray& command) {
+        if (command != "TOP 2 0" || server.Connections != 1)
+            return false;
+        Form->TimerMain->setSingleShot(true);
+        Form->TimerMain->start(10);
+        return true;
+    };
+    Trigger("actCheckNow");
+    ASSERT_TRUE(WaitForPanel("Done", 10000)) << Errors.join('\n').toStdString();
+    EXPECT_EQ(Errors, QStringList{"Connection Timed out"}) << "the waiting call ended first";
+    EXPECT_EQ(server.Connections, 2);
+    EXPECT_EQ(ShownRows().size(), 2);
+}
+
+} // namespace

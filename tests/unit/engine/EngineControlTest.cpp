@@ -1,0 +1,414 @@
+// The timed check, the connection step, Cancel, failures and the overlap of
+// requests with a client call that is still waiting.
+
+#include "EngineFixture.h"
+
+namespace {
+
+QList<TFakeMailClient::Message> Two()
+{
+    return {FakeMessage(" Ann", " One"), FakeMessage(" Bea", " Two")};
+}
+
+int Connections(const TFakeMailClient& client)
+{
+    return int(client.Log.filter("connect ").size());
+}
+
+// --- timed checks ---------------------------------------------------------
+
+class TimedCheck : public EngineTest
+{
+};
+
+TEST_F(TimedCheck, IntervalThreeChecksOnTicksThreeAndSix)
+{
+    AddAccount("Home", {});
+    Load();
+    settings.SetInterval(3);
+    QList<int> checkedOn;
+    for (int tick = 1; tick <= 7; ++tick) {
+        const int before = Connections(client);
+        Tick();
+        if (Connections(client) > before)
+            checkedOn << tick;
+    }
+    EXPECT_EQ(checkedOn, (QList<int>{3, 6}));
+}
+
+TEST_F(TimedCheck, ADueTickDoesNothingWhileCheckingIsDisabledAndCountsAfresh)
+{
+    AddAccount("Home", {});
+    Load();
+    settings.SetInterval(2);
+    settings.SetCheckingEnabled(false);
+    Tick();
+    Tick();
+    EXPECT_EQ(Connections(client), 0);
+    EXPECT_EQ(engine.MinutesElapsed, 0);
+    settings.SetCheckingEnabled(true);
+    Tick();
+    EXPECT_EQ(Connections(client), 0);
+    Tick();
+    EXPECT_EQ(Connections(client), 1);
+}
+
+TEST_F(TimedCheck, NeitherSetsBusyNorTouchesTheTrayOrHangUp)
+{
+    AddAccount("Home", Two());
+    Load();
+    settings.SetInterval(1);
+    Tick();
+    EXPECT_FALSE(engine.EngineBusy);
+    RunSteps();
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(host.FlashingStopped, 0);
+    EXPECT_EQ(host.HangUpTimerStopped, 0);
+}
+
+// --- the connection step --------------------------------------------------
+
+class ConnectionStep : public EngineTest
+{
+protected:
+    void Offline(int connType)
+    {
+        AddAccount("Home", {});
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::DialUpProfiles + "\\Office VPN", true);
+        reg.CloseKey();
+        Load();
+        settings.SetConnType(connType);
+        settings.SetInterval(1);
+        settings.SetConnectoid("Office VPN");
+        dialUp.Online = false;
+    }
+};
+
+TEST_F(ConnectionStep, WaitingModeAsksOnCheckNowAndNoLeavesEverything)
+{
+    Offline(WaitConn);
+    CheckNow();
+    EXPECT_EQ(host.Boxes, QStringList{"Not Connected | Connect Now? | main | Yes/No"});
+    EXPECT_TRUE(dialUp.Dialled.isEmpty());
+    EXPECT_EQ(Connections(client), 0);
+    EXPECT_FALSE(engine.EngineBusy);
+}
+
+TEST_F(ConnectionStep, WaitingModeDialsOnYes)
+{
+    Offline(WaitConn);
+    host.Answers = {true};
+    CheckNow();
+    EXPECT_EQ(dialUp.Dialled, QStringList{"Office VPN"});
+    EXPECT_EQ(engine.DialConnection, 7u);
+    EXPECT_EQ(host.Panels[0], "Done");
+}
+
+TEST_F(ConnectionStep, WaitingModeStaysSilentOnATimedCheck)
+{
+    Offline(WaitConn);
+    Tick();
+    EXPECT_TRUE(host.Boxes.isEmpty());
+    EXPECT_TRUE(dialUp.Dialled.isEmpty());
+    EXPECT_EQ(Connections(client), 0);
+}
+
+TEST_F(ConnectionStep, AFailedDialSaysSoAndStartsNothing)
+{
+    Offline(InitConn);
+    dialUp.DialSucceeds = false;
+    engine.DialConnection = 5;
+    CheckNow();
+    EXPECT_EQ(host.Boxes, QStringList{"Error | Failed to connect | main"});
+    EXPECT_EQ(engine.DialConnection, 0u);
+    EXPECT_EQ(Connections(client), 0);
+    EXPECT_FALSE(engine.EngineBusy);
+}
+
+TEST_F(ConnectionStep, DialingModeDialsForATimedCheckToo)
+{
+    Offline(InitConn);
+    Tick();
+    EXPECT_EQ(dialUp.Dialled, QStringList{"Office VPN"});
+    EXPECT_EQ(Connections(client), 1);
+}
+
+TEST_F(ConnectionStep, LanModeChecksWithoutAConnection)
+{
+    Offline(LanConn);
+    CheckNow();
+    EXPECT_TRUE(dialUp.Dialled.isEmpty());
+    EXPECT_EQ(Connections(client), 1);
+}
+
+// --- Cancel ---------------------------------------------------------------
+
+class CancelCheck : public EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        AddAccount("Home", {FakeMessage(" Ann", " One"), FakeMessage(" Bea", " Two"), FakeMessage(" Cid", " Three")});
+        Load();
+    }
+};
+
+TEST_F(CancelCheck, ASummaryArrivingAfterCancelEndsTheCheckAtOnceKeepingTheRows)
+{
+    const auto summaryEnd = client.OnRetrieveEnd;
+    client.OnRetrieveEnd = [&](QObject* sender) {
+        if (engine.MessageNumber == 2)
+            Cancel();
+        summaryEnd(sender);
+    };
+    CheckNow();
+    RunSteps();
+    EXPECT_FALSE(client.Log.contains("TOP 3 0"));
+    EXPECT_FALSE(client.Connected);
+    EXPECT_EQ(host.Panels[0], "Canceled");
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2"}));
+    EXPECT_EQ(host.Panels[2], "2 new messages");
+    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+TEST_F(CancelCheck, CancelBetweenMessagesEndsTheCheckOnTheNextStep)
+{
+    CheckNow();
+    ASSERT_TRUE(host.Timer1Armed);
+    Cancel();
+    EXPECT_FALSE(engine.EngineBusy);
+    RunSteps();
+    EXPECT_FALSE(client.Log.contains("TOP 2 0"));
+    EXPECT_FALSE(client.Connected);
+    EXPECT_EQ(host.Panels[0], "Canceled");
+    EXPECT_EQ(Rows(), QStringList{"Home One #1"});
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+TEST_F(CancelCheck, CancelWhenIdleIsAcceptedAndTheNextCheckRunsNormally)
+{
+    Cancel();
+    EXPECT_TRUE(engine.CancelRequested);
+    EXPECT_EQ(host.FlashingStopped, 1);
+    EXPECT_EQ(host.HangUpTimerStopped, 1);
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_EQ(list.Count(), 3);
+}
+
+// --- failures -------------------------------------------------------------
+
+class CheckFailure : public EngineTest
+{
+};
+
+TEST_F(CheckFailure, WrongPasswordTellsTheAccountAndStallsUntilCancel)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One")});
+    AddAccount("Work", {});
+    Mailbox("Home").Password = "changed";
+    Load();
+    CheckNow();
+    EXPECT_EQ(host.Boxes, QStringList{"Login error | Username or Password for Homenot valid. | none"});
+    ASSERT_EQ(Errors.size(), 1);
+    EXPECT_TRUE(engine.EngineBusy);
+    EXPECT_EQ(host.Panels[0], "Checking Home for mail");
+    EXPECT_FALSE(client.Log.contains("connect work.example.org")) << "no later account in this cycle";
+
+    CheckNow();
+    EXPECT_EQ(Connections(client), 1) << "refused while busy";
+    Cancel();
+    EXPECT_FALSE(engine.EngineBusy);
+    Mailbox("Home").Password = "pw-Home";
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_EQ(list.Count(), 1);
+}
+
+TEST_F(CheckFailure, AServerGoingSilentStallsTheCheckAndCancelRecovers)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One"), FakeMessage(" Bea", " Two")});
+    Load();
+    client.SilentAfter = "TOP 2 0";
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(Errors, QStringList{"Connection Timed out"});
+    EXPECT_TRUE(engine.EngineBusy);
+    EXPECT_EQ(host.Panels[0], "Checking Home for mail");
+    EXPECT_EQ(host.Panels[2], "");
+    EXPECT_EQ(list.Count(), 1);
+
+    client.SilentAfter.clear();
+    Cancel();
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_EQ(list.Count(), 2);
+}
+
+TEST_F(CheckFailure, TheNextDueTimedCheckStartsOverAStalledCycle)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One"), FakeMessage(" Bea", " Two")});
+    Load();
+    settings.SetInterval(1);
+    client.SilentAfter = "LIST 1";
+    CheckNow();
+    ASSERT_EQ(Errors.size(), 1);
+    ASSERT_TRUE(engine.EngineBusy);
+
+    client.SilentAfter.clear();
+    Tick();
+    RunSteps();
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_FALSE(engine.EngineBusy) << "the timed check's end frees the user's stalled one";
+}
+
+TEST_F(CheckFailure, AHostWithoutAddress)
+{
+    StoreAccount(store, "Home", "nowhere.invalid", 110, "home", "pw");
+    Load();
+    CheckNow();
+    EXPECT_EQ(host.Boxes, QStringList{" | HostFailed | main"});
+    EXPECT_EQ(Errors, QStringList{"Null Remote Address"});
+}
+
+TEST_F(CheckFailure, ARefusedConnectionNamesTheAccount)
+{
+    StoreAccount(store, "Home", "closed.example.org", 110, "home", "pw");
+    client.Refusing << "closed.example.org";
+    Load();
+    CheckNow();
+    EXPECT_EQ(host.Boxes, QStringList{"Connection Failed | Failed to connect to Home | none"});
+    EXPECT_EQ(Errors, QStringList{"Connection Failed"});
+}
+
+TEST_F(CheckFailure, ARefusedDeletionSaysOperationFailed)
+{
+    AddAccount("Home", {FakeMessage(" Spam", " buy"), FakeMessage(" Ann", " One")});
+    StoreBlockedSender(store, " Spam");
+    Mailbox("Home").RefuseDelete = {1};
+    Load();
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(host.Boxes, QStringList{"<title> | Operation Failed | main"});
+    EXPECT_EQ(Errors, QStringList{"-ERR Message is deleted already\r\n"});
+    EXPECT_FALSE(client.Log.contains("TOP 2 0"));
+}
+
+TEST_F(CheckFailure, ARefusedStatReportsTheReplyWithoutAskingToConnect)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One")});
+    Mailbox("Home").RefuseStat = true;
+    Load();
+    CheckNow();
+    EXPECT_TRUE(host.Boxes.isEmpty()) << host.Boxes.join('\n').toStdString();
+    EXPECT_EQ(Errors, QStringList{"-ERR Mailbox locked\r\n"});
+    EXPECT_FALSE(client.Log.contains("TOP 1 0"));
+}
+
+TEST_F(CheckFailure, ALostConnectionAsksToConnectAndNoEndsTheCheck)
+{
+    AddAccount("Home", Two());
+    Load();
+    CheckNow();
+    client.Drop();
+    RunSteps();
+    EXPECT_EQ(host.Boxes,
+              QStringList{"Connection Required | Connection required for this operation. Connect now? | main | Yes/No"});
+    EXPECT_EQ(Errors, QStringList{"Not Connected"});
+    EXPECT_TRUE(engine.EngineBusy);
+}
+
+// --- overlap with a waiting client call -----------------------------------
+
+class Overlap : public EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        AddAccount("Home", {FakeMessage(" Ann", " One"), FakeMessage(" Bea", " Two"), FakeMessage(" Cid", " Three")});
+        Load();
+        settings.SetInterval(1);
+    }
+
+    // Runs an entry point while the given command waits for its reply.
+    void During(const QString& command, void (TCheckEngine::*entry)())
+    {
+        client.Waiting = [this, command, entry](const QString& sent) {
+            if (sent != command || !logAtEntry.isEmpty())
+                return;
+            logAtEntry = client.Log;
+            Run(entry);
+            EXPECT_EQ(client.Log, logAtEntry) << "nothing sent while " << command.toStdString() << " waits";
+        };
+    }
+
+    QStringList logAtEntry;
+};
+
+TEST_F(Overlap, ADueTickWaitsForTheCallAndThenStartsOver)
+{
+    During("TOP 2 0", &TCheckEngine::TimerMainTimer);
+    CheckNow();
+    Run(&TCheckEngine::Timer1Timer);
+    ASSERT_FALSE(logAtEntry.isEmpty());
+    EXPECT_EQ(client.Log.mid(logAtEntry.size()), QStringList{"LIST 2"}) << "the summary ends undisturbed";
+    ASSERT_EQ(host.Posted.size(), 1u);
+
+    host.RunPosted();
+    EXPECT_EQ(client.Log.mid(logAtEntry.size() + 1, 3), (QStringList{"QUIT", "connect home.example.org", "USER home"}));
+    RunSteps();
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2", "Home Three #3"}));
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+TEST_F(Overlap, CheckNowDuringATimedCheckWaitsForTheCall)
+{
+    During("PASS pw-Home", &TCheckEngine::actCheckNowExecute);
+    Tick();
+    EXPECT_FALSE(engine.EngineBusy);
+    ASSERT_EQ(host.Posted.size(), 1u);
+    host.RunPosted();
+    EXPECT_TRUE(engine.EngineBusy) << "now the user's check";
+    EXPECT_EQ(Connections(client), 2);
+    RunSteps();
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_FALSE(engine.EngineBusy);
+}
+
+TEST_F(Overlap, AStaleTimer1TickWaitsAndDoesNotDoubleTheStep)
+{
+    CheckNow();
+    ASSERT_TRUE(std::exchange(host.Timer1Armed, false));
+    During("TOP 2 0", &TCheckEngine::Timer1Timer);
+    Run(&TCheckEngine::Timer1Timer);
+    host.RunPosted();
+    RunSteps();
+    EXPECT_EQ(client.Log.count("TOP 2 0"), 1);
+    EXPECT_EQ(client.Log.count("TOP 3 0"), 1);
+    EXPECT_EQ(list.Count(), 3);
+}
+
+TEST_F(Overlap, ATickDuringAFailingCallStartsOverOnceTheFailureIsReported)
+{
+    client.SilentAfter = "TOP 2 0";
+    During("TOP 2 0", &TCheckEngine::TimerMainTimer);
+    CheckNow();
+    Run(&TCheckEngine::Timer1Timer);
+    EXPECT_EQ(Errors, QStringList{"Connection Timed out"});
+    client.SilentAfter.clear();
+    host.RunPosted();
+    RunSteps();
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(host.Panels[0], "Done");
+}
+
+} // namespace

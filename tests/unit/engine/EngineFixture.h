@@ -1,0 +1,146 @@
+#pragma once
+
+#include "FakeMailClient.h"
+#include "app/CheckEngine.h"
+#include "app/EngineHost.h"
+#include "app/MessageList.h"
+#include "base/Guard.h"
+#include "config/RegistryStore.h"
+#include "config/Settings.h"
+#include "tests/support/ScriptedDialUp.h"
+#include "tests/support/TestAccounts.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <ostream>
+#include <vector>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& texts, std::ostream* out)
+{
+    *out << '{' << texts.join(QStringLiteral(", ")).toStdString() << '}';
+}
+
+// A host that records what the engine shows and answers its questions from
+// a script (No when the script has run out).
+class TRecordingHost : public TEngineHost
+{
+public:
+    QString Panels[3];
+    QStringList PanelHistory; // "0: Checking Home for mail", ...
+    // "caption | text | owner", owner "main" or "none"; ShowMessage's
+    // caption is "<title>".
+    QStringList Boxes;
+    std::deque<bool> Answers;
+    bool Timer1Armed = false;
+    int FlashingStopped = 0;
+    int HangUpTimerStopped = 0;
+    std::vector<std::function<void()>> Posted;
+
+    void SetStatusText(int panel, const QString& text) override
+    {
+        Panels[panel] = text;
+        PanelHistory << QStringLiteral("%1: %2").arg(panel).arg(text);
+    }
+    bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override
+    {
+        Boxes << Box(caption, text, owner) + QStringLiteral(" | Yes/No");
+        if (Answers.empty())
+            return false;
+        const bool yes = Answers.front();
+        Answers.pop_front();
+        return yes;
+    }
+    void Tell(const QString& text, const QString& caption, TBoxOwner owner) override
+    {
+        Boxes << Box(caption, text, owner);
+    }
+    void ShowMessage(const QString& text) override { Boxes << Box(QStringLiteral("<title>"), text, TBoxOwner::MainWindow); }
+    void StopFlashing() override { ++FlashingStopped; }
+    void ArmTimer1() override { Timer1Armed = true; }
+    void StopTimer1() override { Timer1Armed = false; }
+    void StopHangUpTimer() override { ++HangUpTimerStopped; }
+    void Post(std::function<void()> work) override { Posted.push_back(std::move(work)); }
+
+    // The event loop's turn: runs what was posted, each through the guard.
+    void RunPosted()
+    {
+        auto work = std::exchange(Posted, {});
+        for (auto& w : work)
+            Guarded(w);
+    }
+
+private:
+    static QString Box(const QString& caption, const QString& text, TBoxOwner owner)
+    {
+        return caption + QStringLiteral(" | ") + text
+               + (owner == TBoxOwner::MainWindow ? QStringLiteral(" | main") : QStringLiteral(" | none"));
+    }
+};
+
+// The engine on a fake client, an in-memory store and a recording host.
+// Entry points run as Qt runs them: through the guard, whose reports are
+// collected in Errors.
+class EngineTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetErrorReport([this](const QString& message) { Errors << message; });
+    }
+    void TearDown() override { SetErrorReport({}); }
+
+    // An account on the fake server named after it, with its messages.
+    void AddAccount(const QString& name, QList<TFakeMailClient::Message> messages, bool selected = true)
+    {
+        const QString host = name.toLower() + QStringLiteral(".example.org");
+        StoreAccount(store, name, host, 110, name.toLower(), QStringLiteral("pw-") + name, selected);
+        client.Servers[host] = {name.toLower(), QStringLiteral("pw-") + name, std::move(messages)};
+    }
+
+    TFakeMailClient::Mailbox& Mailbox(const QString& name) { return client.Servers.at(name.toLower() + ".example.org"); }
+
+    // Loads the settings as the program does, with the options a test sets
+    // afterwards; LAN mode unless a test says otherwise.
+    void Load()
+    {
+        settings.FillLists();
+        settings.LoadSettings();
+        settings.SetConnType(LanConn);
+    }
+
+    void Run(void (TCheckEngine::*entry)()) { Guarded([this, entry] { (engine.*entry)(); }); }
+    void CheckNow() { Run(&TCheckEngine::actCheckNowExecute); }
+    void Cancel() { Run(&TCheckEngine::actCancelExecute); }
+    void Tick() { Run(&TCheckEngine::TimerMainTimer); }
+
+    // Lets Timer1 fire as long as the engine arms it.
+    void RunSteps()
+    {
+        while (std::exchange(host.Timer1Armed, false))
+            Run(&TCheckEngine::Timer1Timer);
+    }
+
+    QStringList Rows() const
+    {
+        QStringList rows;
+        for (int row = 0; row < list.Count(); ++row)
+            rows << QStringLiteral("%1 %2 #%3").arg(list.Entry(row).Account, list.Entry(row).Subject.trimmed())
+                        .arg(list.Entry(row).Number);
+        return rows;
+    }
+
+    MemoryStore store;
+    Settings settings{store};
+    TFakeMailClient client;
+    TScriptedDialUp dialUp;
+    TMessageList list{settings};
+    TRecordingHost host;
+    TCheckEngine engine{client, settings, store, dialUp, list, host};
+    QStringList Errors;
+};

@@ -1,0 +1,242 @@
+#include "FakeMailClient.h"
+
+#include <QScopeGuard>
+#include <utility>
+
+namespace {
+QString Refusal(const QString& text)
+{
+    return QStringLiteral("-ERR ") + text + QStringLiteral("\r\n");
+}
+}
+
+TFakeMailClient::Message FakeMessage(const QString& from, const QString& subject, int priority, qint64 bytes)
+{
+    return {{QStringLiteral("From:") + from, QStringLiteral("To: Bob <bob@example.org>"),
+             QStringLiteral("Subject:") + subject, QStringLiteral("Date: Mon, 1 Dec 2025 09:30:00 +0100"),
+             QStringLiteral("X-Priority: %1").arg(priority)},
+            bytes};
+}
+
+TFakeMailClient::Mailbox& TFakeMailClient::Box()
+{
+    return Servers.at(Host);
+}
+
+// Sending after a cancel fails at once and clears the cancel; a cancel
+// while the reply is awaited fails the read and stays.
+void TFakeMailClient::Exchange(const QString& command)
+{
+    if (std::exchange(Aborted, false))
+        throw EAbortError(QStringLiteral("Socket send aborted"));
+    Log << command;
+    if (Waiting)
+        Waiting(command);
+    if (Aborted)
+        throw EAbortError(QStringLiteral("Socket readln aborted"));
+    if (!SilentAfter.isEmpty() && command == SilentAfter) {
+        Drop();
+        throw ESockError(QStringLiteral("Connection Timed out"));
+    }
+}
+
+void TFakeMailClient::Drop()
+{
+    Connected = false;
+    if (OnDisconnect)
+        OnDisconnect(nullptr);
+}
+
+void TFakeMailClient::Connect()
+{
+    AskCredentials();
+    const bool wasBusy = std::exchange(Busy, true);
+    bool loggedIn = false;
+    try {
+        Open();
+        try {
+            LogIn();
+            loggedIn = true;
+            CountMessages();
+        } catch (...) {
+            QuitQuietly();
+            throw;
+        }
+    } catch (...) {
+        EndConnect(wasBusy, loggedIn);
+        throw;
+    }
+    EndConnect(wasBusy, loggedIn);
+}
+
+void TFakeMailClient::CountMessages()
+{
+    Exchange(QStringLiteral("STAT"));
+    if (Box().RefuseStat)
+        throw Exception(Refusal(QStringLiteral("Mailbox locked")));
+    MessageCount = int(Box().Messages.size());
+}
+
+void TFakeMailClient::EndConnect(bool wasBusy, bool loggedIn)
+{
+    if (!wasBusy)
+        Busy = false;
+    if (loggedIn && OnConnect)
+        OnConnect(nullptr);
+}
+
+void TFakeMailClient::AskCredentials()
+{
+    bool asked = false;
+    while (UserID.isEmpty() || Password.isEmpty()) {
+        if (!OnAuthenticationNeeded)
+            throw Exception(QStringLiteral("Authentication failed"));
+        if (asked)
+            return;
+        bool handled = false;
+        OnAuthenticationNeeded(handled);
+        asked = true;
+        if (!handled)
+            throw Exception(QStringLiteral("Authentication failed"));
+    }
+}
+
+void TFakeMailClient::Open()
+{
+    Aborted = false;
+    if (!HasAddress()) {
+        bool handled = false;
+        if (OnInvalidHost)
+            OnInvalidHost(handled);
+        if (!handled || !HasAddress())
+            throw ESockError(QStringLiteral("Null Remote Address"));
+    }
+    if (Refusing.contains(Host)) {
+        if (OnConnectionFailed)
+            OnConnectionFailed(nullptr);
+        throw ESockError(QStringLiteral("Connection Failed"));
+    }
+    Log << QStringLiteral("connect ") + Host;
+    Connected = true;
+    deleted.clear();
+}
+
+void TFakeMailClient::LogIn()
+{
+    bool asked = false;
+    while (!TryLogIn()) {
+        if (asked || !OnAuthenticationFailed)
+            throw Exception(QStringLiteral("Authentication failed"));
+        bool handled = false;
+        OnAuthenticationFailed(handled);
+        asked = true;
+        if (!handled)
+            throw Exception(QStringLiteral("Authentication failed"));
+    }
+}
+
+bool TFakeMailClient::TryLogIn()
+{
+    Exchange(QStringLiteral("USER ") + UserID);
+    if (UserID != Box().User)
+        return false;
+    Exchange(QStringLiteral("PASS ") + Password);
+    return Password == Box().Password;
+}
+
+void TFakeMailClient::QuitQuietly()
+{
+    try {
+        Disconnect();
+    } catch (const std::exception&) {
+    }
+}
+
+// Deletions take effect with QUIT; the connection is closed however it went.
+void TFakeMailClient::Disconnect()
+{
+    const auto close = qScopeGuard([this] { Drop(); });
+    Exchange(QStringLiteral("QUIT"));
+    QList<Message>& messages = Box().Messages;
+    for (int number = int(messages.size()); number >= 1; --number) {
+        if (deleted.contains(number))
+            messages.removeAt(number - 1);
+    }
+    deleted.clear();
+}
+
+void TFakeMailClient::RequireConnection()
+{
+    if (Connected)
+        return;
+    if (OnConnectionRequired) {
+        bool handled = false;
+        OnConnectionRequired(handled);
+        if (handled && Connected)
+            return;
+    }
+    throw Exception(QStringLiteral("Not Connected"));
+}
+
+void TFakeMailClient::RetrieveSummary(int index)
+{
+    if (Busy) {
+        Log << QStringLiteral("(refused while busy) TOP %1").arg(index);
+        return;
+    }
+    Busy = true;
+    const auto idle = qScopeGuard([this] { Busy = false; });
+    RequireConnection();
+    if (OnRetrieveStart)
+        OnRetrieveStart(nullptr);
+    Exchange(QStringLiteral("TOP %1 0").arg(index));
+    const Message& message = Stored(index);
+    Summary.Header = message.Header + QStringList{QStringLiteral(".")};
+    Summary.Subject.clear();
+    Summary.From.clear();
+    for (const QString& line : message.Header) {
+        if (line.startsWith(QLatin1String("Subject:")))
+            Summary.Subject = line.mid(8);
+        else if (line.startsWith(QLatin1String("From:")))
+            Summary.From = line.mid(5);
+    }
+    Exchange(QStringLiteral("LIST %1").arg(index));
+    Summary.Bytes = message.Bytes;
+    if (OnRetrieveEnd)
+        OnRetrieveEnd(nullptr);
+}
+
+const TFakeMailClient::Message& TFakeMailClient::Stored(int index)
+{
+    if (index < 1 || index > Box().Messages.size())
+        throw Exception(Refusal(QStringLiteral("There's no message %1.").arg(index)));
+    return Box().Messages.at(index - 1);
+}
+
+// The check never asks for whole messages; a test that does learns so.
+void TFakeMailClient::RetrieveMessage(int)
+{
+    throw Exception(QStringLiteral("The fake client keeps no whole messages"));
+}
+
+void TFakeMailClient::DeleteMessage(int index)
+{
+    if (Busy) {
+        Log << QStringLiteral("(refused while busy) DELE %1").arg(index);
+        return;
+    }
+    Busy = true;
+    {
+        const auto idle = qScopeGuard([this] { Busy = false; });
+        RequireConnection();
+        Exchange(QStringLiteral("DELE %1").arg(index));
+        if (Box().RefuseDelete.contains(index)) {
+            if (OnFailure)
+                OnFailure(nullptr);
+            throw Exception(Refusal(QStringLiteral("Message is deleted already")));
+        }
+        deleted.insert(index);
+    }
+    if (OnSuccess)
+        OnSuccess(nullptr);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "pop3/Pop3client.h"
+
+#include <QSet>
+#include <functional>
+#include <map>
+
+// A mail client that plays scripted mailboxes with no network. It fires the
+// real client's events in the real order, synchronously inside its calls,
+// and fails the way the real one does; Log holds the commands "sent".
+class TFakeMailClient : public TMailClient
+{
+public:
+    struct Message
+    {
+        QStringList Header; // header lines, without the terminating "."
+        qint64 Bytes = 100;
+    };
+    struct Mailbox
+    {
+        QString User;
+        QString Password;
+        QList<Message> Messages;
+        bool RefuseStat = false;
+        QSet<int> RefuseDelete = {};
+    };
+
+    // Mailboxes by host name; a host not listed has no address.
+    std::map<QString, Mailbox> Servers;
+    // Hosts that refuse the connection.
+    QStringList Refusing;
+    // The command after which the server goes silent until the time-out.
+    QString SilentAfter;
+
+    // Every command, as sent, and "connect HOST" for each connection made.
+    QStringList Log;
+    // Runs while a command waits for its reply, where the real client lets
+    // the event loop run timers and commands.
+    std::function<void(const QString& command)> Waiting;
+
+    bool Aborted = false;
+
+    void Connect() override;
+    void Disconnect() override;
+    void RetrieveSummary(int index) override;
+    void RetrieveMessage(int index) override;
+    void DeleteMessage(int index) override;
+    void Cancel() override { Aborted = true; }
+
+    // Drops the connection without QUIT, as a server going away does.
+    void Drop();
+
+private:
+    void AskCredentials();
+    bool HasAddress() const { return Servers.count(Host) > 0 || Refusing.contains(Host); }
+    void Open();
+    void CountMessages();
+    void EndConnect(bool wasBusy, bool loggedIn);
+    void LogIn();
+    bool TryLogIn();
+    void Exchange(const QString& command);
+    void RequireConnection();
+    Mailbox& Box();
+    const Message& Stored(int index);
+    void QuitQuietly();
+
+    QSet<int> deleted;
+};
+
+// Header lines with From, To, Subject, Date and an X-Priority digit; from
+// and subject are the texts after the colon, a leading blank included.
+TFakeMailClient::Message FakeMessage(const QString& from, const QString& subject, int priority = 3,
+                                     qint64 bytes = 100);

@@ -1,0 +1,159 @@
+// The message list: header lookups, the filters, and the rows as a model.
+
+#include "app/HeaderLookup.h"
+#include "app/MessageList.h"
+#include "config/RegistryStore.h"
+#include "config/Settings.h"
+#include "tests/support/TestAccounts.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(HeaderLookup, DateToAndPriorityFromTheirLines)
+{
+    const TExStringList header{"Date: Mon, 4 Dec 2000 10:00:00 +0100", "To: Bob", "X-Priority: 2", "."};
+    EXPECT_EQ(HeaderDate(header), "Mon, 4 Dec 2000 10:00:00 +0100");
+    EXPECT_EQ(HeaderTo(header), "Bob");
+    EXPECT_EQ(HeaderPriority(header), "High");
+}
+
+TEST(HeaderLookup, TheFirstLineContainingTheNameAnywhereCountsFromItsStart)
+{
+    EXPECT_EQ(HeaderTo({"Reply-To: Carol", "To: Bob"}), "y-To: Carol");
+    EXPECT_EQ(HeaderTo({"to: bob"}), "") << "case-sensitive";
+    EXPECT_EQ(HeaderDate({"X-Date: yesterday"}), ": yesterday");
+}
+
+TEST(HeaderLookup, MissingHeadersGiveTheDefaults)
+{
+    const TExStringList header{"From: Ann", "."};
+    EXPECT_EQ(HeaderDate(header), "");
+    EXPECT_EQ(HeaderTo(header), "");
+    EXPECT_EQ(HeaderPriority(header), "Normal");
+}
+
+TEST(HeaderLookup, PriorityByTheFirstDigit)
+{
+    const struct {
+        const char* line;
+        const char* priority;
+    } cases[] = {
+        {"X-Priority: 1 (Highest)", "High"}, {"X-Priority: 2", "High"},
+        {"X-Priority: 3", "Normal"},         {"X-Priority: 3 (Normal)", "Normal"},
+        {"X-Priority: 4", "Low"},            {"X-Priority: 5 (Lowest)", "Low"},
+        {"X-Priority: 0", "High"},           {"X-Priority: 9", "Low"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HeaderPriority({c.line}), c.priority) << c.line;
+}
+
+TEST(HeaderLookup, PriorityWithoutADigitIsNormal)
+{
+    for (const char* line : {"X-Priority: High", "X-Priority: urgent", "X-Priority:", "X-Priority: ", "X-Priority",
+                             "X-Priority:  1", "X-Priority: \xd9\xa1"})
+        EXPECT_EQ(HeaderPriority({QString::fromUtf8(line)}), "Normal") << line;
+}
+
+class MessageListTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        settings.FillLists();
+        settings.LoadSettings();
+    }
+
+    void Block(const QString& sender)
+    {
+        StoreBlockedSender(store, sender);
+        settings.FillLists();
+    }
+
+    static TSummary Summary(const QString& from, const QString& subject, qint64 bytes = 10,
+                            const TExStringList& header = {"To: Bob", "Date: today", "X-Priority: 5"})
+    {
+        return {subject, from, QString(), bytes, header + TExStringList{"."}};
+    }
+
+    TSummaryResult Add(const TSummary& summary) { return list.AddSummary(summary, "Home", 4); }
+
+    MemoryStore store;
+    Settings settings{store};
+    TMessageList list{settings};
+};
+
+TEST_F(MessageListTest, AKeptSummaryBecomesARowWithItsNumber)
+{
+    EXPECT_EQ(Add(Summary(" Ann", " Hello", 2048)), TSummaryResult::Kept);
+    ASSERT_EQ(list.rowCount(), 1);
+    QStringList texts;
+    for (int column = 0; column < list.columnCount(); ++column)
+        texts << list.data(list.index(0, column)).toString();
+    EXPECT_EQ(texts, (QStringList{" Ann", " Hello", "2048", "Low", "today", "Home"}));
+    EXPECT_EQ(list.data(list.index(0, 0), TMessageList::NumberRole).toInt(), 4);
+}
+
+TEST_F(MessageListTest, SixCaptionedColumnsAndRowsInArrivalOrder)
+{
+    QStringList captions;
+    for (int column = 0; column < list.columnCount(); ++column)
+        captions << list.headerData(column, Qt::Horizontal).toString();
+    EXPECT_EQ(captions, (QStringList{"From", "Subject", "Size", "Priority", "Received", "Account"}));
+    list.AddSummary(Summary(" Zed", " z"), "Work", 9);
+    list.AddSummary(Summary(" Ann", " a"), "Home", 1);
+    EXPECT_EQ(list.Entry(0).From, " Zed");
+    EXPECT_EQ(list.Entry(1).Number, 1);
+    list.Clear();
+    EXPECT_EQ(list.rowCount(), 0);
+}
+
+TEST_F(MessageListTest, SenderBlockedWhenAnEntryContainsIt)
+{
+    Block(" Ann Smith, Sales");
+    EXPECT_NE(Add(Summary(" Ann Smith", " s")), TSummaryResult::Kept);
+    EXPECT_NE(Add(Summary("Smith", " s")), TSummaryResult::Kept) << "any part of the entry";
+    EXPECT_EQ(Add(Summary(" Ann Smith Jr", " s")), TSummaryResult::Kept) << "more than the entry holds";
+    EXPECT_EQ(Add(Summary(" ann smith", " s")), TSummaryResult::Kept) << "case-sensitive";
+    EXPECT_EQ(Add(Summary("", " s")), TSummaryResult::Kept) << "an empty sender never matches";
+}
+
+TEST_F(MessageListTest, AShorterEntryDoesNotBlockTheLongerSender)
+{
+    Block("Ann");
+    EXPECT_EQ(Add(Summary(" Ann Smith", " s")), TSummaryResult::Kept);
+    Block(" Ann Smith");
+    EXPECT_NE(Add(Summary(" Ann Smith", " s")), TSummaryResult::Kept);
+}
+
+TEST_F(MessageListTest, BlockedMessagesAreDeletedUnlessSaved)
+{
+    Block(" Spam");
+    settings.SetSaveBlocked(false);
+    EXPECT_EQ(Add(Summary(" Spam", " buy")), TSummaryResult::Delete);
+    settings.SetSaveBlocked(true);
+    EXPECT_EQ(Add(Summary(" Spam", " buy")), TSummaryResult::Hidden);
+    EXPECT_EQ(list.rowCount(), 0);
+}
+
+TEST_F(MessageListTest, BlankMeansEmptyAndCountsOnlyWhenItsOptionIsOn)
+{
+    const TSummary noFrom = Summary("", " s");
+    const TSummary noSubject = Summary(" Ann", "");
+    const TSummary noTo = Summary(" Ann", " s", 10, {"Date: today"});
+    const TSummary emptyTo = Summary(" Ann", " s", 10, {"To:"});
+    const TSummary zero = Summary(" Ann", " s", 0);
+    for (const TSummary& summary : {noFrom, noSubject, noTo, emptyTo, zero})
+        EXPECT_EQ(Add(summary), TSummaryResult::Kept);
+
+    settings.SetBlockBlankFrom(true);
+    settings.SetBlockBlankTo(true);
+    settings.SetBlockBlankSubject(true);
+    settings.SetBlockZeroLength(true);
+    for (const TSummary& summary : {noFrom, noSubject, noTo, emptyTo, zero})
+        EXPECT_EQ(Add(summary), TSummaryResult::Delete) << summary.Header.join('|').toStdString();
+    EXPECT_EQ(Add(Summary(" ", " ")), TSummaryResult::Kept) << "a blank after the colon is not blank";
+    EXPECT_EQ(Add(Summary(" Ann", " s", 10, {"Reply-To: Carol"})), TSummaryResult::Kept);
+}
+
+} // namespace
