@@ -9,6 +9,7 @@
 #include "pop3/Pop3client.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTime>
 #include <utility>
@@ -238,12 +239,20 @@ void TCheckEngine::LogOutAfterCancel()
 
 // A dialled connection's hang-up rule will come first here, and the
 // notification for the highest priority listed last.
+// The locale's long time format, seconds included, without the time zone
+// that Qt's long format adds on Linux.
+QString TCheckEngine::LongTimeText(const QTime& time)
+{
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QRegularExpression(QStringLiteral("\\s*t+")));
+    return QLocale::system().toString(time, format.trimmed());
+}
+
 void TCheckEngine::FinishCheck()
 {
     Host.SetStatusText(0, CancelRequested ? QStringLiteral("Canceled") : QStringLiteral("Done"));
     EngineBusy = false;
-    Host.SetStatusText(1, QStringLiteral("Checked at: ")
-                              + QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat));
+    Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
     if (List.Count() == 0) {
         Host.SetStatusText(2, QStringLiteral("No new messages"));
         return;

@@ -3,6 +3,7 @@
 #include "app/EngineHost.h"
 
 #include <QString>
+#include <QTime>
 #include <QtGlobal>
 
 class RegistryStore;
@@ -70,6 +71,7 @@ private:
     void FinishCheck();
     void StopFlashing();
     QString AccountName() const;
+    static QString LongTimeText(const QTime& time);
 
     template <typename Call> void ClientCall(Call call);
     void RunDeferred();

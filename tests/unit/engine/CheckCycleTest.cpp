@@ -2,6 +2,10 @@
 
 #include "EngineFixture.h"
 
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTimeZone>
+
 namespace {
 
 using Msg = TFakeMailClient::Message;
@@ -32,7 +36,10 @@ TEST_F(CheckCycle, TwoAccountsWithThreeAndNoMessages)
     EXPECT_TRUE(host.PanelHistory.contains("0: Checking Work for mail"));
     EXPECT_EQ(host.Panels[0], "Done");
     EXPECT_TRUE(host.Panels[1].startsWith("Checked at: ")) << host.Panels[1].toStdString();
-    EXPECT_GT(host.Panels[1].size(), QString("Checked at: ").size());
+    const QString time = host.Panels[1].mid(QString("Checked at: ").size());
+    EXPECT_TRUE(time.contains(QRegularExpression("\\d:\\d\\d:\\d\\d"))) << "the long format shows seconds";
+    EXPECT_FALSE(time.contains(QTimeZone::systemTimeZone().abbreviation(QDateTime::currentDateTime())))
+        << "a clock time, without the time zone: " << time.toStdString();
     EXPECT_EQ(host.Panels[2], "3 new messages");
     EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2", "Home Three #3"}));
     EXPECT_FALSE(engine.EngineBusy);
