@@ -4,6 +4,7 @@
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
 #include "tests/support/TestAccounts.h"
+#include "tests/support/TestDovecot.h"
 
 #include <QFile>
 #include <QProcess>
@@ -11,12 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-int DovecotPort()
-{
-    QFile port(PW_POP3_SERVER_DIR "/port");
-    return port.open(QIODevice::ReadOnly) ? port.readAll().trimmed().toInt() : 0;
-}
 
 struct CheckRun {
     int ExitCode = -1;

@@ -1,4 +1,5 @@
 #include "pop3/Pop3client.h"
+#include "tests/support/TestDovecot.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,10 +24,9 @@ class retrieveDovecot : public testing::Test
 protected:
     void SetUp() override
     {
-        QFile port(PW_POP3_SERVER_DIR "/port");
-        ASSERT_TRUE(port.open(QIODevice::ReadOnly)) << "no Dovecot started for this run in " PW_POP3_SERVER_DIR;
+        ASSERT_GT(DovecotPort(), 0) << "no Dovecot started for this run in " PW_POP3_SERVER_DIR;
         client.Host = "127.0.0.1";
-        client.Port = port.readAll().trimmed().toInt();
+        client.Port = DovecotPort();
         client.TimeOut = 10000;
         client.AttachFilePath = folder.path() + "/";
         client.OnRetrieveStart = [this](QObject*) { events << "OnRetrieveStart"; };

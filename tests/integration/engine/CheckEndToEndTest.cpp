@@ -13,6 +13,7 @@
 #include "pop3/Pop3client.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
+#include "tests/support/TestDovecot.h"
 #include "tests/unit/pop3/ScriptServer.h"
 
 #include <QAction>
@@ -24,12 +25,6 @@
 #include <memory>
 
 namespace {
-
-int DovecotPort()
-{
-    QFile port(PW_POP3_SERVER_DIR "/port");
-    return port.open(QIODevice::ReadOnly) ? port.readAll().trimmed().toInt() : 0;
-}
 
 // The main window on an in-memory store, as the program starts it: the
 // settings loaded after the window is made. Boxes are answered, never
