@@ -1,19 +1,18 @@
 #include "app/Mainformdlg.h"
 
-#include "app/CheckEngine.h"
-#include "app/MessageList.h"
-#include "app/MsgBox.h"
+#include "app/MainFormHost.h"
 #include "base/Guard.h"
 #include "config/Settings.h"
-#include "config/Registry.h"
-#include "config/StoreKeys.h"
 #include "desktop/ActionLink.h"
 #include "desktop/Runformdlg.h"
+#include "desktop/ToolButton.h"
+#include "desktop/WindowRect.h"
+#include "engine/CheckEngine.h"
+#include "engine/MessageList.h"
 #include "pop3/Pop3client.h"
 #include "resources/Images.h"
 
 #include <QAction>
-#include <QActionEvent>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -27,12 +26,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
-#include <QtEndian>
 
 namespace {
 
 constexpr QSize DesignSize(570, 344);
-const QString WndRectName = QStringLiteral("WndRect");
 const char* const HelpContextProperty = "HelpContext";
 const char* const ImageIndexProperty = "ImageIndex";
 
@@ -40,58 +37,6 @@ const char* const ImageIndexProperty = "ImageIndex";
 // width, and the last column fills the rest.
 constexpr int DefaultColumnWidth = 64;
 constexpr int MessageColumnWidths[TMessageList::ColumnCount] = {100, 150, 0, 0, 100, 0};
-
-// A toolbar button that runs an action, as the form's buttons do: it shows
-// the action's image and state, and its own hint where it has one instead of
-// the action's (a plain QToolButton takes the action's tooltip back at every
-// change of the action).
-class TToolButton : public QToolButton
-{
-public:
-    TToolButton(QAction* action, const QString& name, const QString& hint, QWidget* parent)
-        : QToolButton(parent), Hint(hint)
-    {
-        setObjectName(name);
-        setDefaultAction(action);
-        setAutoRaise(true);
-        setFocusPolicy(Qt::NoFocus);
-        applyHint();
-    }
-
-protected:
-    void actionEvent(QActionEvent* event) override
-    {
-        QToolButton::actionEvent(event);
-        applyHint();
-    }
-
-private:
-    void applyHint()
-    {
-        if (!Hint.isEmpty())
-            setToolTip(Hint);
-    }
-
-    QString Hint;
-};
-
-// "WndRect": Left, Top, Width, Height as little-endian signed 32-bit integers.
-constexpr int WndRectSize = 16;
-
-QByteArray EncodeWndRect(const QRect& rect)
-{
-    QByteArray bytes(WndRectSize, '\0');
-    const qint32 fields[4] = {rect.left(), rect.top(), rect.width(), rect.height()};
-    for (int i = 0; i < 4; ++i)
-        qToLittleEndian<qint32>(fields[i], bytes.data() + 4 * i);
-    return bytes;
-}
-
-QRect DecodeWndRect(const QByteArray& bytes)
-{
-    auto field = [&bytes](int i) { return qFromLittleEndian<qint32>(bytes.constData() + 4 * i); };
-    return QRect(field(0), field(1), field(2), field(3));
-}
 
 }
 
@@ -135,7 +80,8 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Pop1->ReportLevel = 0;
     MessageList = new TMessageList(settings, this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
-    Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *this);
+    EngineHost = std::make_unique<TMainFormHost>(*this);
+    Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
 }
 
 void TMainForm::CreateActions()
@@ -164,7 +110,7 @@ void TMainForm::CreateActions()
     actView = make("actView", "&Quick View", "Quick View", 9);
     actBlockSender = make("actBlockSender", "&Block Sender", "Block Sender", 10);
 
-    connect(actClose, &QAction::triggered, this, [this] { Guarded([this] { actCloseExecute(); }); });
+    connect(actClose, &QAction::triggered, this, GuardedSlot([this] { actCloseExecute(); }));
 }
 
 void TMainForm::CreateToolBar()
@@ -327,7 +273,7 @@ void TMainForm::CreateTimers()
 void TMainForm::ConnectEngine(Settings& settings)
 {
     auto run = [this](void (TCheckEngine::*handler)()) {
-        return [this, handler] { Guarded([this, handler] { (Engine.get()->*handler)(); }); };
+        return GuardedSlot([this, handler] { (Engine.get()->*handler)(); });
     };
     connect(actCheckNow, &QAction::triggered, this, run(&TCheckEngine::actCheckNowExecute));
     connect(actCancel, &QAction::triggered, this, run(&TCheckEngine::actCancelExecute));
@@ -347,50 +293,6 @@ QString TMainForm::StatusText(int panel) const
     return panel >= 0 && panel < StatusPanelCount ? StatusPanels[panel]->text() : QString();
 }
 
-bool TMainForm::AskYesNo(const QString& text, const QString& caption, TBoxOwner owner)
-{
-    return MsgBox({text, caption, owner == TBoxOwner::MainWindow ? this : nullptr,
-                   QMessageBox::Yes | QMessageBox::No})
-        == QMessageBox::Yes;
-}
-
-// A box without a caption of its own gets the one the system gives it.
-void TMainForm::Tell(const QString& text, const QString& caption, TBoxOwner owner)
-{
-    MsgBox({text, caption.isEmpty() ? QStringLiteral("Error") : caption,
-            owner == TBoxOwner::MainWindow ? this : nullptr, QMessageBox::Ok});
-}
-
-void TMainForm::ShowMessage(const QString& text)
-{
-    MsgBox({text, QApplication::applicationName(), this, QMessageBox::Ok});
-}
-
-// The tray icon comes with its own window; until then nothing flashes.
-void TMainForm::StopFlashing()
-{
-}
-
-void TMainForm::ArmTimer1()
-{
-    Timer1->start();
-}
-
-void TMainForm::StopTimer1()
-{
-    Timer1->stop();
-}
-
-void TMainForm::StopHangUpTimer()
-{
-    TimerHangUp->stop();
-}
-
-void TMainForm::Post(std::function<void()> work)
-{
-    QTimer::singleShot(0, this, [work = std::move(work)] { Guarded(work); });
-}
-
 void TMainForm::ShowAndRaise()
 {
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -407,37 +309,9 @@ void TMainForm::FormCreate(const QString& commandLine)
     const QString CmdLine = commandLine.toLower();
     const bool StartShown = CmdLine.contains(QLatin1String("visible"));
     Engine->MinutesElapsed = 0;
-    ReadWndRect();
+    WindowRect::Restore(Store, *this);
     if (StartShown)
         show();
-}
-
-// Left and Top are the frame's position as the window system places it,
-// Width and Height the window's own size: what move() and resize() take, so
-// that a window closed and opened again stands exactly where it stood.
-void TMainForm::ReadWndRect()
-{
-    TRegistry reg(Store);
-    if (!reg.OpenKey(StoreKeys::Program, false))
-        return;
-    if (reg.ValueExists(WndRectName)) {
-        const QByteArray bytes = reg.ReadBinaryData(WndRectName);
-        if (bytes.size() == WndRectSize) {
-            const QRect rect = DecodeWndRect(bytes);
-            move(rect.topLeft());
-            resize(rect.size());
-        }
-    }
-    reg.CloseKey();
-}
-
-void TMainForm::WriteWndRect()
-{
-    TRegistry reg(Store);
-    if (!reg.OpenKey(StoreKeys::Program, false))
-        return;
-    reg.WriteBinaryData(WndRectName, EncodeWndRect(QRect(pos(), size())));
-    reg.CloseKey();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -448,7 +322,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::FormClose()
 {
-    WriteWndRect();
+    WindowRect::Save(Store, *this);
 }
 
 // The action hints are for tooltips and the tray menu; the status bar's

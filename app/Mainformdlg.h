@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/EngineHost.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -19,15 +18,16 @@ class RegistryStore;
 class Settings;
 class TCheckEngine;
 class TDialUp;
+class TMainFormHost;
 class TMessageList;
 class TPop3Client;
 class TRunForm;
 
-// The main window: toolbar, message list and status bar, the
-// actions with their menus, the timers, and where the window's rectangle is
-// kept. It owns the mail client and the check engine, and is the engine's
-// host. Every control and action carries its name as objectName.
-class TMainForm : public QMainWindow, public TEngineHost
+// The main window: toolbar, message list and status bar, the actions with
+// their menus, the timers, and where the window's rectangle is kept. It owns
+// the mail client, the check engine and the engine's host. Every control and
+// action carries its name as objectName.
+class TMainForm : public QMainWindow
 {
     Q_OBJECT
 
@@ -70,6 +70,7 @@ public:
     TMessageList* MessageList;
 
     TPop3Client* Pop1;
+    std::unique_ptr<TMainFormHost> EngineHost;
     std::unique_ptr<TCheckEngine> Engine;
 
     QStatusBar* StatusBar1;
@@ -90,17 +91,8 @@ public:
 
     // StatusBar1's panels 0, 1 and 2.
     static constexpr int StatusPanelCount = 3;
-    void SetStatusText(int panel, const QString& text) override;
+    void SetStatusText(int panel, const QString& text);
     QString StatusText(int panel) const;
-
-    bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
-    void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
-    void ShowMessage(const QString& text) override;
-    void StopFlashing() override;
-    void ArmTimer1() override;
-    void StopTimer1() override;
-    void StopHangUpTimer() override;
-    void Post(std::function<void()> work) override;
 
     // The hotkey's effect: show the main window and bring it to the front.
     void ShowAndRaise();
@@ -122,8 +114,6 @@ private:
     void ConnectEngine(Settings& settings);
     void FormCreate(const QString& commandLine);
     void FormClose();
-    void ReadWndRect();
-    void WriteWndRect();
 
     RegistryStore& Store;
     TRunForm& RunForm;

@@ -1,7 +1,8 @@
 #include "app/Program.h"
 
-#include "app/CheckCommand.h"
+#include "engine/CheckCommand.h"
 #include "app/Mainformdlg.h"
+#include "engine/CheckCommand.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
 #include "config/FileStore.h"
@@ -34,14 +35,15 @@ Program::~Program() = default;
 void Program::Listen(InstanceChannel& channel)
 {
     QObject::connect(&channel, &InstanceChannel::CheckNowRequested, mainForm.get(),
-                     [this] { Guarded([this] { mainForm->actCheckNow->trigger(); }); });
+                     GuardedSlot([this] { mainForm->actCheckNow->trigger(); }));
     QObject::connect(&channel, &InstanceChannel::ShowRequested, mainForm.get(),
-                     [this] { Guarded([this] { mainForm->ShowAndRaise(); }); });
+                     GuardedSlot([this] { mainForm->ShowAndRaise(); }));
 }
 
 namespace {
 void showErrorBox(const QString& message)
 {
+    WriteErrorLine(message);
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), message, QMessageBox::Ok);
     box.exec();
 }

@@ -22,7 +22,16 @@ void ReportError(const QString& message)
     if (currentReport())
         currentReport()(message);
     else
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        WriteErrorLine(message);
+}
+
+// Started by the desktop's autostart, the program has nobody watching its
+// boxes; standard error goes to the session's journal.
+void WriteErrorLine(const QString& message)
+{
+    const QString line = message.simplified();
+    std::fprintf(stderr, "postwatch: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 void Guarded(const std::function<void()>& body)

@@ -109,7 +109,7 @@ TRunForm::TRunForm(QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(2000); // never stopped: a late show is still hidden within 2 s
-    connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, GuardedSlot([this] { Timer1Timer(); }));
     Timer1->start();
 }
 

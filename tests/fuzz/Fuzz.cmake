@@ -12,6 +12,7 @@ endif()
 # instrumentation.
 set(PW_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/pop3/MessageReader.cpp
+  ${CMAKE_SOURCE_DIR}/pop3/TextLimit.cpp
   ${CMAKE_SOURCE_DIR}/pop3/AttachFolder.cpp
   ${CMAKE_SOURCE_DIR}/pop3/Uudecoder.cpp
   ${CMAKE_SOURCE_DIR}/base/Words.cpp)
@@ -20,5 +21,6 @@ foreach(target fuzz_message_reader fuzz_base64 fuzz_uudecode)
   add_executable(${target} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/${target}.cpp ${PW_FUZZ_SOURCES})
   target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE Qt6::Core)
 endforeach()

@@ -2,13 +2,14 @@
 // menus, timers, the window rectangle kept in "WndRect", and Exit.
 
 #include "app/Mainformdlg.h"
-#include "app/CheckEngine.h"
-#include "app/MessageList.h"
-#include "app/MsgBox.h"
+#include "engine/CheckEngine.h"
+#include "engine/MessageList.h"
+#include "desktop/MsgBox.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "desktop/Runformdlg.h"
+#include "desktop/WindowRect.h"
 #include "tests/support/ScriptedDialUp.h"
 
 #include <QAction>
@@ -495,6 +496,23 @@ TEST_F(MainFormTest, AWndRectOfAnotherLengthKeepsTheDesignPlace)
     WriteWndRect(ExampleWndRect.left(12));
     Start();
     EXPECT_EQ(Form->size(), QSize(570, 344));
+}
+
+// A monitor that was unplugged since: the window comes back onto the
+// primary screen at its centre, in its stored size; a window that still
+// shows enough of itself stays where it was put.
+TEST_F(MainFormTest, AWndRectNoScreenShowsIsCentredOnThePrimaryScreen)
+{
+    WriteWndRect(Bytes({0x88, 0x13, 0, 0, 0x10, 0x27, 0, 0, 0x40, 0x02, 0, 0, 0x58, 0x01, 0, 0})); // 5000, 10000
+    Start();
+    EXPECT_EQ(Form->size(), QSize(576, 344));
+    EXPECT_EQ(Form->geometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
+
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect cornerShowing(screen.right() - 100, screen.bottom() - 40, 576, 344);
+    EXPECT_EQ(WindowRect::OnSomeScreen(cornerShowing), cornerShowing);
+    const QRect slivers(screen.right() - 10, screen.bottom() - 10, 576, 344);
+    EXPECT_NE(WindowRect::OnSomeScreen(slivers), slivers);
 }
 
 TEST_F(MainFormTest, ClosingStoresTheRectangleAndTheNextStartRestoresIt)

@@ -16,12 +16,10 @@ set_tests_properties(pop3_server_stop PROPERTIES FIXTURES_CLEANUP pop3_server)
 # than passed in the environment: test discovery splits a list of variables
 # into separate test properties.
 function(pw_dovecot_test name)
-  add_executable(${name} ${ARGN} ${CMAKE_CURRENT_SOURCE_DIR}/support/TestMain.cpp)
-  target_link_libraries(${name} PRIVATE ${PW_TEST_LIBS} pw_testsupport)
+  pw_test_program(${name} ${ARGN})
   target_compile_definitions(${name} PRIVATE
     PW_POP3_SERVER_DIR="${PW_POP3_SERVER_DIR}"
-    PW_MESSAGES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/integration/messages"
-    POSTWATCH_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    PW_MESSAGES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/integration/messages")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES FIXTURES_REQUIRED pop3_server ENVIRONMENT QT_QPA_PLATFORM=offscreen)
@@ -34,7 +32,7 @@ pw_dovecot_test(test_integration_retrieve ${CMAKE_CURRENT_SOURCE_DIR}/integratio
 # against Dovecot, and a scripted server for the silences Dovecot never has.
 pw_dovecot_test(test_integration_engine
   ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/CheckEndToEndTest.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/unit/pop3/ScriptServer.cpp)
+  ${PW_SCRIPT_SERVER})
 
 # `postwatch --check` run as a process against the same server.
 pw_dovecot_test(test_integration_check ${CMAKE_CURRENT_SOURCE_DIR}/integration/CheckCommandTest.cpp)

@@ -2,10 +2,10 @@
 // its real POP3 client: against Dovecot, and against a scripted server that
 // falls silent in the middle of a check.
 
-#include "app/CheckEngine.h"
+#include "engine/CheckEngine.h"
 #include "app/Mainformdlg.h"
-#include "app/MessageList.h"
-#include "app/MsgBox.h"
+#include "engine/MessageList.h"
+#include "desktop/MsgBox.h"
 #include "base/Guard.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"

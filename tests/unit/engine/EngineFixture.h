@@ -1,9 +1,9 @@
 #pragma once
 
 #include "FakeMailClient.h"
-#include "app/CheckEngine.h"
-#include "app/EngineHost.h"
-#include "app/MessageList.h"
+#include "engine/CheckEngine.h"
+#include "engine/EngineHost.h"
+#include "engine/MessageList.h"
 #include "base/Guard.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"

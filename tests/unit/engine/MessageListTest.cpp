@@ -1,7 +1,7 @@
 // The message list: header lookups, the filters, and the rows as a model.
 
-#include "app/HeaderLookup.h"
-#include "app/MessageList.h"
+#include "engine/HeaderLookup.h"
+#include "engine/MessageList.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "tests/support/TestAccounts.h"

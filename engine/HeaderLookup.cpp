@@ -1,4 +1,4 @@
-#include "app/HeaderLookup.h"
+#include "engine/HeaderLookup.h"
 
 #include <optional>
 

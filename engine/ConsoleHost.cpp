@@ -1,6 +1,6 @@
-#include "app/ConsoleHost.h"
+#include "engine/ConsoleHost.h"
 
-#include "app/CheckEngine.h"
+#include "engine/CheckEngine.h"
 #include "base/Guard.h"
 
 #include <QCoreApplication>
@@ -17,7 +17,7 @@ TConsoleHost::TConsoleHost()
 {
     Timer1.setSingleShot(true);
     Timer1.setInterval(100);
-    QObject::connect(&Timer1, &QTimer::timeout, [this] { Guarded([this] { Engine->Timer1Timer(); }); });
+    QObject::connect(&Timer1, &QTimer::timeout, GuardedSlot([this] { Engine->Timer1Timer(); }));
 }
 
 void TConsoleHost::SetStatusText(int panel, const QString& text)

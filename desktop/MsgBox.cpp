@@ -1,4 +1,4 @@
-#include "app/MsgBox.h"
+#include "desktop/MsgBox.h"
 
 namespace {
 TMsgBoxHook& Hook()

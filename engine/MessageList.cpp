@@ -1,6 +1,6 @@
-#include "app/MessageList.h"
+#include "engine/MessageList.h"
 
-#include "app/HeaderLookup.h"
+#include "engine/HeaderLookup.h"
 #include "config/Settings.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/EngineHost.h"
+#include "engine/EngineHost.h"
 
 #include <QString>
 #include <QTime>

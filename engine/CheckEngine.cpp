@@ -1,6 +1,6 @@
-#include "app/CheckEngine.h"
+#include "engine/CheckEngine.h"
 
-#include "app/MessageList.h"
+#include "engine/MessageList.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/Settings.h"

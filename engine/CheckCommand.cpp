@@ -1,8 +1,8 @@
-#include "app/CheckCommand.h"
+#include "engine/CheckCommand.h"
 
-#include "app/CheckEngine.h"
-#include "app/ConsoleHost.h"
-#include "app/MessageList.h"
+#include "engine/CheckEngine.h"
+#include "engine/ConsoleHost.h"
+#include "engine/MessageList.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
 #include "config/FileStore.h"

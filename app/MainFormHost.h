@@ -1,0 +1,29 @@
+#pragma once
+
+#include "engine/EngineHost.h"
+
+class QWidget;
+class TMainForm;
+
+// The check engine's host in the window program: the main window's status
+// bar and timers, and message boxes owned by the main window.
+class TMainFormHost : public TEngineHost
+{
+public:
+    explicit TMainFormHost(TMainForm& form) : Form(form) {}
+
+    void SetStatusText(int panel, const QString& text) override;
+    bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
+    void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
+    void ShowMessage(const QString& text) override;
+    void StopFlashing() override;
+    void ArmTimer1() override;
+    void StopTimer1() override;
+    void StopHangUpTimer() override;
+    void Post(std::function<void()> work) override;
+
+private:
+    QWidget* Owner(TBoxOwner owner) const;
+
+    TMainForm& Form;
+};
