@@ -13,9 +13,9 @@ CommandLine CommandLine::Parse(const QStringList& arguments)
 QStringList CommandLine::ForwardedWords() const
 {
     QStringList words;
-    if (CheckNow)
-        words << QStringLiteral("checknow");
     if (Visible || !CheckNow)
         words << QStringLiteral("show");
+    if (CheckNow)
+        words << QStringLiteral("checknow");
     return words;
 }

@@ -12,6 +12,7 @@ struct CommandLine {
     bool CheckNow = false;
     bool Visible = false;
 
-    // A second start always wants to see the program unless it only asked for a check.
+    // A second start always wants to see the program unless it only asked
+    // for a check. The window shows first: a check waits on the network.
     QStringList ForwardedWords() const;
 };

@@ -88,9 +88,11 @@ void TCheckEngine::Timer1Timer()
         EndCanceled();
         return;
     }
-    if (step == TStep::DeleteThenContinue)
-        ClientCall([this] { Client.DeleteMessage(MessageNumber); });
-    NextMessage();
+    RunCycle([this, step] {
+        if (step == TStep::DeleteThenContinue)
+            ClientCall([this] { Client.DeleteMessage(MessageNumber); });
+        NextMessage();
+    });
 }
 
 void TCheckEngine::actCancelExecute()
@@ -109,10 +111,14 @@ bool TCheckEngine::IsOnline()
     return DialUp.IsOnline();
 }
 
+// The dial waits in a nested event loop like a client call, and what
+// arrives meanwhile waits for it the same way: one dial at a time.
 bool TCheckEngine::DialConnectoid()
 {
     quint32 handle = 0;
-    if (DialUp.Dial(Options.Connectoid(), handle)) {
+    bool dialled = false;
+    ClientCall([&] { dialled = DialUp.Dial(Options.Connectoid(), handle); });
+    if (dialled) {
         DialConnection = handle;
         return true;
     }
@@ -135,17 +141,51 @@ void TCheckEngine::StartCheck(TCheckKind kind)
         EngineBusy = true;
         StopFlashing();
     }
-    CheckNextAccount();
+    RunCycle([this] { CheckNextAccount(); });
+}
+
+// The user's cancel reaches a waiting request as the client's abort; it ends
+// the check as a cancel, not as a failure.
+void TCheckEngine::RunCycle(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const EAbortError&) {
+        if (!CancelRequested || ClientCallWaiting())
+            throw;
+        EndCanceled();
+    }
+}
+
+// A check that stalled and was cancelled leaves its connection open, and the
+// cancel makes its QUIT fail; it closes all the same.
+void TCheckEngine::CloseLeftConnection()
+{
+    if (!Client.Connected)
+        return;
+    try {
+        ClientCall([this] { Client.Disconnect(); });
+    } catch (const EAbortError&) {
+    }
+}
+
+// Every due tick would stack another box on one nobody has answered yet.
+void TCheckEngine::TellNoAccounts()
+{
+    if (noAccountsShown)
+        return;
+    noAccountsShown = true;
+    const auto closed = qScopeGuard([this] { noAccountsShown = false; });
+    Host.ShowMessage(QStringLiteral("There are no accounts to check"));
 }
 
 void TCheckEngine::CheckNextAccount()
 {
-    if (Client.Connected)
-        ClientCall([this] { Client.Disconnect(); });
+    CloseLeftConnection();
     const QStringList names = Options.SelectedAccounts();
     if (names.isEmpty()) {
-        Host.ShowMessage(QStringLiteral("There are no accounts to check"));
         EngineBusy = false;
+        TellNoAccounts();
         return;
     }
     const QString name = names.value(AccountIndex);
@@ -172,8 +212,10 @@ void TCheckEngine::Pop1Connect()
     if (Operation != opCheck)
         return;
     // A refused STAT fires this event after the client has logged out, and
-    // Connect raises the refusal next: there is nothing to count.
-    if (!Client.Connected)
+    // Connect raises the refusal next: there is nothing to count. A
+    // reconnect from inside a waiting request goes on with that request's
+    // message instead of starting the account over.
+    if (!Client.Connected || callDepth > 1)
         return;
     if (Client.MessageCount > 0) {
         MessageNumber = 1;
@@ -222,19 +264,8 @@ void TCheckEngine::NextMessage()
 
 void TCheckEngine::EndCanceled()
 {
-    if (Client.Connected)
-        LogOutAfterCancel();
+    CloseLeftConnection();
     FinishCheck();
-}
-
-// The cancel may have aborted the client already, and then its QUIT fails
-// too; the connection is closed all the same.
-void TCheckEngine::LogOutAfterCancel()
-{
-    try {
-        ClientCall([this] { Client.Disconnect(); });
-    } catch (const EAbortError&) {
-    }
 }
 
 // A dialled connection's hang-up rule will come first here, and the

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTime>
 #include <QtGlobal>
+#include <functional>
 
 class RegistryStore;
 class Settings;
@@ -51,7 +52,7 @@ public:
     void Pop1ConnectionRequired(bool& Handled);
     void Pop1Failure();
 
-    // A client call of this engine has not returned yet.
+    // A client call or a dial of this engine has not returned yet.
     bool ClientCallWaiting() const { return callDepth > 0; }
 
 private:
@@ -63,11 +64,13 @@ private:
     bool DialConnectoid();
     void StartTimedCheck();
     void StartCheck(TCheckKind kind);
+    void RunCycle(const std::function<void()>& step);
+    void CloseLeftConnection();
+    void TellNoAccounts();
     void CheckNextAccount();
     void ConnectAccount(const QString& name);
     void NextMessage();
     void EndCanceled();
-    void LogOutAfterCancel();
     void FinishCheck();
     void StopFlashing();
     QString AccountName() const;
@@ -94,4 +97,5 @@ private:
         bool Step = false;
     } deferred;
     bool deferredPosted = false;
+    bool noAccountsShown = false;
 };

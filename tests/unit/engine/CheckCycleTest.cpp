@@ -114,6 +114,22 @@ TEST_F(CheckCycle, NoEnabledAccountSaysSoAndALaterCheckWorks)
     EXPECT_EQ(Rows(), QStringList{"Home Hi #1"});
 }
 
+TEST_F(CheckCycle, DueTicksWhileTheNoAccountsBoxIsOpenOpenNoSecondOne)
+{
+    Load();
+    settings.SetInterval(1);
+    int ticksWhileOpen = 0;
+    host.WhileBoxOpen = [&] {
+        if (ticksWhileOpen++ < 2)
+            Tick();
+    };
+    Tick();
+    EXPECT_EQ(host.Boxes.size(), 1);
+    host.WhileBoxOpen = {};
+    Tick();
+    EXPECT_EQ(host.Boxes.size(), 2) << "a new one once the first was closed";
+}
+
 TEST_F(CheckCycle, TwoChecksInARowListTheSameMessagesOnce)
 {
     AddAccount("Home", Three());

@@ -134,6 +134,24 @@ TEST_F(ConnectionStep, DialingModeDialsForATimedCheckToo)
     EXPECT_EQ(Connections(client), 1);
 }
 
+TEST_F(ConnectionStep, WhatArrivesDuringADialWaitsAndDialsNoSecondTime)
+{
+    Offline(InitConn);
+    bool arrived = false;
+    dialUp.WhileDialling = [&] {
+        if (std::exchange(arrived, true))
+            return;
+        CheckNow();
+        Tick();
+    };
+    CheckNow();
+    EXPECT_EQ(dialUp.Dialled, QStringList{"Office VPN"});
+    ASSERT_EQ(host.Posted.size(), 1u);
+    host.RunPosted();
+    EXPECT_EQ(dialUp.Dialled.size(), 1);
+    EXPECT_EQ(Connections(client), 2) << "the deferred timed check ran once, after";
+}
+
 TEST_F(ConnectionStep, LanModeChecksWithoutAConnection)
 {
     Offline(LanConn);
@@ -186,6 +204,46 @@ TEST_F(CancelCheck, CancelBetweenMessagesEndsTheCheckOnTheNextStep)
     EXPECT_EQ(host.Panels[0], "Canceled");
     EXPECT_EQ(Rows(), QStringList{"Home One #1"});
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+TEST_F(CancelCheck, CancelWhileATopWaitsEndsAsCanceledWithoutAnErrorBox)
+{
+    client.Waiting = [this](const QString& sent) {
+        if (sent == "TOP 2 0")
+            Cancel();
+    };
+    CheckNow();
+    RunSteps();
+    client.Waiting = {};
+    EXPECT_EQ(host.Panels[0], "Canceled");
+    EXPECT_FALSE(client.Connected);
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+// A refused request leaves the connection open; after Cancel the next
+// check must not trip over that connection's QUIT.
+TEST_F(CancelCheck, ARefusedTopThenCancelLetsTheNextCheckListRows)
+{
+    Mailbox("Home").RefuseTop = {2};
+    CheckNow();
+    RunSteps();
+    ASSERT_EQ(Errors, QStringList{"-ERR Message locked\r\n"});
+    ASSERT_TRUE(client.Connected);
+    Cancel();
+
+    Mailbox("Home").RefuseTop.clear();
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(Errors.size(), 1) << Errors.join('\n').toStdString();
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2", "Home Three #3"}));
+    EXPECT_FALSE(engine.EngineBusy);
 }
 
 TEST_F(CancelCheck, CancelWhenIdleIsAcceptedAndTheNextCheckRunsNormally)
@@ -323,6 +381,27 @@ TEST_F(CheckFailure, ALostConnectionAsksToConnectAndNoEndsTheCheck)
               QStringList{"Connection Required | Connection required for this operation. Connect now? | main | Yes/No"});
     EXPECT_EQ(Errors, QStringList{"Not Connected"});
     EXPECT_TRUE(engine.EngineBusy);
+}
+
+// Yes to reconnecting goes on with the message the lost connection was on:
+// the blocked one is deleted by its own number and nothing is listed twice.
+TEST_F(CheckFailure, AReconnectInTheMiddleGoesOnWithTheSameMessage)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One"), FakeMessage(" Spam", " buy"), FakeMessage(" Cid", " Three")});
+    StoreBlockedSender(store, " Spam");
+    Load();
+    settings.SetSaveBlocked(false);
+    CheckNow();
+    client.Drop();
+    host.Answers = {true};
+    RunSteps();
+    EXPECT_EQ(Connections(client), 2);
+    EXPECT_TRUE(client.Log.contains("DELE 2"));
+    EXPECT_FALSE(client.Log.contains("DELE 1"));
+    EXPECT_EQ(client.Log.count("TOP 1 0"), 1);
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Three #3"}));
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
 }
 
 // --- overlap with a waiting client call -----------------------------------

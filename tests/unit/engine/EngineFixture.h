@@ -41,6 +41,8 @@ public:
     int FlashingStopped = 0;
     int HangUpTimerStopped = 0;
     std::vector<std::function<void()>> Posted;
+    // Runs while a message box waits for its OK, where the event loop runs.
+    std::function<void()> WhileBoxOpen;
 
     void SetStatusText(int panel, const QString& text) override
     {
@@ -60,7 +62,12 @@ public:
     {
         Boxes << Box(caption, text, owner);
     }
-    void ShowMessage(const QString& text) override { Boxes << Box(QStringLiteral("<title>"), text, TBoxOwner::MainWindow); }
+    void ShowMessage(const QString& text) override
+    {
+        Boxes << Box(QStringLiteral("<title>"), text, TBoxOwner::MainWindow);
+        if (WhileBoxOpen)
+            WhileBoxOpen();
+    }
     void StopFlashing() override { ++FlashingStopped; }
     void ArmTimer1() override { Timer1Armed = true; }
     void StopTimer1() override { Timer1Armed = false; }

@@ -23,15 +23,15 @@ TFakeMailClient::Mailbox& TFakeMailClient::Box()
     return Servers.at(Host);
 }
 
-// Sending after a cancel fails at once and clears the cancel; a cancel
-// while the reply is awaited fails the read and stays.
+// As the real client: after a cancel a command is not sent, the read of its
+// reply fails, and the cancel stays until the next connection.
 void TFakeMailClient::Exchange(const QString& command)
 {
-    if (std::exchange(Aborted, false))
-        throw EAbortError(QStringLiteral("Socket send aborted"));
-    Log << command;
-    if (Waiting)
-        Waiting(command);
+    if (!Aborted) {
+        Log << command;
+        if (Waiting)
+            Waiting(command);
+    }
     if (Aborted)
         throw EAbortError(QStringLiteral("Socket readln aborted"));
     if (!SilentAfter.isEmpty() && command == SilentAfter) {
@@ -190,6 +190,8 @@ void TFakeMailClient::RetrieveSummary(int index)
     if (OnRetrieveStart)
         OnRetrieveStart(nullptr);
     Exchange(QStringLiteral("TOP %1 0").arg(index));
+    if (Box().RefuseTop.contains(index))
+        throw Exception(Refusal(QStringLiteral("Message locked")));
     const Message& message = Stored(index);
     Summary.Header = message.Header + QStringList{QStringLiteral(".")};
     Summary.Subject.clear();

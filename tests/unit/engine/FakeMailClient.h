@@ -24,6 +24,7 @@ public:
         QList<Message> Messages;
         bool RefuseStat = false;
         QSet<int> RefuseDelete = {};
+        QSet<int> RefuseTop = {};
     };
 
     // Mailboxes by host name; a host not listed has no address.
