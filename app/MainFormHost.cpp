@@ -9,7 +9,7 @@
 
 void TMainFormHost::SetStatusText(int panel, const QString& text)
 {
-    Form.SetStatusText(panel, text);
+    form.SetStatusText(panel, text);
 }
 
 bool TMainFormHost::AskYesNo(const QString& text, const QString& caption, TBoxOwner owner)
@@ -28,7 +28,7 @@ void TMainFormHost::Tell(const QString& text, const QString& caption, TBoxOwner 
 void TMainFormHost::ShowMessage(const QString& text)
 {
     WriteErrorLine(text);
-    MsgBox({text, QApplication::applicationName(), &Form, QMessageBox::Ok});
+    MsgBox({text, QApplication::applicationName(), &form, QMessageBox::Ok});
 }
 
 // The tray icon comes with its own window; until then nothing flashes.
@@ -38,25 +38,25 @@ void TMainFormHost::StopFlashing()
 
 void TMainFormHost::ArmTimer1()
 {
-    Form.Timer1->start();
+    form.Timer1->start();
 }
 
 void TMainFormHost::StopTimer1()
 {
-    Form.Timer1->stop();
+    form.Timer1->stop();
 }
 
 void TMainFormHost::StopHangUpTimer()
 {
-    Form.TimerHangUp->stop();
+    form.TimerHangUp->stop();
 }
 
 void TMainFormHost::Post(std::function<void()> work)
 {
-    QTimer::singleShot(0, &Form, GuardedSlot(std::move(work)));
+    QTimer::singleShot(0, &form, GuardedSlot(std::move(work)));
 }
 
 QWidget* TMainFormHost::Owner(TBoxOwner owner) const
 {
-    return owner == TBoxOwner::MainWindow ? &Form : nullptr;
+    return owner == TBoxOwner::MainWindow ? &form : nullptr;
 }

@@ -10,7 +10,7 @@ class TMainForm;
 class TMainFormHost : public TEngineHost
 {
 public:
-    explicit TMainFormHost(TMainForm& form) : Form(form) {}
+    explicit TMainFormHost(TMainForm& form) : form(form) {}
 
     void SetStatusText(int panel, const QString& text) override;
     bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
@@ -25,5 +25,5 @@ public:
 private:
     QWidget* Owner(TBoxOwner owner) const;
 
-    TMainForm& Form;
+    TMainForm& form;
 };

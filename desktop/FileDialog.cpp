@@ -3,7 +3,7 @@
 #include <QFileDialog>
 
 namespace {
-TFileDialogHook& Hook()
+TFileDialogHook& hook()
 {
     static TFileDialogHook hook;
     return hook;
@@ -12,13 +12,13 @@ TFileDialogHook& Hook()
 
 QString OpenFileName(const TFileDialogRequest& request)
 {
-    if (Hook())
-        return Hook()(request);
+    if (hook())
+        return hook()(request);
     return QFileDialog::getOpenFileName(request.Owner, request.Caption, request.Directory,
                                         request.Filters.join(QStringLiteral(";;")));
 }
 
-void SetFileDialogHook(TFileDialogHook hook)
+void SetFileDialogHook(TFileDialogHook newHook)
 {
-    Hook() = std::move(hook);
+    hook() = std::move(newHook);
 }

@@ -1,7 +1,7 @@
 #include "desktop/MsgBox.h"
 
 namespace {
-TMsgBoxHook& Hook()
+TMsgBoxHook& hook()
 {
     static TMsgBoxHook hook;
     return hook;
@@ -10,13 +10,13 @@ TMsgBoxHook& Hook()
 
 QMessageBox::StandardButton MsgBox(const TMsgBoxRequest& request)
 {
-    if (Hook())
-        return Hook()(request);
+    if (hook())
+        return hook()(request);
     QMessageBox box(QMessageBox::NoIcon, request.Caption, request.Text, request.Buttons, request.Owner);
     return QMessageBox::StandardButton(box.exec());
 }
 
-void SetMsgBoxHook(TMsgBoxHook hook)
+void SetMsgBoxHook(TMsgBoxHook newHook)
 {
-    Hook() = std::move(hook);
+    hook() = std::move(newHook);
 }

@@ -4,7 +4,7 @@
 #include <QActionEvent>
 
 TToolButton::TToolButton(QAction* action, const QString& name, const QString& hint, QWidget* parent)
-    : QToolButton(parent), Hint(hint)
+    : QToolButton(parent), hint(hint)
 {
     setObjectName(name);
     setDefaultAction(action);
@@ -21,6 +21,6 @@ void TToolButton::actionEvent(QActionEvent* event)
 
 void TToolButton::ApplyHint()
 {
-    if (!Hint.isEmpty())
-        setToolTip(Hint);
+    if (!hint.isEmpty())
+        setToolTip(hint);
 }

@@ -19,5 +19,5 @@ protected:
 private:
     void ApplyHint();
 
-    QString Hint;
+    QString hint;
 };

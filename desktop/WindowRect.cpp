@@ -16,7 +16,7 @@ constexpr int WndRectSize = 16;
 // Less than this of a window on any screen cannot be grabbed and dragged back.
 constexpr QSize LeastVisible(64, 32);
 
-QByteArray Encode(const QRect& rect)
+QByteArray encode(const QRect& rect)
 {
     QByteArray bytes(WndRectSize, '\0');
     const qint32 fields[4] = {rect.left(), rect.top(), rect.width(), rect.height()};
@@ -25,13 +25,13 @@ QByteArray Encode(const QRect& rect)
     return bytes;
 }
 
-QRect Decode(const QByteArray& bytes)
+QRect decode(const QByteArray& bytes)
 {
     auto field = [&bytes](int i) { return qFromLittleEndian<qint32>(bytes.constData() + 4 * i); };
     return QRect(field(0), field(1), field(2), field(3));
 }
 
-bool ShownBy(const QScreen* screen, const QRect& rect)
+bool shownBy(const QScreen* screen, const QRect& rect)
 {
     const QRect visible = screen->availableGeometry().intersected(rect);
     return visible.width() >= qMin(LeastVisible.width(), rect.width())
@@ -46,7 +46,7 @@ QRect OnSomeScreen(const QRect& rect)
 {
     const QList<QScreen*> screens = QGuiApplication::screens();
     const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary || std::any_of(screens.begin(), screens.end(), [&rect](const QScreen* s) { return ShownBy(s, rect); }))
+    if (!primary || std::any_of(screens.begin(), screens.end(), [&rect](const QScreen* s) { return shownBy(s, rect); }))
         return rect;
     QRect moved(QPoint(), rect.size());
     moved.moveCenter(primary->availableGeometry().center());
@@ -61,7 +61,7 @@ void Restore(RegistryStore& store, QWidget& window)
     if (reg.ValueExists(WndRectName)) {
         const QByteArray bytes = reg.ReadBinaryData(WndRectName);
         if (bytes.size() == WndRectSize) {
-            const QRect rect = OnSomeScreen(Decode(bytes));
+            const QRect rect = OnSomeScreen(decode(bytes));
             window.move(rect.topLeft());
             window.resize(rect.size());
         }
@@ -74,7 +74,7 @@ void Save(RegistryStore& store, const QWidget& window)
     TRegistry reg(store);
     if (!reg.OpenKey(StoreKeys::Program, false))
         return;
-    reg.WriteBinaryData(WndRectName, Encode(QRect(window.pos(), window.size())));
+    reg.WriteBinaryData(WndRectName, encode(QRect(window.pos(), window.size())));
     reg.CloseKey();
 }
 

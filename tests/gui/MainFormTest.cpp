@@ -470,6 +470,18 @@ TEST_F(MainFormTest, ShowAndRaiseShowsAHiddenWindow)
     EXPECT_FALSE(Form->isMinimized());
 }
 
+// Started by the desktop's autostart, nobody may see the box: its text goes
+// to standard error too, the session's journal.
+TEST_F(MainFormTest, AFailureBoxAlsoWritesItsTextToStandardError)
+{
+    Start();
+    testing::internal::CaptureStderr();
+    Form->actCheckNow->trigger();
+    const std::string written = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Boxes, QStringList{"There are no accounts to check"});
+    EXPECT_NE(written.find("postwatch: There are no accounts to check\n"), std::string::npos) << written;
+}
+
 TEST_F(MainFormTest, WndRectBytesGiveLeftTopWidthHeight)
 {
     WriteWndRect(ExampleWndRect);
