@@ -2,20 +2,13 @@
 
 #include "base/Guard.h"
 #include "base/Words.h"
+#include "pop3/SocketErrors.h"
 
 #include <QEventLoop>
 #include <QHostInfo>
-#include <QSysInfo>
 #include <QTcpSocket>
-#include <QtGlobal>
-#include <QVersionNumber>
 #include <cctype>
 #include <climits>
-#include <map>
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -27,119 +20,7 @@ constexpr qsizetype MaxLineLength = 1024 * 1024;
 // unread data wait in the kernel instead of in our memory.
 constexpr qint64 SocketBufferSize = 4 * ChunkSize;
 
-constexpr int WouldBlock = 10035;
-constexpr int HostNotFound = 11001;
-constexpr int NoRecovery = 11003;
-
 int StartupCount = 0;
-
-const std::map<int, const char*>& ErrorTexts()
-{
-    static const std::map<int, const char*> texts{
-        {10004, "Interrupted system call"},
-        {10009, "Bad file number"},
-        {10013, "Permission denied"},
-        {10014, "Bad address"},
-        {10022, "Invalid argument"},
-        {10024, "Too many open files"},
-        {10035, "Operation would block"},
-        {10036, "Operation now in progress"},
-        {10037, "Operation already in progress"},
-        {10038, "Socket operation on non-socket"},
-        {10039, "Destination address required"},
-        {10040, "Message too long"},
-        {10041, "Wrong protocol type for socket"},
-        {10042, "Bad protocol option"},
-        {10043, "Protocol not supported"},
-        {10044, "Socket type not supported"},
-        {10045, "Operation not supported on socket"},
-        {10046, "Protocol family not supported"},
-        {10047, "Address family not supported by protocol family"},
-        {10048, "Address already in use"},
-        {10049, "Can't assign requested address"},
-        {10050, "Network is down"},
-        {10051, "Network is unreachable"},
-        {10052, "Network dropped connection or reset"},
-        {10053, "Software caused connection abort"},
-        {10054, "Connection reset by peer"},
-        {10055, "No buffer space available"},
-        {10056, "Socket is already connected"},
-        {10057, "Socket is not connected"},
-        {10058, "Can't send after socket shutdown"},
-        {10059, "Too many references, can't splice"},
-        {10060, "Connection timed out"},
-        {10061, "Connection refused"},
-        {10062, "Too many levels of symbolic links"},
-        {10063, "File name too long"},
-        {10064, "Host is down"},
-        {10065, "No route to Host"},
-        {10066, "Directory not empty"},
-        {10067, "Too many processes"},
-        {10068, "Too many users"},
-        {10069, "Disc quota exceeded"},
-        {10070, "Stale NFS file handle"},
-        {10071, "Too many levels of remote in path"},
-        {10091, "Network subsystem is unavailable"},
-        {10092, "Incompatible version of WINSOCK.DLL"},
-        {10093, "Successful WSAStartup not yet performed"},
-        {11001, "Host not found"},
-        {11002, "Non-Authoritative Host not found"},
-        {11003, "Non-Recoverable error: FORMERR, REFUSED, NOTIMP"},
-        {11004, "Valid name, no data record of requested type"},
-    };
-    return texts;
-}
-
-// Qt's socket errors in the numbering the error table uses.
-int ErrorCode(QAbstractSocket::SocketError error)
-{
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError: return 10061;
-    case QAbstractSocket::RemoteHostClosedError: return 10054;
-    case QAbstractSocket::HostNotFoundError: return HostNotFound;
-    case QAbstractSocket::SocketAccessError: return 10013;
-    case QAbstractSocket::SocketResourceError: return 10024;
-    case QAbstractSocket::SocketTimeoutError: return 10060;
-    case QAbstractSocket::DatagramTooLargeError: return 10040;
-    case QAbstractSocket::NetworkError: return 10051;
-    case QAbstractSocket::AddressInUseError: return 10048;
-    case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
-    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
-    case QAbstractSocket::UnfinishedSocketOperationError: return 10036;
-    case QAbstractSocket::TemporaryError: return WouldBlock;
-    case QAbstractSocket::OperationError: return 10022;
-    default: return -1;
-    }
-}
-
-QString VersionText(int major, int minor)
-{
-    return QStringLiteral("%1.%2").arg(major).arg(minor);
-}
-
-QString MaxSockets()
-{
-#ifdef Q_OS_UNIX
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        return QString::number(limit.rlim_cur);
-#endif
-    return QStringLiteral("unlimited");
-}
-
-// Describes the socket library really in use: Qt's network module.
-QStringList SocketLibraryInfo()
-{
-    const QVersionNumber running = QVersionNumber::fromString(QString::fromLatin1(qVersion()));
-    return {
-        QStringLiteral("Version= ") + VersionText(QT_VERSION_MAJOR, QT_VERSION_MINOR),
-        QStringLiteral("High Version= ") + VersionText(running.majorVersion(), running.minorVersion()),
-        QStringLiteral("Description= Qt Network %1 (QTcpSocket, QHostInfo)").arg(QString::fromLatin1(qVersion())),
-        QStringLiteral("System= Running on ") + QSysInfo::prettyProductName(),
-        QStringLiteral("Max Sockets= ") + MaxSockets(),
-        QStringLiteral("Max Udp pack size= 65507"),
-    };
-}
 
 quint32 IPv4Of(const QHostAddress& address)
 {
@@ -148,14 +29,11 @@ quint32 IPv4Of(const QHostAddress& address)
     return isIPv4 ? value : 0;
 }
 
-// A literal address as Host: IPv4 in dotted form, or IPv6. 0.0.0.0 is no
-// address at all.
-QHostAddress LiteralAddress(const QString& name)
+// An unspecified address (0.0.0.0, ::) would reach this machine, not the
+// server meant: it counts as no address at all.
+QHostAddress Specified(const QHostAddress& address)
 {
-    const QHostAddress literal(name);
-    if (literal.protocol() == QAbstractSocket::IPv4Protocol && IPv4Of(literal) == 0)
-        return {};
-    return literal;
+    return address.isEqual(QHostAddress::AnyIPv4) ? QHostAddress() : address;
 }
 
 // The first IPv4 address of a lookup, else its first address.
@@ -189,75 +67,6 @@ qint16 LeadingNumber(const QByteArray& reply)
 }
 
 } // namespace
-
-// --- TThreadTimer ---------------------------------------------------------
-
-TThreadTimer::TThreadTimer(QObject* parent) : QObject(parent)
-{
-    QObject::connect(&timer, &QTimer::timeout, this, [this] {
-        Guarded([this] {
-            if (onTimer)
-                onTimer(this);
-        });
-    });
-}
-
-void TThreadTimer::SetEnabled(bool value)
-{
-    enabled = value;
-    UpdateTimer();
-}
-
-void TThreadTimer::SetInterval(unsigned value)
-{
-    interval = value;
-    UpdateTimer();
-}
-
-void TThreadTimer::SetOnTimer(TNotifyEvent value)
-{
-    onTimer = std::move(value);
-    UpdateTimer();
-}
-
-void TThreadTimer::UpdateTimer()
-{
-    timer.stop();
-    if (interval == 0 || !enabled || !onTimer)
-        return;
-    if (interval > static_cast<unsigned>(INT_MAX))
-        throw Exception(QStringLiteral("No Timer"));
-    timer.start(static_cast<int>(interval));
-}
-
-// --- TInputStream ---------------------------------------------------------
-
-void TInputStream::Append(const char* data, qsizetype length)
-{
-    if (start > 0) {
-        bytes.remove(0, start);
-        start = 0;
-    }
-    bytes.append(data, length);
-}
-
-QByteArray TInputStream::TakeLine()
-{
-    const qsizetype end = bytes.indexOf('\n', start) + 1;
-    QByteArray line = bytes.mid(start, end - start);
-    start = end;
-    if (start == bytes.size())
-        Clear();
-    return line;
-}
-
-void TInputStream::Clear()
-{
-    bytes.clear();
-    start = 0;
-}
-
-// --- TLineSocket ----------------------------------------------------------
 
 struct TLineSocket::TWait
 {
@@ -298,7 +107,7 @@ void TLineSocket::InitializeWinsock()
     ReportStatus(8, QStringLiteral("Initializing Winsock"));
     static QStringList info;
     if (StartupCount++ == 0)
-        info = SocketLibraryInfo();
+        info = SocketErrors::LibraryInfo();
     WinsockInfo = info;
 }
 
@@ -314,19 +123,14 @@ void TLineSocket::ReportStatus(int level, const QString& text)
 QString TLineSocket::LookUpErrorMessage(int code)
 {
     ReportStatus(8, QStringLiteral("Looking Up Error Message"));
-    if (code == 0)
-        return {};
-    const auto found = ErrorTexts().find(code);
-    if (found == ErrorTexts().end())
-        return QStringLiteral("Unknown Error No. %1").arg(code);
-    return QStringLiteral("%1:%2").arg(code).arg(QString::fromLatin1(found->second));
+    return SocketErrors::Message(code);
 }
 
 void TLineSocket::CheckSocketError(int expected)
 {
     ReportStatus(16, QStringLiteral("Checking Error In Error Manager"));
     const QAbstractSocket::SocketError error = socket->error();
-    LastErrorNo = error == QAbstractSocket::UnknownSocketError ? 0 : ErrorCode(error);
+    LastErrorNo = error == QAbstractSocket::UnknownSocketError ? 0 : SocketErrors::Code(error);
     if (LastErrorNo != expected)
         throw ESockError(LookUpErrorMessage(LastErrorNo));
 }
@@ -383,10 +187,15 @@ void TLineSocket::ResolveHost()
 {
     ReportStatus(8, QStringLiteral("Resolve Host"));
     const QString name = Host.left(127);
-    address = LiteralAddress(name);
+    const QHostAddress literal(name);
+    address = Specified(literal.isNull() ? LookUpHost(name) : literal);
     RemoteAddress = IPv4Of(address);
-    if (!address.isNull())
-        return;
+    if (literal.isNull() && !address.isNull() && OnHostResolved)
+        OnHostResolved(this);
+}
+
+QHostAddress TLineSocket::LookUpHost(const QString& name)
+{
     LookupDone = false;
     resolved.clear();
     lookupId = QHostInfo::lookupHost(name, this, [this](const QHostInfo& info) { HostLookedUp(info); });
@@ -397,12 +206,7 @@ void TLineSocket::ResolveHost()
         throw ESockError(QStringLiteral("Host Lookup Timed Out"));
     if (Aborted)
         throw ESockError(QStringLiteral("Host Lookup Canceled"));
-    if (resolved.isNull())
-        return;
-    address = resolved;
-    RemoteAddress = IPv4Of(address);
-    if (OnHostResolved)
-        OnHostResolved(this);
+    return resolved;
 }
 
 void TLineSocket::HostLookedUp(const QHostInfo& info)
@@ -412,7 +216,7 @@ void TLineSocket::HostLookedUp(const QHostInfo& info)
     LookupDone = true;
     resolved = PreferredAddress(info.addresses());
     if (resolved.isNull())
-        LastErrorNo = info.error() == QHostInfo::HostNotFound ? HostNotFound : NoRecovery;
+        LastErrorNo = info.error() == QHostInfo::HostNotFound ? SocketErrors::HostNotFound : SocketErrors::NoRecovery;
     Wake();
 }
 
@@ -461,7 +265,7 @@ void TLineSocket::SocketFailed(QAbstractSocket::SocketError error)
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
     NoError = false;
-    LastErrorNo = ErrorCode(error);
+    LastErrorNo = SocketErrors::Code(error);
     LookUpErrorMessage(LastErrorNo);
     Wake();
 }
@@ -498,7 +302,7 @@ void TLineSocket::ReadAvailable(bool everything)
     while (!Aborted && !LineTooLong() && socket->bytesAvailable() > 0 && (everything || !input.HasLine())) {
         const qint64 count = socket->read(chunk, ChunkSize);
         if (count < 0) {
-            LastErrorNo = ErrorCode(socket->error());
+            LastErrorNo = SocketErrors::Code(socket->error());
             LookUpErrorMessage(LastErrorNo);
             break;
         }
@@ -553,29 +357,33 @@ void TLineSocket::SendBuffer(const QByteArray& bytes)
 }
 
 // Hands the queue to Qt one chunk at a time, so Qt's own buffer stays small.
+// A chunk Qt passed on at once brings no later bytesWritten: the next one
+// follows here.
 void TLineSocket::WriteFromStream()
 {
     ReportStatus(8, QStringLiteral("WriteFromStream"));
-    if (inHandler || Aborted || !Connected || socket->bytesToWrite() > 0)
+    if (inHandler || Aborted || !Connected)
         return;
-    if (!output.isEmpty())
-        HandOver();
+    while (!output.isEmpty() && socket->bytesToWrite() == 0 && HandOver()) {
+    }
     if (output.isEmpty() && socket->bytesToWrite() == 0) {
         Sent = true;
         Wake();
     }
 }
 
-void TLineSocket::HandOver()
+// The bytesWritten Qt emits inside flush() must not start a nested hand-over.
+bool TLineSocket::HandOver()
 {
     inHandler = true;
     const qint64 count = socket->write(output.constData(), qMin(output.size(), ChunkSize));
     if (count < 0)
-        LastErrorNo = ErrorCode(socket->error());
+        LastErrorNo = SocketErrors::Code(socket->error());
     else
         output.remove(0, count);
     socket->flush();
     inHandler = false;
+    return count > 0;
 }
 
 void TLineSocket::BytesWritten()

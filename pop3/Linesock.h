@@ -2,13 +2,14 @@
 
 #include "base/Events.h"
 #include "base/Exception.h"
+#include "pop3/InputStream.h"
+#include "pop3/ThreadTimer.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 #include <exception>
 #include <functional>
 #include <vector>
@@ -31,28 +32,6 @@ public:
 using TOnHostResolved = std::function<void(QObject* Sender)>;
 using TOnStatus = std::function<void(QObject* Sender, const QString& Status)>;
 
-// A timer that re-arms on every change of its properties; it runs only while
-// Enabled, Interval and OnTimer are all set.
-class TThreadTimer : public QObject
-{
-public:
-    explicit TThreadTimer(QObject* parent = nullptr);
-
-    bool Enabled() const { return enabled; }
-    void SetEnabled(bool value);
-    unsigned Interval() const { return interval; }
-    void SetInterval(unsigned value);
-    void SetOnTimer(TNotifyEvent value);
-
-private:
-    void UpdateTimer();
-
-    QTimer timer;
-    bool enabled = true;
-    unsigned interval = 1000;
-    TNotifyEvent onTimer;
-};
-
 // What a caller sets and watches on a connection. Both the socket and the
 // abstract mail client see these, so the client's users need no socket.
 struct TSocketProperties
@@ -69,22 +48,6 @@ struct TSocketProperties
     TOnStatus OnStatus;
     TNotifyEvent OnConnectionFailed;
     THandlerEvent OnConnectionRequired;
-};
-
-// Received bytes not yet consumed. Consumed lines are dropped by moving the
-// unread rest to the front before more is appended.
-class TInputStream
-{
-public:
-    void Append(const char* data, qsizetype length);
-    bool HasLine() const { return bytes.indexOf('\n', start) >= 0; }
-    QByteArray TakeLine();
-    qsizetype Unread() const { return bytes.size() - start; }
-    void Clear();
-
-private:
-    QByteArray bytes;
-    qsizetype start = 0;
 };
 
 // One TCP connection driven by blocking-looking calls. Every wait runs the
@@ -134,11 +97,12 @@ private:
 
     void InitializeWinsock();
     void ResolveHost();
+    QHostAddress LookUpHost(const QString& name);
     void ResolveWithRetry();
     void HostLookedUp(const QHostInfo& info);
     void SendBuffer(const QByteArray& bytes);
     void WriteFromStream();
-    void HandOver();
+    bool HandOver();
     void BytesWritten();
     void ReadToStream();
     void ReadAvailable(bool everything);

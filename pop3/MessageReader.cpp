@@ -10,6 +10,9 @@ namespace {
 constexpr qsizetype FieldLength = 256;
 constexpr qint64 CopyChunk = 64 * 1024;
 
+// The last line of a body whose text did not all fit in memory.
+const char* const CutNote = "[The message is too long: the rest of its text is left out.]";
+
 // The line without its LF and the CR before it, if any.
 QByteArray WithoutLineEnd(const QByteArray& line)
 {
@@ -68,7 +71,8 @@ void TMessageReader::Read(const TLineSource& lines, const QString& attachFilePat
     PartMode = 2;
     Clear();
     ReadHeader();
-    if (ContentType.toLower().contains("multipart")) {
+    // Without a boundary no part could ever be told from the next.
+    if (ContentType.toLower().contains("multipart") && !Boundary.isEmpty()) {
         multipart = true;
         ReadMultipart();
     } else if (TransferEncoding.toUpper().contains("BASE64")) {
@@ -79,10 +83,13 @@ void TMessageReader::Read(const TLineSource& lines, const QString& attachFilePat
         ReadPart();
     }
     SkipToEnd();
+    if (kept.Reached())
+        message.Body.append(QString::fromLatin1(CutNote));
 }
 
 void TMessageReader::Clear()
 {
+    kept.Reset();
     message.Head.clear();
     message.Body.clear();
     message.Attachments.clear();
@@ -118,7 +125,7 @@ void TMessageReader::ReadHeader()
         if (atEnd)
             break;
         if (PartMode == 2)
-            message.Head.append(WireText(line));
+            kept.Keep(message.Head, WireText(line));
         if (line.isEmpty())
             break;
         TakeHeaderField(line);
@@ -154,7 +161,7 @@ void TMessageReader::TakeHeaderField(const QByteArray& line)
 // encoding or name takes the previous one's.
 void TMessageReader::ReadMultipart()
 {
-    while (!atEnd && !ReadLine().contains(Boundary)) {
+    while (!atEnd && !IsBoundaryLine(ReadLine())) {
     }
     bool closed = false;
     while (!atEnd && !closed) {
@@ -170,7 +177,7 @@ bool TMessageReader::ReadPart()
     std::unique_ptr<QFile> scratch;
     if (PartMode == 0) {
         scratch = folder->CreateScratch();
-        message.Body.append("\r\nFile \"" + WireText(PartFileName) + "\" extracted");
+        kept.Keep(message.Body, "\r\nFile \"" + WireText(PartFileName) + "\" extracted");
     }
     Report(QStringLiteral("Extracting file"));
     QByteArray line;
@@ -179,7 +186,7 @@ bool TMessageReader::ReadPart()
         if (atEnd || IsBoundaryLine(line))
             break;
         if (PartMode > 0)
-            message.Body.append(WireText(WithoutLineEnd(line)));
+            kept.Keep(message.Body, WireText(WithoutLineEnd(line)));
         else if (scratch->write(Unstuffed(line)) < 0)
             EFileStreamError::CannotWrite(*scratch);
     }
@@ -251,8 +258,8 @@ void TMessageReader::LoadBody()
     if (!decoded.open(QIODevice::ReadOnly))
         EFileStreamError::CannotOpen(decoded);
     message.Body.clear();
-    while (!decoded.atEnd())
-        message.Body.append(WireText(WithoutLineEnd(decoded.readLine())));
+    while (!decoded.atEnd() && kept.Keep(message.Body, WireText(WithoutLineEnd(decoded.readLine())))) {
+    }
 }
 
 void TMessageReader::Report(const QString& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pop3/AttachFolder.h"
+#include "pop3/TextLimit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +18,8 @@ using TStatusReport = std::function<void(const QString& Text)>;
 // A small MIME reader: it reads one message, as sent after a positive RETR,
 // up to and including its end line. The first part of a multipart message
 // is the text body; every further part becomes a file in the attachment
-// folder, decoded from base64 or uuencode.
+// folder, decoded from base64 or uuencode. Text beyond a limit is left out
+// and the body ends with a line that says so.
 class TMessageReader
 {
 public:
@@ -59,4 +61,7 @@ private:
     std::unique_ptr<TAttachFolder> folder;
     bool atEnd = false;
     bool multipart = false;
+    // The head and body text a message keeps in memory; the rest of a
+    // longer one is read away, its files still written in full.
+    TTextLimit kept{16 * 1024 * 1024};
 };

@@ -1,11 +1,16 @@
 #include "pop3/Pop3client.h"
 
 #include "base/Words.h"
+#include "pop3/TextLimit.h"
 
 #include <QScopeGuard>
 #include <utility>
 
 namespace {
+
+// A summary header without end must not fill the memory.
+constexpr qsizetype MaxSummaryLines = 64 * 1024;
+constexpr qsizetype MaxSummaryBytes = 16 * 1024 * 1024;
 
 bool Positive(const QByteArray& reply)
 {
@@ -194,14 +199,24 @@ void TPop3Client::RetrieveSummary(int index)
 
 void TPop3Client::ReadSummaryHeader()
 {
+    TTextLimit kept(MaxSummaryBytes, MaxSummaryLines);
     for (;;) {
         const QByteArray line = ReadLn();
         TakeSummaryField(line);
         const QByteArray cut = WithoutLineEnd(line);
-        Summary.Header.append(WireText(cut));
+        if (!kept.Keep(Summary.Header, WireText(cut)))
+            ReplyTooLong();
         if (cut == ".")
             return;
     }
+}
+
+// The rest of the reply is still on its way: only a new connection is in
+// step with the server again.
+void TPop3Client::ReplyTooLong()
+{
+    TLineSocket::Disconnect();
+    throw ESockError(QStringLiteral("The server's reply is too long"));
 }
 
 // Field names are matched case-sensitively at the start of the line. Subject

@@ -82,6 +82,7 @@ private:
     void ReadMessageText();
     void EndRetrieve();
     void ReadSummaryHeader();
+    [[noreturn]] void ReplyTooLong();
     void TakeSummaryField(const QByteArray& line);
     QByteArray Command(const char* word, int index);
 

@@ -124,6 +124,21 @@ TEST(pop3LineSocketIPv6, ConnectsWithoutAnIPv4Address)
     EXPECT_EQ(socket.ReadLn(), "+OK Script ready.\r\n");
 }
 
+// Each would reach whatever listens on this machine. The full-width digits
+// are no literal address: the lookup turns them into 0.0.0.0, no network
+// needed.
+TEST(pop3LineSocketAddress, UnspecifiedAddressIsNoAddress)
+{
+    TScriptServer server(QHostAddress::Any);
+    for (const QString& host : QStringList{"0.0.0.0", "::", "::ffff:0.0.0.0", QString::fromUtf8("０.０.０.０")}) {
+        TLineSocket socket;
+        socket.Host = host;
+        socket.Port = server.Port();
+        EXPECT_EQ(FailureOf<ESockError>([&] { socket.Connect(); }), "Null Remote Address") << host.toStdString();
+    }
+    EXPECT_FALSE(WaitUntil([&] { return server.Connections > 0; }, 100));
+}
+
 TEST_F(pop3LineSocket, InvalidHostHandlerIsAskedOnceAndMayCorrectHost)
 {
     socket.Host = "no-such-host.invalid";
@@ -185,6 +200,20 @@ TEST_F(pop3LineSocket, WritelnSendsTheTextUpToNulWithItsLineEnd)
     socket.Writeln(QByteArray("USER ann\0PASS x", 15));
     EXPECT_TRUE(WaitUntil([&] { return !server.Commands.isEmpty(); }));
     EXPECT_EQ(server.Commands, QList<QByteArray>{"USER ann"});
+}
+
+// More than Qt is handed at once: every chunk must follow the first.
+TEST_F(pop3LineSocket, SendsOfSeveralChunksDoNotStall)
+{
+    server.Greeting.clear();
+    socket.Connect();
+    const QByteArray mebibyte(1024 * 1024, 'x');
+    socket.Writeln(mebibyte);
+    socket.Write(mebibyte);
+    socket.Writeln("NOOP");
+    ASSERT_TRUE(WaitUntil([&] { return server.Commands.size() == 2; }));
+    EXPECT_EQ(server.Commands[0], mebibyte.left(16382)) << "cut to leave room for the line end";
+    EXPECT_EQ(server.Commands[1], mebibyte.left(16384) + "NOOP");
 }
 
 TEST_F(pop3LineSocket, PeerClosingMidLineEndsTheWaitAfterWhatArrived)

@@ -188,6 +188,28 @@ TEST_F(pop3Client, FailedSummaryRaisesWithoutItsEndEvent)
     EXPECT_FALSE(client.Busy);
 }
 
+// Many short lines reach the line limit, fewer long ones the size limit;
+// a long header within both still arrives whole.
+TEST_F(pop3Client, EndlessSummaryHeaderIsCutOffAndClosed)
+{
+    const QByteArray shortLine = "X-Filler: 1\r\n";
+    server.Replies["TOP 2 0"] = "+OK\r\n" + shortLine.repeated(60000) + ".\r\n";
+    client.Connect();
+    client.RetrieveSummary(2);
+    EXPECT_EQ(client.Summary.Header.size(), 60001);
+
+    const QByteArray longLine = "X-Filler: " + QByteArray(1000, 'f') + "\r\n";
+    for (const QByteArray& lines : {shortLine.repeated(70000), longLine.repeated(9000)}) {
+        server.Replies["TOP 1 0"] = "+OK\r\n" + lines + ".\r\n";
+        if (!client.Connected)
+            client.Connect();
+        EXPECT_EQ(FailureOf<ESockError>([&] { client.RetrieveSummary(1); }), "The server's reply is too long");
+        EXPECT_FALSE(client.Connected);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return server.Disconnections == 2; }));
+    EXPECT_EQ(server.Commands.count("LIST 1"), 0);
+}
+
 TEST_F(pop3Client, NestedCallsDuringAnOperationDoNothing)
 {
     client.Connect();

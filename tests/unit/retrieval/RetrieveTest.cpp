@@ -266,6 +266,39 @@ TEST_F(retrieval, StrayBoundaryParameterDoesNotCutAPlainBody)
     ExpectInStep();
 }
 
+TEST_F(retrieval, MultipartWithoutUsableBoundaryKeepsItsBody)
+{
+    for (const char* type : {"multipart/mixed; boundary=\"\"", "multipart/mixed; boundary="}) {
+        Retrieve("Content-Type: " + QByteArray(type) + "\n\nfirst\n--\nlast\n");
+        EXPECT_EQ(message.Body, QStringList({"first", "--", "last"})) << type;
+        ExpectInStep();
+    }
+}
+
+// Text past the limit is read away without a gap in what is kept; the file
+// after it is still written whole.
+TEST_F(retrieval, OverlongTextIsCutAndSaid)
+{
+    const QString note = "[The message is too long: the rest of its text is left out.]";
+    const QByteArray line(998, 't');
+    Retrieve("Content-Type: multipart/mixed; boundary=\"==b=1\"\n\n--==b=1\n\n" + (line + "\n").repeated(10000) +
+             "--==b=1\nContent-Type: application/octet-stream; name=\"photo.bin\"\n"
+             "Content-Transfer-Encoding: base64\n\n" +
+             Base64Lines(Attachment) + "--==b=1--\n");
+    ASSERT_GT(message.Body.size(), 7000) << "kept up to the limit";
+    EXPECT_LT(message.Body.size(), 10000);
+    EXPECT_EQ(message.Body.last(), note);
+    EXPECT_EQ(message.Body.count(QString::fromLatin1(line)), message.Body.size() - 1);
+    EXPECT_EQ(FileContents("photo.bin"), Attachment);
+    ExpectInStep();
+
+    Retrieve(QByteArray("X-Filler: 1\n").repeated(300000) + "\nbody\n");
+    EXPECT_GT(message.Head.size(), 100000);
+    EXPECT_LT(message.Head.size(), 300000);
+    EXPECT_EQ(message.Body, QStringList{note}) << "the head used up the limit";
+    ExpectInStep();
+}
+
 TEST_F(retrieval, HostileNamesLandInTheFolderOnly)
 {
     QTemporaryDir root;
