@@ -32,12 +32,14 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
 
 Program::~Program() = default;
 
+// What later starts asked for while this one was starting runs now.
 void Program::Listen(InstanceChannel& channel)
 {
     QObject::connect(&channel, &InstanceChannel::CheckNowRequested, mainForm.get(),
                      GuardedSlot([this] { mainForm->actCheckNow->trigger(); }));
     QObject::connect(&channel, &InstanceChannel::ShowRequested, mainForm.get(),
                      GuardedSlot([this] { mainForm->ShowAndRaise(); }));
+    channel.SetReady();
 }
 
 namespace {
@@ -61,9 +63,8 @@ int RunPostwatch(int argc, char** argv)
 
     const CommandLine commandLine = CommandLine::Parse(QApplication::arguments());
     InstanceChannel channel(Profile::StoreFilePath());
-    if (channel.Forward(commandLine.ForwardedWords()))
+    if (channel.ForwardOrListen(commandLine.ForwardedWords()) == InstanceChannel::Forwarded)
         return 0;
-    channel.Listen();
 
     try {
         TNetworkManagerDialUp dialUp;

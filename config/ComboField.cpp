@@ -27,3 +27,10 @@ void ComboField::Select(const QString& name)
     });
     SetItemIndex(found == items.cend() ? NoItem : static_cast<int>(found - items.cbegin()));
 }
+
+void ComboField::SelectOrKeep(const QString& name)
+{
+    Select(name);
+    if (index == NoItem)
+        text = name;
+}

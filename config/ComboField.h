@@ -24,6 +24,8 @@ public:
 
     // Chooses the entry equal to name ignoring case, or none.
     void Select(const QString& name);
+    // As Select, but a name the list lacks stays in the field as typed.
+    void SelectOrKeep(const QString& name);
 
 private:
     QStringList items;

@@ -36,7 +36,7 @@ public:
         return reg.ReadString(name);
     }
 
-    NotifyFlags Notify(const QString& name) { return NotifyFlags::fromInt(Integer(name, NotifyShowList | NotifyFlashIcon)); }
+    NotifyFlags Notify(const QString& name) { return NotifyFlags::fromInt(Integer(name, Default::Notify.toInt())); }
 
 private:
     TRegistry& reg;
@@ -84,11 +84,11 @@ void Settings::LoadSettings()
 // parts of it are read.
 void Settings::loadGeneral(OptionReader& option)
 {
-    SetCheckingEnabled(option.Bool(u"CheckingEnabled"_s, true));
-    SetInterval(option.Integer(u"Interval"_s, 10));
+    SetCheckingEnabled(option.Bool(u"CheckingEnabled"_s, Default::CheckingEnabled));
+    SetInterval(option.Integer(u"Interval"_s, Default::Interval));
     {
         const QSignalBlocker quiet(this);
-        SetTimeout(option.Integer(u"Timeout"_s, 30));
+        SetTimeout(option.Integer(u"Timeout"_s, Default::Timeout));
     }
     emit TimeoutChanged(timeout * 1000);
 
@@ -100,7 +100,7 @@ void Settings::loadGeneral(OptionReader& option)
     if (loadOnStartup || wasOnStartup)
         emit LoadOnStartupChanged(loadOnStartup);
 
-    SetStartVisible(option.Bool(u"StartVisible"_s, true));
+    SetStartVisible(option.Bool(u"StartVisible"_s, Default::StartVisible));
     {
         const QSignalBlocker quiet(this);
         SetHotkeyEnabled(option.Bool(u"HotkeyEnabled"_s, false));
@@ -113,11 +113,11 @@ void Settings::loadGeneral(OptionReader& option)
 
 void Settings::loadConnection(OptionReader& option)
 {
-    SetConnType(option.Integer(u"ConnType"_s, WaitConn));
+    SetConnType(option.Integer(u"ConnType"_s, Default::ConnType));
     SetConnectoid(option.String(u"Connectoid"_s, u"Default"_s));
     SetHangUpWhenDone(option.Bool(u"HangUpWhenDone"_s, false));
     SetHangUpWait(option.Bool(u"HangUpWait"_s, false));
-    SetHangUpDelay(option.Integer(u"HangUpDelay"_s, 60));
+    SetHangUpDelay(option.Integer(u"HangUpDelay"_s, Default::HangUpDelay));
 }
 
 void Settings::loadNotification(OptionReader& option)
@@ -152,7 +152,7 @@ void Settings::SaveSettings()
     reg.WriteInteger(u"Hotkey"_s, hotkey);
     reg.WriteInteger(u"Modifier"_s, modifier);
     reg.WriteString(u"ClientToUse"_s, ClientToUse());
-    reg.WriteInteger(u"ConnType"_s, connType == NoConn ? LanConn : connType);
+    reg.WriteInteger(u"ConnType"_s, connType);
     reg.WriteString(u"Connectoid"_s, Connectoid());
     reg.WriteBool(u"HangUpWhenDone"_s, hangUpWhenDone);
     reg.WriteBool(u"HangUpWait"_s, hangUpWait);

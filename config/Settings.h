@@ -18,16 +18,16 @@ enum NotifyFlag {
 Q_DECLARE_FLAGS(NotifyFlags, NotifyFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(NotifyFlags)
 
-// How a check reaches the internet; NoConn until a mode has been chosen.
-enum ConnectionType { NoConn = -1, LanConn = 0, WaitConn = 1, InitConn = 2 };
+// How a check reaches the internet.
+enum ConnectionType { LanConn = 0, WaitConn = 1, InitConn = 2 };
 
 // The one holder of the program's options, as the configuration dialog shows
 // them, with the lists that dialog edits. Setters change the value at once
 // but do not store it: SaveSettings stores all options together. Check marks
 // are stored the moment they change.
 //
-// Before the first LoadSettings every field is as an untouched dialog shows
-// it: nothing checked or chosen, numbers 0, texts empty, default client.
+// The holder starts from the defaults that a first start stores, so a stored
+// value it ignores leaves the default in place, and a save writes that.
 class Settings : public QObject
 {
     Q_OBJECT
@@ -94,7 +94,8 @@ public:
     void SetConnType(int type); // outside 0..2 keeps the mode
 
     QString Connectoid() const { return connectoids.Text(); }
-    void SetConnectoid(const QString& name) { connectoids.Select(name); }
+    // A name NetworkManager does not list (not ready yet, or renamed) is kept as typed.
+    void SetConnectoid(const QString& name) { connectoids.SelectOrKeep(name); }
     ComboField& Connectoids() { return connectoids; }
     const ComboField& Connectoids() const { return connectoids; }
 
@@ -153,6 +154,17 @@ signals:
 private:
     static constexpr NotifyFlags AllNotifyFlags {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound};
 
+    // What a first start stores, where that is not false, 0 or empty.
+    struct Default {
+        static constexpr bool CheckingEnabled = true;
+        static constexpr int Interval = 10;
+        static constexpr int Timeout = 30;
+        static constexpr bool StartVisible = true;
+        static constexpr int ConnType = WaitConn;
+        static constexpr int HangUpDelay = 60;
+        static constexpr NotifyFlags Notify {NotifyShowList | NotifyFlashIcon};
+    };
+
     void fillClientList();
     void fillConnectoidList();
 
@@ -168,23 +180,23 @@ private:
     ComboField clients;
     ComboField connectoids;
 
-    bool checkingEnabled = false;
-    int interval = 0;
-    int timeout = 0;
+    bool checkingEnabled = Default::CheckingEnabled;
+    int interval = Default::Interval;
+    int timeout = Default::Timeout;
     bool loadOnStartup = false;
-    bool startVisible = false;
+    bool startVisible = Default::StartVisible;
     bool hotkeyEnabled = false;
-    int hotkey = NoItem;
-    int modifier = NoItem;
+    int hotkey = 0;
+    int modifier = 0;
     bool useSpecifiedClient = false;
-    int connType = NoConn;
+    int connType = Default::ConnType;
     bool hangUpWhenDone = false;
     bool hangUpWait = false;
-    int hangUpDelayMin = 0;
-    int hangUpDelaySec = 0;
-    NotifyFlags normNotify;
-    NotifyFlags highNotify;
-    NotifyFlags lowNotify;
+    int hangUpDelayMin = Default::HangUpDelay / 60;
+    int hangUpDelaySec = Default::HangUpDelay % 60;
+    NotifyFlags normNotify = Default::Notify;
+    NotifyFlags highNotify = Default::Notify;
+    NotifyFlags lowNotify = Default::Notify;
     QString normSoundfile;
     QString highSoundfile;
     QString lowSoundfile;

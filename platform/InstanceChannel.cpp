@@ -1,13 +1,18 @@
 #include "platform/InstanceChannel.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 
 #include <unistd.h>
+#include <utility>
 
 namespace {
 constexpr int ReplyWaitMs = 3000;
+// Longer than one Forward can take, so a copy waits out the one before it.
+constexpr int LockWaitMs = 4 * ReplyWaitMs;
 const QByteArray Accepted = "ok\n";
 
 // One name per user and profile, so a demo profile and the user's own run side by side.
@@ -39,12 +44,23 @@ bool InstanceChannel::Forward(const QStringList& words) const
     return socket.readLine() == Accepted;
 }
 
-bool InstanceChannel::Listen()
+// Without the lock two copies could both find nobody answering and both
+// listen, the later one unlinking the earlier one's socket. The lock lies
+// beside the socket, where QLocalServer puts a name without a folder.
+InstanceChannel::Outcome InstanceChannel::ForwardOrListen(const QStringList& words)
 {
-    // Listening replaces any socket file of that name, so first ask whether a
-    // copy still answers there; a file left by a copy that crashed answers nobody.
-    if (Forward({}))
-        return false;
+    QLockFile lock(QDir::temp().filePath(serverName + QStringLiteral(".lock")));
+    if (!lock.tryLock(LockWaitMs))
+        return NotListening;
+    if (Forward(words))
+        return Forwarded;
+    return listen() ? Listening : NotListening;
+}
+
+// Listening replaces any socket file of that name; nobody answered there, so
+// it was left by a copy that crashed.
+bool InstanceChannel::listen()
+{
     QLocalServer::removeServer(serverName);
     server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -52,6 +68,12 @@ bool InstanceChannel::Listen()
         return false;
     connect(server, &QLocalServer::newConnection, this, &InstanceChannel::serveConnection);
     return true;
+}
+
+void InstanceChannel::SetReady()
+{
+    ready = true;
+    dispatchLater();
 }
 
 void InstanceChannel::serveConnection()
@@ -78,14 +100,21 @@ void InstanceChannel::readWords(QLocalSocket* socket)
         }
         socket->write(Accepted);
         socket->disconnectFromServer();
-        const QStringList complete = received.take(socket);
-        QMetaObject::invokeMethod(this, [this, complete] { dispatch(complete); }, Qt::QueuedConnection);
+        waiting += received.take(socket);
+        if (ready)
+            dispatchLater();
         return;
     }
 }
 
-void InstanceChannel::dispatch(const QStringList& words)
+void InstanceChannel::dispatchLater()
 {
+    QMetaObject::invokeMethod(this, &InstanceChannel::dispatchWaiting, Qt::QueuedConnection);
+}
+
+void InstanceChannel::dispatchWaiting()
+{
+    const QStringList words = std::exchange(waiting, {});
     for (const QString& word : words)
         dispatchWord(word);
 }

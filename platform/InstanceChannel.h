@@ -14,26 +14,41 @@ class InstanceChannel : public QObject
     Q_OBJECT
 
 public:
+    enum Outcome {
+        Forwarded,   // a running copy took the words; this start ends
+        Listening,   // this copy is the running one now
+        NotListening // no lock or no socket: this copy runs but takes no requests
+    };
+
     explicit InstanceChannel(const QString& storeFilePath, QObject* parent = nullptr);
 
     QString ServerName() const { return serverName; }
 
     // Sends the words to the running copy; true when it took them.
     bool Forward(const QStringList& words) const;
-    // Starts listening for later starts; false when another copy already listens.
-    bool Listen();
+    // Hands the words to the running copy or, when none answers, becomes it.
+    // Copies that start together take turns, so exactly one of them listens.
+    Outcome ForwardOrListen(const QStringList& words);
+
+    // Requests are held until the program can carry them out; from now on
+    // they run, those held first, in the order they came.
+    void SetReady();
 
 signals:
     void CheckNowRequested();
     void ShowRequested();
 
 private:
+    bool listen();
     void serveConnection();
     void readWords(QLocalSocket* socket);
-    void dispatch(const QStringList& words);
+    void dispatchLater();
+    void dispatchWaiting();
     void dispatchWord(const QString& word);
 
     QString serverName;
     QLocalServer* server = nullptr;
     QHash<QLocalSocket*, QStringList> received;
+    QStringList waiting;
+    bool ready = false;
 };

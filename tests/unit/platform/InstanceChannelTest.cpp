@@ -35,7 +35,8 @@ TEST(InstanceChannel, RunningCopyReceivesTheWordsOfALaterStart)
     QTemporaryDir dir;
     const QString store = dir.filePath("registry.reg");
     InstanceChannel running(store);
-    ASSERT_TRUE(running.Listen());
+    ASSERT_EQ(running.ForwardOrListen({}), InstanceChannel::Listening);
+    running.SetReady();
     QSignalSpy checks(&running, &InstanceChannel::CheckNowRequested);
     QSignalSpy shows(&running, &InstanceChannel::ShowRequested);
 
@@ -53,11 +54,12 @@ TEST(InstanceChannel, OnlyOneCopyListensPerProfile)
     QTemporaryDir dir;
     const QString store = dir.filePath("registry.reg");
     InstanceChannel first(store);
-    ASSERT_TRUE(first.Listen());
+    ASSERT_EQ(first.ForwardOrListen({}), InstanceChannel::Listening);
 
     EXPECT_FALSE(forwardFromAnotherThread(dir.filePath("other/registry.reg"), {"show"}))
         << "another profile has no running copy";
-    QThread* thread = QThread::create([&] { EXPECT_FALSE(InstanceChannel(store).Listen()); });
+    QThread* thread = QThread::create(
+        [&] { EXPECT_EQ(InstanceChannel(store).ForwardOrListen({}), InstanceChannel::Forwarded); });
     thread->start();
     while (!thread->wait(10))
         QCoreApplication::processEvents();
@@ -83,6 +85,26 @@ TEST(InstanceChannel, SocketLeftByACrashedCopyIsTakenOver)
     ::close(fd); // the file stays, nobody listens
 
     InstanceChannel restarted(store);
-    EXPECT_TRUE(restarted.Listen());
+    EXPECT_EQ(restarted.ForwardOrListen({}), InstanceChannel::Listening);
     EXPECT_TRUE(forwardFromAnotherThread(store, {"show"}));
+}
+
+// The main window is wired to the channel only after the program has loaded
+// its settings; a second start in that time must not go unanswered.
+TEST(InstanceChannel, WordsThatArriveBeforeTheProgramIsReadyRunOnceItIs)
+{
+    QTemporaryDir dir;
+    const QString store = dir.filePath("registry.reg");
+    InstanceChannel running(store);
+    ASSERT_EQ(running.ForwardOrListen({}), InstanceChannel::Listening);
+    EXPECT_TRUE(forwardFromAnotherThread(store, {"show"}));
+    EXPECT_TRUE(forwardFromAnotherThread(store, {"checknow", "show"}));
+    QCoreApplication::processEvents();
+
+    QStringList requests;
+    QObject::connect(&running, &InstanceChannel::ShowRequested, [&] { requests << "show"; });
+    QObject::connect(&running, &InstanceChannel::CheckNowRequested, [&] { requests << "checknow"; });
+    running.SetReady();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests.size() == 3; }, 1000));
+    EXPECT_EQ(requests, QStringList({"show", "checknow", "show"}));
 }

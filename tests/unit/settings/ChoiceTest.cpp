@@ -73,18 +73,23 @@ TEST_F(Choices, ATypedClientNameIsSavedAsTyped)
     EXPECT_EQ(settings.ClientToUse(), u"Default"_s);
 }
 
-TEST_F(Choices, ConnectoidIsChosenIgnoringCaseAndAnUnknownOneSavesEmpty)
+// NetworkManager may not list a stored entry: nmcli missing or not ready yet,
+// or the connection renamed. The name must survive until the user changes it.
+TEST_F(Choices, ConnectoidIsChosenIgnoringCaseAndAnUnlistedOneIsKeptAsStored)
 {
     putString(u"Connectoid"_s, u"work vpn"_s);
     start();
     EXPECT_EQ(settings.Connectoids().ItemIndex(), 1);
     EXPECT_EQ(settings.Connectoid(), u"Work VPN"_s);
 
-    putString(u"Connectoid"_s, u"Default"_s);
-    settings.LoadSettings();
-    EXPECT_EQ(settings.Connectoids().ItemIndex(), Settings::NoItem);
-    settings.SaveSettings();
-    EXPECT_EQ(storedText(u"Connectoid"_s), u""_s);
+    for (const QString& unlisted : {u"Default"_s, u"Old DSL"_s}) {
+        putString(u"Connectoid"_s, unlisted);
+        settings.LoadSettings();
+        EXPECT_EQ(settings.Connectoids().ItemIndex(), Settings::NoItem);
+        EXPECT_EQ(settings.Connectoid(), unlisted);
+        settings.SaveSettings();
+        EXPECT_EQ(storedText(u"Connectoid"_s), unlisted);
+    }
 }
 
 TEST(ClientListMissing, LeavesTheListEmpty)

@@ -160,7 +160,9 @@ TEST_F(LoadRules, IntervalOutside1To999KeepsThePreviousValue)
 {
     putInteger(u"Interval"_s, 0);
     start();
-    EXPECT_EQ(settings.Interval(), 0) << "nothing was taken yet";
+    EXPECT_EQ(settings.Interval(), 10) << "the default stays";
+    settings.SaveSettings();
+    EXPECT_EQ(storedNumber(u"Interval"_s), 10u) << "the ignored value is not saved back";
     putInteger(u"Interval"_s, 20);
     settings.LoadSettings();
     EXPECT_EQ(settings.Interval(), 20);
@@ -205,13 +207,13 @@ TEST_F(LoadRules, HotkeyAndModifierOutOfRangeChooseNoItemAndStayNoneThroughASave
     EXPECT_EQ(settings.Modifier(), 3);
 }
 
-TEST_F(LoadRules, ConnTypeOutOfRangeKeepsTheModeAndNoModeSavesAsLan)
+TEST_F(LoadRules, ConnTypeOutOfRangeKeepsTheMode)
 {
     putInteger(u"ConnType"_s, 3);
     start();
-    EXPECT_EQ(settings.ConnType(), NoConn);
+    EXPECT_EQ(settings.ConnType(), WaitConn) << "the default stays";
     settings.SaveSettings();
-    EXPECT_EQ(storedNumber(u"ConnType"_s), 0u);
+    EXPECT_EQ(storedNumber(u"ConnType"_s), 1u) << "the ignored value is not saved back";
 
     putInteger(u"ConnType"_s, 2);
     settings.LoadSettings();
