@@ -39,10 +39,11 @@ class CheckCommand : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_GT(DovecotPort(), 0) << "no Dovecot started for this run"; }
 
-    void AddAccount(const QString& name, const QString& user, const QString& password)
+    void AddAccount(const QString& name, const QString& user, const QString& password,
+                    const QString& server = "127.0.0.1")
     {
         FileStore store(profile.filePath("registry.reg"));
-        StoreAccount(store, name, "127.0.0.1", DovecotPort(), user, password);
+        StoreAccount(store, name, server, DovecotPort(), user, password);
         TRegistry reg(store);
         reg.OpenKey(StoreKeys::Program, true);
         reg.WriteInteger("ConnType", 0); // loopback needs no internet connection
@@ -89,4 +90,14 @@ TEST_F(CheckCommand, NoAccountIsAFailure)
 
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Errors.contains("There are no accounts to check"));
+}
+
+// 0.0.0.0 would reach the server on this machine, with the password.
+TEST_F(CheckCommand, AnUnspecifiedServerAddressIsRefusedBeforeConnecting)
+{
+    AddAccount("Home", "check-cli", "pw-check-cli", "0.0.0.0");
+    const CheckRun run = RunCheck(profile.path());
+
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Errors.contains("Null Remote Address")) << run.Errors.toStdString();
 }
