@@ -3,9 +3,14 @@
 #include "app/Mainformdlg.h"
 #include "base/Guard.h"
 #include "desktop/MsgBox.h"
+#include "platform/DesktopNotifier.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
+#include <QProcess>
 #include <QTimer>
+#include <QUrl>
 
 void TMainFormHost::SetStatusText(int panel, const QString& text)
 {
@@ -34,6 +39,59 @@ void TMainFormHost::ShowMessage(const QString& text)
 // The tray icon comes with its own window; until then nothing flashes.
 void TMainFormHost::StopFlashing()
 {
+}
+
+bool TMainFormHost::StartFlashing()
+{
+    return false;
+}
+
+void TMainFormHost::ShowNotice(const DesktopNotice& notice)
+{
+    form.Notifier->Show(notice);
+}
+
+bool TMainFormHost::NoticePlaysSound()
+{
+    return form.Notifier->ServerPlaysSound();
+}
+
+void TMainFormHost::ShowMainWindow()
+{
+    form.ShowAndRaise();
+}
+
+void TMainFormHost::HideMainWindow()
+{
+    form.hide();
+}
+
+void TMainFormHost::LaunchClient()
+{
+    form.actLaunch->trigger();
+}
+
+// A mail program's command line, in its desktop entry's quoting.
+void TMainFormHost::StartProgram(const QString& commandLine)
+{
+    QStringList arguments = QProcess::splitCommand(commandLine);
+    if (!arguments.isEmpty())
+        QProcess::startDetached(arguments.takeFirst(), arguments);
+}
+
+void TMainFormHost::PlaySound(const QString& file)
+{
+    sounds.Play(file);
+}
+
+void TMainFormHost::OpenFile(const QString& file)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+void TMainFormHost::StartHangUpTimer()
+{
+    form.TimerHangUp->start();
 }
 
 void TMainFormHost::ArmTimer1()

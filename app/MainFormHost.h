@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineHost.h"
+#include "platform/SoundPlayer.h"
 
 class QWidget;
 class TMainForm;
@@ -17,8 +18,18 @@ public:
     void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowMessage(const QString& text) override;
     void StopFlashing() override;
+    bool StartFlashing() override;
+    void ShowMainWindow() override;
+    void HideMainWindow() override;
+    void LaunchClient() override;
+    void StartProgram(const QString& commandLine) override;
+    void PlaySound(const QString& file) override;
+    void OpenFile(const QString& file) override;
+    void ShowNotice(const DesktopNotice& notice) override;
+    bool NoticePlaysSound() override;
     void ArmTimer1() override;
     void StopTimer1() override;
+    void StartHangUpTimer() override;
     void StopHangUpTimer() override;
     void Post(std::function<void()> work) override;
 
@@ -26,4 +37,5 @@ private:
     QWidget* Owner(TBoxOwner owner) const;
 
     TMainForm& form;
+    SoundPlayer sounds;
 };

@@ -9,6 +9,7 @@
 #include "desktop/WindowRect.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
+#include "platform/DesktopNotifier.h"
 #include "pop3/Pop3client.h"
 #include "resources/Images.h"
 
@@ -80,6 +81,7 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Pop1->ReportLevel = 0;
     MessageList = new TMessageList(settings, this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
+    Notifier = new DesktopNotifier(this);
     EngineHost = std::make_unique<TMainFormHost>(*this);
     Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
 }
@@ -279,6 +281,10 @@ void TMainForm::ConnectEngine(Settings& settings)
     connect(actCancel, &QAction::triggered, this, run(&TCheckEngine::actCancelExecute));
     connect(TimerMain, &QTimer::timeout, this, run(&TCheckEngine::TimerMainTimer));
     connect(Timer1, &QTimer::timeout, this, run(&TCheckEngine::Timer1Timer));
+    connect(TimerHangUp, &QTimer::timeout, this, run(&TCheckEngine::TimerHangUpTimer));
+    connect(actLaunch, &QAction::triggered, this, run(&TCheckEngine::LaunchMailClient));
+    connect(Notifier, &DesktopNotifier::DefaultActionInvoked, this, GuardedSlot([this] { ShowAndRaise(); }));
+    connect(Notifier, &DesktopNotifier::CheckNowInvoked, actCheckNow, &QAction::trigger);
     connect(&settings, &Settings::TimeoutChanged, this, [this](int milliseconds) { Pop1->TimeOut = milliseconds; });
 }
 

@@ -16,6 +16,7 @@ class QToolButton;
 class QTreeView;
 class RegistryStore;
 class Settings;
+class DesktopNotifier;
 class TCheckEngine;
 class TDialUp;
 class TMainFormHost;
@@ -70,6 +71,8 @@ public:
     TMessageList* MessageList;
 
     TPop3Client* Pop1;
+    // The new-mail bubble; clicking it shows this window.
+    DesktopNotifier* Notifier;
     std::unique_ptr<TMainFormHost> EngineHost;
     std::unique_ptr<TCheckEngine> Engine;
 

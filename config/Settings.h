@@ -14,6 +14,7 @@ enum NotifyFlag {
     NotifyFlashIcon = 2,
     NotifyLaunchClient = 4,
     NotifyPlaySound = 8,
+    NotifyDesktop = 16, // a desktop notification bubble
 };
 Q_DECLARE_FLAGS(NotifyFlags, NotifyFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(NotifyFlags)
@@ -152,7 +153,8 @@ signals:
     void LoadOnStartupChanged(bool on);
 
 private:
-    static constexpr NotifyFlags AllNotifyFlags {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound};
+    static constexpr NotifyFlags AllNotifyFlags {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound
+                                                 | NotifyDesktop};
 
     // What a first start stores, where that is not false, 0 or empty.
     struct Default {

@@ -16,7 +16,8 @@
 
 TCheckEngine::TCheckEngine(TMailClient& client, Settings& settings, RegistryStore& store, TDialUp& dialUp,
                            TMessageList& list, TEngineHost& host)
-    : Client(client), Options(settings), Store(store), DialUp(dialUp), List(list), Host(host)
+    : Client(client), Options(settings), Store(store), DialUp(dialUp), List(list), Host(host),
+      Notifier(settings, host), Launcher(settings, store, host)
 {
     Client.OnConnect = [this](QObject*) { Pop1Connect(); };
     Client.OnRetrieveEnd = [this](QObject*) { Pop1RetrieveEnd(); };
@@ -102,6 +103,25 @@ void TCheckEngine::actCancelExecute()
     EngineBusy = false;
     StopFlashing();
     Host.StopHangUpTimer();
+}
+
+void TCheckEngine::TimerHangUpTimer()
+{
+    ++HangUpSeconds;
+    if (Options.HangUpDelay() > HangUpSeconds)
+        return;
+    HangUpSeconds = 0;
+    Host.StopHangUpTimer();
+    DialUp.HangUp(DialConnection);
+}
+
+void TCheckEngine::LaunchMailClient()
+{
+    if (EngineBusy)
+        return;
+    Host.StopHangUpTimer();
+    StopFlashing();
+    Launcher.Launch();
 }
 
 // --- the cycle ------------------------------------------------------------
@@ -268,8 +288,6 @@ void TCheckEngine::EndCanceled()
     FinishCheck();
 }
 
-// A dialled connection's hang-up rule will come first here, and the
-// notification for the highest priority listed last.
 // The locale's long time format, seconds included, without the time zone
 // that Qt's long format adds on Linux.
 QString TCheckEngine::LongTimeText(const QTime& time)
@@ -281,6 +299,7 @@ QString TCheckEngine::LongTimeText(const QTime& time)
 
 void TCheckEngine::FinishCheck()
 {
+    ApplyHangUpRule();
     Host.SetStatusText(0, CancelRequested ? QStringLiteral("Canceled") : QStringLiteral("Done"));
     EngineBusy = false;
     Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
@@ -289,6 +308,19 @@ void TCheckEngine::FinishCheck()
         return;
     }
     Host.SetStatusText(2, QString::number(List.Count()) + QStringLiteral(" new messages"));
+    Notifier.NotifyByPriority(List);
+}
+
+// A connection this program dialled is hung up when the check ends, or after
+// a delay that leaves time to read the mail it found.
+void TCheckEngine::ApplyHangUpRule()
+{
+    if (!Options.HangUpWhenDone() || DialConnection == 0)
+        return;
+    if (Options.HangUpWait() && List.Count() > 0)
+        Host.StartHangUpTimer();
+    else
+        DialUp.HangUp(DialConnection);
 }
 
 void TCheckEngine::StopFlashing()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "engine/ClientLauncher.h"
 #include "engine/EngineHost.h"
+#include "engine/Notifier.h"
 
 #include <QString>
 #include <QTime>
@@ -36,12 +38,18 @@ public:
     bool CancelRequested = false;
     int MinutesElapsed = 0;
     quint32 DialConnection = 0;
+    // TimerHangUp's ticks toward a delayed hang-up; kept when the countdown
+    // is stopped, so a later one goes on from there.
+    int HangUpSeconds = 0;
 
     // Entry points: the commands and the timers.
     void actCheckNowExecute();
     void TimerMainTimer();
     void Timer1Timer();
     void actCancelExecute();
+    void TimerHangUpTimer();
+    // Launch Client, from its command or a notification.
+    void LaunchMailClient();
 
     // The client's events, bound by the constructor.
     void Pop1Connect();
@@ -72,6 +80,7 @@ private:
     void NextMessage();
     void EndCanceled();
     void FinishCheck();
+    void ApplyHangUpRule();
     void StopFlashing();
     QString AccountName() const;
     static QString LongTimeText(const QTime& time);
@@ -85,6 +94,8 @@ private:
     TDialUp& DialUp;
     TMessageList& List;
     TEngineHost& Host;
+    TNotifier Notifier;
+    TClientLauncher Launcher;
 
     TStep PendingStep = TStep::None;
     int callDepth = 0;

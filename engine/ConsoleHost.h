@@ -10,7 +10,8 @@ class TCheckEngine;
 
 // The check engine's host for a run from the command line: no window, no
 // tray, nobody to ask. Questions are answered No and said on standard error,
-// like every message; the status texts are kept for the closing report.
+// like every message; the status texts are kept for the closing report. It
+// never notifies: what it prints is the news.
 class TConsoleHost : public TEngineHost
 {
 public:
@@ -23,8 +24,19 @@ public:
     void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowMessage(const QString& text) override;
     void StopFlashing() override {}
+    bool StartFlashing() override { return true; }
+    void ShowMainWindow() override {}
+    void HideMainWindow() override {}
+    void LaunchClient() override {}
+    void StartProgram(const QString&) override {}
+    void PlaySound(const QString&) override {}
+    void OpenFile(const QString&) override {}
+    void ShowNotice(const DesktopNotice&) override {}
+    bool NoticePlaysSound() override { return false; }
     void ArmTimer1() override { Timer1.start(); }
     void StopTimer1() override { Timer1.stop(); }
+    // The process ends with the check: a delayed hang-up has no time to come.
+    void StartHangUpTimer() override {}
     void StopHangUpTimer() override {}
     void Post(std::function<void()> work) override;
 

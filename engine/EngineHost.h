@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DesktopNotice.h"
+
 #include <QString>
 #include <functional>
 
@@ -24,10 +26,31 @@ public:
     virtual void ShowMessage(const QString& text) = 0;
     // The tray icon stops flashing and shows its first image.
     virtual void StopFlashing() = 0;
+    // The tray icon starts flashing; false where there is no tray to flash.
+    virtual bool StartFlashing() = 0;
+
+    // The main window: shown and brought to the front, or hidden.
+    virtual void ShowMainWindow() = 0;
+    virtual void HideMainWindow() = 0;
+    // Runs Launch Client as the user's command does.
+    virtual void LaunchClient() = 0;
+    // Starts a program with its arguments, detached from this one.
+    virtual void StartProgram(const QString& commandLine) = 0;
+
+    // An event sound, played in the background; silent on any failure.
+    virtual void PlaySound(const QString& file) = 0;
+    // Opens a file with the program the desktop associates with it.
+    virtual void OpenFile(const QString& file) = 0;
+    // A desktop notification bubble, replacing the one shown before.
+    virtual void ShowNotice(const DesktopNotice& notice) = 0;
+    // Whether the notification server plays a bubble's sound itself.
+    virtual bool NoticePlaysSound() = 0;
 
     // Timer1: the one-shot 100 ms delay before the cycle's next request.
     virtual void ArmTimer1() = 0;
     virtual void StopTimer1() = 0;
+    // TimerHangUp: the 1000 ms ticks of a delayed hang-up.
+    virtual void StartHangUpTimer() = 0;
     virtual void StopHangUpTimer() = 0;
 
     // Runs work from the event loop, after the calls now running have

@@ -623,7 +623,7 @@ TEST_F(MainFormTest, ActionsOfLaterPartsDoNothingYet)
 {
     Start(QStringLiteral("visible"));
     for (const char* name : {"actDelete", "actMinimize", "actConfig", "actWebsite",
-                             "actLaunch", "actHelp", "actAboutBox", "actView", "actBlockSender"}) {
+                             "actHelp", "actAboutBox", "actView", "actBlockSender"}) {
         SCOPED_TRACE(name);
         Find<QAction>(name)->trigger();
         EXPECT_TRUE(Form->isVisible());

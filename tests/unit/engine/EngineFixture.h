@@ -40,6 +40,13 @@ public:
     bool Timer1Armed = false;
     int FlashingStopped = 0;
     int HangUpTimerStopped = 0;
+    bool HangUpTimerOn = false;
+    bool HasTray = true;
+    bool ServerPlaysSound = false;
+    // What the user was shown or heard, in order: "show", "flash", "launch",
+    // "hide", "play FILE", "open FILE", "start COMMAND", "notice SUMMARY".
+    QStringList Told;
+    QList<DesktopNotice> Notices;
     std::vector<std::function<void()>> Posted;
     // Runs while a message box waits for its OK, where the event loop runs.
     std::function<void()> WhileBoxOpen;
@@ -69,9 +76,39 @@ public:
             WhileBoxOpen();
     }
     void StopFlashing() override { ++FlashingStopped; }
+    bool StartFlashing() override
+    {
+        if (HasTray)
+            Told << QStringLiteral("flash");
+        return HasTray;
+    }
+    void ShowMainWindow() override { Told << QStringLiteral("show"); }
+    void HideMainWindow() override { Told << QStringLiteral("hide"); }
+    void LaunchClient() override
+    {
+        Told << QStringLiteral("launch");
+        if (OnLaunch)
+            OnLaunch();
+    }
+    // The main window's Launch Client command, where a test wires it.
+    std::function<void()> OnLaunch;
+    void StartProgram(const QString& command) override { Told << QStringLiteral("start ") + command; }
+    void PlaySound(const QString& file) override { Told << QStringLiteral("play ") + file; }
+    void OpenFile(const QString& file) override { Told << QStringLiteral("open ") + file; }
+    void ShowNotice(const DesktopNotice& notice) override
+    {
+        Told << QStringLiteral("notice ") + notice.Summary;
+        Notices << notice;
+    }
+    bool NoticePlaysSound() override { return ServerPlaysSound; }
+    void StartHangUpTimer() override { HangUpTimerOn = true; }
     void ArmTimer1() override { Timer1Armed = true; }
     void StopTimer1() override { Timer1Armed = false; }
-    void StopHangUpTimer() override { ++HangUpTimerStopped; }
+    void StopHangUpTimer() override
+    {
+        ++HangUpTimerStopped;
+        HangUpTimerOn = false;
+    }
     void Post(std::function<void()> work) override { Posted.push_back(std::move(work)); }
 
     // The event loop's turn: runs what was posted, each through the guard.

@@ -253,7 +253,7 @@ TEST_F(LoadRules, EachNotifyBitSetsItsOwnFlag)
     start();
     EXPECT_EQ(settings.NormNotify(), NotifyShowList | NotifyPlaySound);
     EXPECT_EQ(settings.HighNotify(), NotifyFlashIcon | NotifyLaunchClient);
-    EXPECT_EQ(settings.LowNotify(), NotifyLaunchClient) << "bits beyond the four flags have no box";
+    EXPECT_EQ(settings.LowNotify(), NotifyLaunchClient | NotifyDesktop) << "bits beyond the five flags have no box";
 
     NotifyFlags norm = settings.NormNotify();
     norm.setFlag(NotifyShowList, false);
@@ -262,7 +262,7 @@ TEST_F(LoadRules, EachNotifyBitSetsItsOwnFlag)
     settings.SaveSettings();
     EXPECT_EQ(storedNumber(u"NormNotify"_s), 0u);
     EXPECT_EQ(storedNumber(u"HighNotify"_s), 6u);
-    EXPECT_EQ(storedNumber(u"LowNotify"_s), 4u);
+    EXPECT_EQ(storedNumber(u"LowNotify"_s), 0x14u);
 }
 
 TEST_F(LoadRules, SoundFilesAndPlainFlagsAreTakenAsTheyAre)

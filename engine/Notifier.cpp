@@ -1,0 +1,108 @@
+#include "engine/Notifier.h"
+
+#include "engine/EngineHost.h"
+#include "engine/HeaderLookup.h"
+#include "engine/MessageList.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int MaxNoticeLines = 5;
+// Shorter than "x.wav" names no sound file.
+constexpr int ShortestSoundFile = 5;
+
+int Rank(const QString& priority)
+{
+    if (priority == Priority::High)
+        return 3;
+    if (priority == Priority::Normal)
+        return 2;
+    return priority == Priority::Low ? 1 : 0;
+}
+
+int HighestRank(const TMessageList& list)
+{
+    int highest = 0;
+    for (int row = 0; row < list.Count(); ++row)
+        highest = std::max(highest, Rank(list.Entry(row).Priority));
+    return highest;
+}
+
+}
+
+bool IsEventSound(const QString& file)
+{
+    return file.endsWith(QLatin1String("wav")) || file.endsWith(QLatin1String("oga"))
+        || file.endsWith(QLatin1String("ogg"));
+}
+
+void TNotifier::NotifyByPriority(const TMessageList& list)
+{
+    const int level = HighestRank(list);
+    if (level >= 3 && options.HighNotify())
+        NotifyUser(options.HighNotify(), Priority::High, list);
+    else if (level >= 2 && options.NormNotify())
+        NotifyUser(options.NormNotify(), Priority::Normal, list);
+    else if (level >= 1 && options.LowNotify())
+        NotifyUser(options.LowNotify(), Priority::Low, list);
+}
+
+// Where nothing can flash, the bubble stands in for the flashing icon. A
+// server that plays the bubble's sound plays it instead of us, not twice.
+void TNotifier::NotifyUser(NotifyFlags bits, const QString& priorityClass, const TMessageList& list)
+{
+    const QString sound = SoundFile(priorityClass);
+    const bool bubble = bits.testFlag(NotifyDesktop);
+    const bool soundInBubble = bubble && bits.testFlag(NotifyPlaySound) && IsEventSound(sound)
+                               && host.NoticePlaysSound();
+    if (bits.testFlag(NotifyShowList))
+        host.ShowMainWindow();
+    const bool flashed = bits.testFlag(NotifyFlashIcon) && host.StartFlashing();
+    if (bits.testFlag(NotifyLaunchClient))
+        host.LaunchClient();
+    if (bits.testFlag(NotifyPlaySound) && !soundInBubble)
+        Sound(sound);
+    if (bubble || (bits.testFlag(NotifyFlashIcon) && !flashed)) {
+        DesktopNotice notice = Notice(priorityClass, list);
+        if (soundInBubble)
+            notice.SoundFile = sound;
+        host.ShowNotice(notice);
+    }
+}
+
+QString TNotifier::SoundFile(const QString& priorityClass) const
+{
+    if (priorityClass == Priority::High)
+        return options.HighSoundfile();
+    return priorityClass == Priority::Low ? options.LowSoundfile() : options.NormSoundfile();
+}
+
+void TNotifier::Sound(const QString& file)
+{
+    if (file.size() < ShortestSoundFile)
+        return;
+    if (IsEventSound(file))
+        host.PlaySound(file);
+    else
+        host.OpenFile(file);
+}
+
+// The summary is the status bar's result; the body names the first
+// messages, the most urgent first.
+DesktopNotice TNotifier::Notice(const QString& priorityClass, const TMessageList& list) const
+{
+    QList<const MessageEntry*> rows;
+    for (int row = 0; row < list.Count(); ++row)
+        rows << &list.Entry(row);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const MessageEntry* a, const MessageEntry* b) { return Rank(a->Priority) > Rank(b->Priority); });
+    DesktopNotice notice;
+    notice.Summary = QString::number(list.Count()) + QStringLiteral(" new messages");
+    for (const MessageEntry* entry : rows.mid(0, MaxNoticeLines))
+        notice.Lines << entry->From.trimmed() + QStringLiteral(": ") + entry->Subject.trimmed();
+    notice.Level = priorityClass == Priority::High  ? DesktopNotice::Critical
+                   : priorityClass == Priority::Low ? DesktopNotice::Low
+                                                    : DesktopNotice::Normal;
+    return notice;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "config/Settings.h"
+#include "platform/DesktopNotice.h"
+
+class TEngineHost;
+class TMessageList;
+
+// Tells the user about the messages a finished check listed, in the ways
+// chosen for the highest priority among them.
+class TNotifier
+{
+public:
+    TNotifier(const Settings& settings, TEngineHost& host) : options(settings), host(host) {}
+
+    // The bit set of the highest priority present; a class without any bit
+    // set falls back to the next lower class, with that class's sound.
+    void NotifyByPriority(const TMessageList& list);
+    // The ways of one set, in their order; priorityClass is "High",
+    // "Normal" or "Low".
+    void NotifyUser(NotifyFlags bits, const QString& priorityClass, const TMessageList& list);
+
+private:
+    QString SoundFile(const QString& priorityClass) const;
+    void Sound(const QString& file);
+    DesktopNotice Notice(const QString& priorityClass, const TMessageList& list) const;
+
+    const Settings& options;
+    TEngineHost& host;
+};
+
+// Whether a file plays as an event sound rather than opening in its program:
+// "wav" exactly as the end of its name, and the desktop sound theme's Ogg files.
+bool IsEventSound(const QString& file);

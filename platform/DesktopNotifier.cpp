@@ -1,0 +1,146 @@
+#include "platform/DesktopNotifier.h"
+
+#include "base/Guard.h"
+#include "resources/Images.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+const QString Service = QStringLiteral("org.freedesktop.Notifications");
+const QString Path = QStringLiteral("/org/freedesktop/Notifications");
+const QString Interface = Service;
+const QString DefaultAction = QStringLiteral("default");
+const QString CheckNowAction = QStringLiteral("checknow");
+constexpr int MaxLines = 5;
+constexpr int ServerDecidesTimeout = -1;
+
+QDBusMessage method(const QString& name)
+{
+    return QDBusMessage::createMethodCall(Service, Path, Interface, name);
+}
+
+// The server reads the icon from a file, not from our compiled-in resources.
+// Where the file cannot be written the name stays empty, and the server may
+// take the icon from our desktop entry.
+QString writeIcon()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/Postwatch";
+    const QString target = folder + "/postwatch.svg";
+    QFile source(Images::AppIconPath());
+    QSaveFile file(target);
+    if (!QDir().mkpath(folder) || !source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly))
+        return {};
+    if (file.write(source.readAll()) != source.size() || !file.commit())
+        return {};
+    return QUrl::fromLocalFile(target).toString();
+}
+
+QString iconUri()
+{
+    static const QString uri = writeIcon();
+    return uri;
+}
+
+// Some servers read the body as markup.
+QString body(const QStringList& lines)
+{
+    QString text = lines.mid(0, MaxLines).join('\n');
+    return text.replace('&', QLatin1String("&amp;"))
+        .replace('<', QLatin1String("&lt;"))
+        .replace('>', QLatin1String("&gt;"));
+}
+}
+
+DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.connect(Service, Path, Interface, QStringLiteral("ActionInvoked"), this,
+                SLOT(actionInvoked(uint, QString)));
+    // A server started later, or one taking over, plays sounds or not on its
+    // own terms and knows nothing of our bubble.
+    auto* watcher = new QDBusServiceWatcher(Service, bus, QDBusServiceWatcher::WatchForRegistration, this);
+    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, GuardedSlot([this] {
+                currentId = 0;
+                askCapabilities();
+            }));
+    askCapabilities();
+}
+
+bool DesktopNotifier::ServerPlaysSound() const
+{
+    return capabilities.contains(QStringLiteral("sound"));
+}
+
+void DesktopNotifier::Show(const DesktopNotice& notice)
+{
+    if (notifying)
+        waiting = notice;
+    else
+        send(notice);
+}
+
+void DesktopNotifier::askCapabilities()
+{
+    auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(method("GetCapabilities")), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, GuardedSlot([this](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                QDBusPendingReply<QStringList> reply = *call;
+                if (!reply.isError())
+                    capabilities = reply.value();
+            }));
+}
+
+void DesktopNotifier::send(const DesktopNotice& notice)
+{
+    QVariantMap hints {
+        {QStringLiteral("urgency"), QVariant::fromValue(uchar(notice.Level))},
+        {QStringLiteral("category"), QStringLiteral("email.arrived")},
+        {QStringLiteral("desktop-entry"), QStringLiteral("postwatch")},
+    };
+    if (!notice.SoundFile.isEmpty() && ServerPlaysSound())
+        hints.insert(QStringLiteral("sound-file"), notice.SoundFile);
+    const QStringList actions {DefaultAction, QStringLiteral("Show"), CheckNowAction, QStringLiteral("Check Now")};
+
+    QDBusMessage message = method("Notify");
+    message << QStringLiteral("Postwatch") << currentId << iconUri() << notice.Summary << body(notice.Lines)
+            << actions << hints << ServerDecidesTimeout;
+    notifying = true;
+    auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            GuardedSlot([this](QDBusPendingCallWatcher* call) { notifyFinished(call); }));
+}
+
+void DesktopNotifier::notifyFinished(QDBusPendingCallWatcher* call)
+{
+    call->deleteLater();
+    notifying = false;
+    QDBusPendingReply<uint> reply = *call;
+    if (!reply.isError())
+        currentId = reply.value();
+    if (waiting) {
+        const DesktopNotice next = std::move(*waiting);
+        waiting.reset();
+        send(next);
+    }
+}
+
+void DesktopNotifier::actionInvoked(uint id, const QString& action)
+{
+    Guarded([&] {
+        if (id == 0 || id != currentId)
+            return;
+        if (action == DefaultAction)
+            emit DefaultActionInvoked();
+        else if (action == CheckNowAction)
+            emit CheckNowInvoked();
+    });
+}

@@ -1,0 +1,219 @@
+#include "platform/DesktopNotifier.h"
+#include "resources/Images.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+const QString Service = QStringLiteral("org.freedesktop.Notifications");
+const QString Path = QStringLiteral("/org/freedesktop/Notifications");
+
+struct NotifyCall {
+    QString AppName;
+    uint ReplacesId;
+    QString AppIcon;
+    QString Summary;
+    QString Body;
+    QStringList Actions;
+    QVariantMap Hints;
+    int ExpireTimeout;
+};
+
+// A notification server of our own. It has a connection of its own, as a
+// real server has, so the notifier's calls go through the bus.
+class FakeServer : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    explicit FakeServer(QStringList capabilities)
+        : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake"))),
+          capabilities(std::move(capabilities))
+    {
+    }
+    ~FakeServer() override
+    {
+        bus.unregisterService(Service);
+        bus.unregisterObject(Path);
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
+    }
+
+    bool Start()
+    {
+        return bus.registerObject(Path, this, QDBusConnection::ExportAllSlots) && bus.registerService(Service);
+    }
+
+    void InvokeAction(uint id, const QString& action)
+    {
+        bus.send(QDBusMessage::createSignal(Path, Service, QStringLiteral("ActionInvoked")) << id << action);
+    }
+
+    QList<NotifyCall> Calls;
+    QList<uint> Ids;
+    int CapabilityQuestions = 0;
+
+public slots:
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
+    {
+        Calls.append({appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+        Ids.append(replacesId ? replacesId : nextId++);
+        return Ids.last();
+    }
+    QStringList GetCapabilities()
+    {
+        ++CapabilityQuestions;
+        return capabilities;
+    }
+    void CloseNotification(uint) {}
+    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
+    {
+        vendor = QStringLiteral("Tests");
+        version = QStringLiteral("1");
+        specVersion = QStringLiteral("1.2");
+        return QStringLiteral("fake");
+    }
+
+private:
+    QDBusConnection bus;
+    QStringList capabilities;
+    uint nextId = 41;
+};
+
+bool waitFor(const std::function<bool()>& condition)
+{
+    return QTest::qWaitFor(condition, 5000);
+}
+
+// The notifier writes its icon once per process, so the cache folder lasts
+// for the whole run.
+const QTemporaryDir& cache()
+{
+    static const QTemporaryDir dir;
+    return dir;
+}
+
+class DesktopNotifierTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(cache().isValid());
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache().path()));
+    }
+};
+
+TEST_F(DesktopNotifierTest, BubbleCarriesTheNoticeWithOurNameIconAndActions)
+{
+    FakeServer server({QStringLiteral("body"), QStringLiteral("actions")});
+    ASSERT_TRUE(server.Start());
+    DesktopNotifier notifier;
+    ASSERT_TRUE(waitFor([&] { return server.CapabilityQuestions == 1; }));
+    QTest::qWait(50);
+    EXPECT_FALSE(notifier.ServerPlaysSound());
+
+    notifier.Show({"3 new messages",
+                   {"Ann <ann@example.org>: Q&A", "2", "3", "4", "5", "6 is not shown"},
+                   DesktopNotice::Critical,
+                   "/usr/share/sounds/mail.wav"});
+    ASSERT_TRUE(waitFor([&] { return server.Calls.size() == 1; }));
+    const NotifyCall& call = server.Calls[0];
+    EXPECT_EQ(call.AppName, "Postwatch");
+    EXPECT_EQ(call.ReplacesId, 0u);
+    EXPECT_EQ(call.Summary, "3 new messages");
+    EXPECT_EQ(call.Body, "Ann &lt;ann@example.org&gt;: Q&amp;A\n2\n3\n4\n5");
+    EXPECT_EQ(call.Actions, QStringList({"default", "Show", "checknow", "Check Now"}));
+    EXPECT_EQ(call.ExpireTimeout, -1);
+    EXPECT_EQ(call.Hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
+    EXPECT_EQ(call.Hints.value("urgency").toInt(), 2);
+    EXPECT_EQ(call.Hints.value("category"), "email.arrived");
+    EXPECT_EQ(call.Hints.value("desktop-entry"), "postwatch");
+    EXPECT_FALSE(call.Hints.contains("sound-file")) << "this server plays no sounds";
+
+    const QUrl icon(call.AppIcon);
+    ASSERT_TRUE(icon.isLocalFile()) << call.AppIcon.toStdString();
+    EXPECT_TRUE(icon.toLocalFile().startsWith(cache().path() + "/Postwatch/"));
+    QFile written(icon.toLocalFile());
+    QFile ours(Images::AppIconPath());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly) && ours.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), ours.readAll());
+}
+
+// The second Show comes before the server has answered the first, so the
+// notifier must wait for the first bubble's id.
+TEST_F(DesktopNotifierTest, LaterBubbleReplacesTheEarlierAndHintsTheSoundTheServerPlays)
+{
+    FakeServer server({QStringLiteral("body"), QStringLiteral("sound")});
+    ASSERT_TRUE(server.Start());
+    DesktopNotifier notifier;
+    ASSERT_TRUE(waitFor([&] { return notifier.ServerPlaysSound(); }));
+
+    notifier.Show({"1 new message", {"first"}, DesktopNotice::Low, "/usr/share/sounds/mail.wav"});
+    notifier.Show({"2 new messages", {"first", "second"}, DesktopNotice::Normal, {}});
+    ASSERT_TRUE(waitFor([&] { return server.Calls.size() == 2; }));
+    EXPECT_EQ(server.Calls[0].Hints.value("sound-file"), "/usr/share/sounds/mail.wav");
+    EXPECT_EQ(server.Calls[0].Hints.value("urgency").toInt(), 0);
+    EXPECT_EQ(server.Calls[1].ReplacesId, server.Ids[0]);
+    EXPECT_EQ(server.Calls[1].Body, "first\nsecond");
+    EXPECT_EQ(server.Calls[1].Hints.value("urgency").toInt(), 1);
+    EXPECT_FALSE(server.Calls[1].Hints.contains("sound-file")) << "the notice has no sound";
+}
+
+TEST_F(DesktopNotifierTest, ActionsOfTheCurrentBubbleOnlyReachTheProgram)
+{
+    FakeServer server({QStringLiteral("actions")});
+    ASSERT_TRUE(server.Start());
+    DesktopNotifier notifier;
+    QSignalSpy shows(&notifier, &DesktopNotifier::DefaultActionInvoked);
+    QSignalSpy checks(&notifier, &DesktopNotifier::CheckNowInvoked);
+    notifier.Show({"1 new message", {"first"}, DesktopNotice::Normal, {}});
+    ASSERT_TRUE(waitFor([&] { return server.Calls.size() == 1; }));
+    const uint current = server.Ids[0];
+
+    // The bus keeps the order of one sender's messages: the foreign actions
+    // arrive before those that are waited for.
+    server.InvokeAction(current + 1, "default");
+    server.InvokeAction(current + 1, "checknow");
+    server.InvokeAction(current, "default");
+    ASSERT_TRUE(waitFor([&] { return shows.count() == 1; }));
+    EXPECT_EQ(checks.count(), 0);
+    server.InvokeAction(current, "checknow");
+    ASSERT_TRUE(waitFor([&] { return checks.count() == 1; }));
+    EXPECT_EQ(shows.count(), 1);
+}
+
+// A server started after the program (or none at all) must neither block the
+// program nor keep later bubbles from the server that comes.
+TEST_F(DesktopNotifierTest, WithoutServerNothingIsShownUntilOneStarts)
+{
+    DesktopNotifier notifier;
+    QSignalSpy shows(&notifier, &DesktopNotifier::DefaultActionInvoked);
+    QElapsedTimer clock;
+    clock.start();
+    notifier.Show({"1 new message", {"lost"}, DesktopNotice::Normal, {}});
+    notifier.Show({"2 new messages", {"lost"}, DesktopNotice::Normal, {}});
+    EXPECT_LT(clock.elapsed(), 500);
+    QTest::qWait(200);
+
+    FakeServer server({QStringLiteral("sound")});
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(waitFor([&] { return notifier.ServerPlaysSound(); })) << "the new server is asked what it does";
+    notifier.Show({"3 new messages", {"shown"}, DesktopNotice::Normal, {}});
+    ASSERT_TRUE(waitFor([&] { return server.Calls.size() == 1; }));
+    EXPECT_EQ(server.Calls[0].Summary, "3 new messages");
+    EXPECT_EQ(server.Calls[0].ReplacesId, 0u);
+    QTest::qWait(100);
+    EXPECT_EQ(server.Calls.size(), 1) << "bubbles for no server are not sent later";
+    EXPECT_EQ(shows.count(), 0);
+}
+}
+
+#include "NotifierTest.moc"

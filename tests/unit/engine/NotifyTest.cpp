@@ -1,0 +1,177 @@
+// What a finished check tells the user, the delayed hang-up, and Launch
+// Client, on a fake client and a recording host.
+
+#include "EngineFixture.h"
+
+#include "config/Registry.h"
+#include "engine/ClientLauncher.h"
+
+namespace {
+
+class Notify : public EngineTest
+{
+protected:
+    // A check of one account with one message of each given priority.
+    void CheckWith(const QList<int>& priorities)
+    {
+        QList<TFakeMailClient::Message> messages;
+        for (int digit : priorities)
+            messages << FakeMessage(QStringLiteral(" Sender %1").arg(messages.size() + 1),
+                                    QStringLiteral(" Subject %1").arg(messages.size() + 1), digit);
+        AddAccount("Home", messages);
+        Load();
+        settings.SetHighNotify({});
+        settings.SetNormNotify({});
+        settings.SetLowNotify({});
+    }
+    void Finish()
+    {
+        CheckNow();
+        RunSteps();
+    }
+};
+
+constexpr int High = 1, Normal = 3, Low = 5; // X-Priority digits
+
+TEST_F(Notify, TheHighestPriorityPresentChoosesTheSetAndFallsBackToLowerClasses)
+{
+    CheckWith({High});
+    settings.SetNormNotify(NotifyShowList | NotifyFlashIcon);
+    settings.SetLowNotify(NotifyPlaySound);
+    settings.SetLowSoundfile("/sounds/low.wav");
+    Finish();
+    EXPECT_EQ(host.Told, (QStringList{"show", "flash"})) << "Normal's set, and no sound";
+
+    settings.SetNormNotify({});
+    Finish();
+    EXPECT_EQ(host.Told.mid(2), QStringList{"play /sounds/low.wav"}) << "down to Low, with Low's sound";
+}
+
+TEST_F(Notify, SoundFilesPlayOpenOrAreIgnoredByTheirNames)
+{
+    CheckWith({Low, Normal});
+    settings.SetNormNotify(NotifyPlaySound);
+    for (const char* file : {"/s/ding.wav", "x.wav", "a.WAV", "x.wa", "/usr/share/sounds/message.oga", "tune.mp3"}) {
+        settings.SetNormSoundfile(file);
+        Finish();
+    }
+    EXPECT_EQ(host.Told, (QStringList{"play /s/ding.wav", "play x.wav", "open a.WAV", "play /usr/share/sounds/message.oga",
+                                      "open tune.mp3"}));
+}
+
+// Launch Client runs last of the three: the mail program is what the user
+// sees, with the window hidden again and the icon still.
+TEST_F(Notify, ShowFlashAndLaunchEndWithTheWindowHiddenAndTheFlashingStopped)
+{
+    CheckWith({Normal});
+    settings.SetNormNotify(NotifyShowList | NotifyFlashIcon | NotifyLaunchClient);
+    TRegistry reg(store, RootKey::HKEY_LOCAL_MACHINE);
+    reg.OpenKey(StoreKeys::MailClients, true);
+    reg.WriteString(QString(), "Mail");
+    reg.OpenKey(StoreKeys::MailClients + "Mail\\Protocols\\mailto\\Shell\\Open\\Command", true);
+    reg.WriteString(QString(), "\"/opt/Mail App/mail\" --compose %1");
+    reg.CloseKey();
+    host.OnLaunch = [this] { engine.LaunchMailClient(); };
+    CheckNow();
+    const int stoppedBefore = host.FlashingStopped;
+    RunSteps();
+    EXPECT_EQ(host.Told, (QStringList{"show", "flash", "launch", "start /opt/Mail App/mail", "hide"}));
+    EXPECT_EQ(host.FlashingStopped, stoppedBefore + 1);
+}
+
+TEST_F(Notify, LaunchClientNeedsBothKeysAndQuotesCutThePath)
+{
+    AddAccount("Home", {});
+    Load();
+    engine.LaunchMailClient();
+    settings.Clients().SetItems({"Mail"});
+    settings.SetClientToUse("Mail");
+    engine.LaunchMailClient();
+    EXPECT_EQ(host.Boxes, QStringList(2, "Error | Can't access registry | none"));
+    EXPECT_TRUE(host.Told.isEmpty());
+
+    EXPECT_EQ(ClientCommand("\"/opt/Mail App/mail\" -compose"), "/opt/Mail App/mail");
+    EXPECT_EQ(ClientCommand("thunderbird -compose"), "thunderbird -compose");
+    EXPECT_EQ(ClientCommand("mail\"x\""), "mail");
+}
+
+TEST_F(Notify, NoRowsNothingToldAndTheDialledConnectionHungUpAtOnce)
+{
+    CheckWith({});
+    settings.SetNormNotify(NotifyShowList | NotifyPlaySound);
+    settings.SetHangUpWhenDone(true);
+    settings.SetHangUpWait(true);
+    engine.DialConnection = 7;
+    Finish();
+    EXPECT_EQ(host.Panels[2], "No new messages");
+    EXPECT_TRUE(host.Told.isEmpty());
+    EXPECT_EQ(dialUp.HungUp, QList<quint32>{7});
+}
+
+TEST_F(Notify, AWaitingHangUpComesOnTheDelaysTickAndCheckNowStopsIt)
+{
+    CheckWith({Normal, Normal});
+    settings.SetHangUpWhenDone(true);
+    settings.SetHangUpWait(true);
+    settings.SetHangUpDelay(65);
+    engine.DialConnection = 7;
+    Finish();
+    ASSERT_TRUE(host.HangUpTimerOn);
+    for (int tick = 1; tick < 65; ++tick)
+        engine.TimerHangUpTimer();
+    EXPECT_TRUE(dialUp.HungUp.isEmpty());
+    engine.TimerHangUpTimer();
+    EXPECT_EQ(dialUp.HungUp, QList<quint32>{7});
+    EXPECT_FALSE(host.HangUpTimerOn);
+
+    Finish();
+    ASSERT_TRUE(host.HangUpTimerOn);
+    CheckNow();
+    EXPECT_FALSE(host.HangUpTimerOn);
+}
+
+TEST_F(Notify, ACanceledCheckNotifiesForTheRowsItListed)
+{
+    CheckWith({Normal, High, Normal});
+    settings.SetHighNotify(NotifyShowList);
+    CheckNow();
+    RunSteps();
+    host.Told.clear();
+    client.Waiting = [this](const QString& sent) {
+        if (sent == "TOP 3 0")
+            Cancel();
+    };
+    Finish();
+    EXPECT_EQ(host.Panels[0], "Canceled");
+    EXPECT_EQ(host.Panels[2], "2 new messages");
+    EXPECT_EQ(host.Told, QStringList{"show"});
+}
+
+// The bubble: the status text, the most urgent first, five lines at most;
+// it also stands in for flashing where there is no tray, and carries the
+// sound where the server plays it.
+TEST_F(Notify, TheDesktopNoticeSaysWhatCameAndStandsInForAMissingTray)
+{
+    CheckWith({Low, Normal, High, Normal, Normal, Normal, Normal});
+    settings.SetHighNotify(NotifyDesktop | NotifyPlaySound);
+    settings.SetHighSoundfile("/s/high.wav");
+    host.ServerPlaysSound = true;
+    Finish();
+    ASSERT_EQ(host.Notices.size(), 1);
+    const DesktopNotice& notice = host.Notices[0];
+    EXPECT_EQ(notice.Summary, "7 new messages");
+    EXPECT_EQ(notice.Lines, (QStringList{"Sender 3: Subject 3", "Sender 2: Subject 2", "Sender 4: Subject 4",
+                                         "Sender 5: Subject 5", "Sender 6: Subject 6"}));
+    EXPECT_EQ(notice.Level, DesktopNotice::Critical);
+    EXPECT_EQ(notice.SoundFile, "/s/high.wav");
+    EXPECT_EQ(host.Told, QStringList{"notice 7 new messages"}) << "the server plays the sound, not us";
+
+    settings.SetHighNotify(NotifyFlashIcon);
+    host.HasTray = false;
+    host.Told.clear();
+    Finish();
+    EXPECT_EQ(host.Told, QStringList{"notice 7 new messages"});
+    EXPECT_TRUE(host.Notices.last().SoundFile.isEmpty());
+}
+
+}
