@@ -3,6 +3,7 @@
 #include "app/Mainformdlg.h"
 #include "base/Guard.h"
 #include "desktop/MsgBox.h"
+#include "desktop/Runformdlg.h"
 #include "platform/DesktopNotifier.h"
 
 #include <QAction>
@@ -36,14 +37,14 @@ void TMainFormHost::ShowMessage(const QString& text)
     MsgBox({text, QApplication::applicationName(), &form, QMessageBox::Ok});
 }
 
-// The tray icon comes with its own window; until then nothing flashes.
 void TMainFormHost::StopFlashing()
 {
+    runForm.StopFlashing();
 }
 
 bool TMainFormHost::StartFlashing()
 {
-    return false;
+    return runForm.Flash();
 }
 
 void TMainFormHost::ShowNotice(const DesktopNotice& notice)

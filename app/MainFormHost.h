@@ -5,13 +5,15 @@
 
 class QWidget;
 class TMainForm;
+class TRunForm;
 
 // The check engine's host in the window program: the main window's status
-// bar and timers, and message boxes owned by the main window.
+// bar and timers, message boxes owned by the main window, the tray icon, the
+// desktop's notifications, sounds and programs.
 class TMainFormHost : public TEngineHost
 {
 public:
-    explicit TMainFormHost(TMainForm& form) : form(form) {}
+    TMainFormHost(TMainForm& form, TRunForm& runForm) : form(form), runForm(runForm) {}
 
     void SetStatusText(int panel, const QString& text) override;
     bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
@@ -37,5 +39,6 @@ private:
     QWidget* Owner(TBoxOwner owner) const;
 
     TMainForm& form;
+    TRunForm& runForm;
     SoundPlayer sounds;
 };

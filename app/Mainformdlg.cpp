@@ -62,6 +62,8 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     CreateMenus();
     CreateTimers();
     ConnectEngine(settings);
+    RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
+    RunForm.ShowMainWindow = [this] { ShowAndRaise(); };
 
     resize(DesignSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -82,7 +84,7 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     MessageList = new TMessageList(settings, this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
     Notifier = new DesktopNotifier(this);
-    EngineHost = std::make_unique<TMainFormHost>(*this);
+    EngineHost = std::make_unique<TMainFormHost>(*this, RunForm);
     Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
 }
 

@@ -20,7 +20,7 @@
 #include <cstring>
 
 Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& commandLine)
-    : runForm(std::make_unique<TRunForm>()), settings(std::make_unique<Settings>(store))
+    : settings(std::make_unique<Settings>(store)), runForm(std::make_unique<TRunForm>(*settings))
 {
     runForm->show();
     mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);

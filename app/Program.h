@@ -27,8 +27,8 @@ public:
     Settings& Options() { return *settings; }
 
 private:
+    std::unique_ptr<Settings> settings; // the windows read it until their end
     std::unique_ptr<TRunForm> runForm;
-    std::unique_ptr<Settings> settings; // the main window reads it until its end
     std::unique_ptr<TMainForm> mainForm;
 };
 

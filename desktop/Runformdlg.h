@@ -1,31 +1,71 @@
 #pragma once
 
 #include <QFrame>
+#include <functional>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QTimer;
+class Settings;
+class TSysTray;
 
-// The tray owner window, as much of it as start-up needs: the application's
-// first window. The program shows it at start as the logo window; its own
-// timer hides it; closing it ends the program.
+// The tray owner: the application's first window. The program shows it at
+// start as the logo window and its own timer hides it; it keeps the tray
+// icon and the tray menu, and closing it ends the program.
 class TRunForm : public QFrame
 {
     Q_OBJECT
 
 public:
-    explicit TRunForm(QWidget* parent = nullptr);
+    explicit TRunForm(Settings& settings, QWidget* parent = nullptr);
 
     QLabel* Image1;   // the logo picture, 188 x 104
     QLabel* Label1;   // "Postwatch"
+    QLabel* Label3;   // "(tm)"
     QLabel* Label4;   // the version
     QLabel* Label2;   // the copyright line
     QTimer* Timer1;   // 2000 ms from creation: hides the logo window
 
+    TSysTray* SysTray1;
+    QMenu* TrayPop;
+    QAction* EnableChecking1;
+
+    // The main window's commands on the tray menu, which the main window,
+    // created after this one, hands over.
+    struct TTrayActions
+    {
+        QAction* CheckNow;
+        QAction* Config;
+        QAction* Launch;
+        QAction* Help;
+        QAction* Close;
+    };
+    void SetTrayActions(const TTrayActions& actions);
+    // Shows the main window and brings it to the front.
+    std::function<void()> ShowMainWindow;
+
+    // The main window's two ways of driving the icon. Flashing is refused
+    // where no tray shows the icon.
+    bool Flash();
+    void StopFlashing();
+
     void Timer1Timer();
+    void SysTray1LButtonDown();
+    void SysTray1LButtonDblClk();
+    void SysTray1RButtonDown();
+    void SysTray1RButtonUp();
+    void TrayPopPopup();
+    void EnableChecking1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CreateLogo();
+    void CreateTray();
+    void FormCreate();
     void FormClose();
+
+    Settings& options;
 };

@@ -61,4 +61,9 @@ QString LogoPath()
     return iconPath("logo");
 }
 
+QList<QIcon> TrayImgs()
+{
+    return {QIcon(iconPath("tray")), QIcon(iconPath("tray-alert"))};
+}
+
 }

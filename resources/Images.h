@@ -17,4 +17,8 @@ QIcon AppIcon();
 QString AppIconPath();
 QString LogoPath(); // the logo window's picture, drawn for 188 x 104
 
+// The tray icon's two frames (TrayImgs), drawn for 16 x 16: the normal icon,
+// and the same picture on red that alternates with it while flashing.
+QList<QIcon> TrayImgs();
+
 }

@@ -52,7 +52,7 @@ protected:
     void Start(const QString& commandLine = QStringLiteral("postwatch"))
     {
         Form.reset();
-        Run = std::make_unique<TRunForm>();
+        Run = std::make_unique<TRunForm>(Options);
         Form = std::make_unique<TMainForm>(Store, Options, DialUp, *Run, commandLine);
     }
 

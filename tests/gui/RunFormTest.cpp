@@ -1,6 +1,8 @@
 // The logo window (the least of the tray owner that start-up needs): shown at
 // start, hidden by its own 2000 ms timer, and closing it ends the program.
 
+#include "config/RegistryStore.h"
+#include "config/Settings.h"
 #include "desktop/Runformdlg.h"
 
 #include <QApplication>
@@ -11,11 +13,19 @@
 
 namespace {
 
-TEST(RunFormTest, ASmallFramelessCentredLogoWindow)
+class RunFormTest : public testing::Test
 {
-    TRunForm run;
+protected:
+    MemoryStore store;
+    Settings options{store};
+};
+
+TEST_F(RunFormTest, AFixedCentredLogoWindowWithItsCaption)
+{
+    TRunForm run(options);
     EXPECT_EQ(run.windowTitle(), "Postwatch");
-    EXPECT_TRUE(run.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(run.windowFlags() & Qt::WindowTitleHint);
+    EXPECT_FALSE(run.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(run.windowFlags() & Qt::WindowStaysOnTopHint); // over the main window shown after it
     EXPECT_EQ(run.size(), QSize(410, 239));
     EXPECT_EQ(run.geometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
@@ -31,12 +41,12 @@ TEST(RunFormTest, ASmallFramelessCentredLogoWindow)
     EXPECT_FALSE(image->pixmap().isNull());
 }
 
-TEST(RunFormTest, LabelsAndLogoFitInsideTheWindow)
+TEST_F(RunFormTest, LabelsAndLogoFitInsideTheWindow)
 {
-    TRunForm run;
+    TRunForm run(options);
     run.show();
     QApplication::processEvents();
-    for (const char* name : {"Label1", "Label4", "Label2", "Image1"}) {
+    for (const char* name : {"Label1", "Label3", "Label4", "Label2", "Image1"}) {
         auto* label = run.findChild<QLabel*>(QLatin1String(name));
         ASSERT_NE(label, nullptr) << name;
         EXPECT_TRUE(run.rect().contains(label->geometry())) << name;
@@ -44,9 +54,9 @@ TEST(RunFormTest, LabelsAndLogoFitInsideTheWindow)
     }
 }
 
-TEST(RunFormTest, ItsTimerHidesIt)
+TEST_F(RunFormTest, ItsTimerHidesIt)
 {
-    TRunForm run;
+    TRunForm run(options);
     auto* timer = run.findChild<QTimer*>(QStringLiteral("Timer1"));
     ASSERT_NE(timer, nullptr);
     EXPECT_EQ(timer->interval(), 2000);
@@ -59,9 +69,9 @@ TEST(RunFormTest, ItsTimerHidesIt)
     EXPECT_TRUE(timer->isActive()); // never stopped: a later show is hidden too
 }
 
-TEST(RunFormTest, ClosingItEndsTheProgram)
+TEST_F(RunFormTest, ClosingItEndsTheProgram)
 {
-    TRunForm run;
+    TRunForm run(options);
     run.show();
     QTimer::singleShot(0, &run, &QWidget::close);
     QTimer guard;
@@ -72,9 +82,9 @@ TEST(RunFormTest, ClosingItEndsTheProgram)
     EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
 }
 
-TEST(RunFormTest, ClosingItWhenHiddenEndsTheProgramToo)
+TEST_F(RunFormTest, ClosingItWhenHiddenEndsTheProgramToo)
 {
-    TRunForm run;
+    TRunForm run(options);
     QTimer::singleShot(0, &run, &QWidget::close);
     QTimer guard;
     guard.setSingleShot(true);

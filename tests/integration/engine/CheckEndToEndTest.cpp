@@ -93,7 +93,7 @@ protected:
     MemoryStore Store;
     Settings Options{Store};
     TScriptedDialUp DialUp;
-    TRunForm Run;
+    TRunForm Run{Options};
     std::unique_ptr<TMainForm> Form;
     QStringList Boxes;
     QStringList Errors;

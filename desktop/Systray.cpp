@@ -1,0 +1,113 @@
+#include "desktop/Systray.h"
+
+#include "base/Guard.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QMenu>
+
+namespace {
+// Qt's tray icon speaks StatusNotifierItem wherever this watcher runs.
+const QString StatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+}
+
+TSysTray::TSysTray(QObject* parent) : QObject(parent), trayIcon(new QSystemTrayIcon(this))
+{
+    connect(trayIcon, &QSystemTrayIcon::activated, this,
+            GuardedSlot([this](QSystemTrayIcon::ActivationReason reason) { Activated(reason); }));
+    connect(&timer, &QTimer::timeout, this, GuardedSlot([this] { OnTimer(); }));
+}
+
+void TSysTray::SetIcon(const QIcon& value)
+{
+    icon = value;
+    trayIcon->setIcon(icon);
+}
+
+// Without frames only the list is forgotten; the icon stays as it is.
+void TSysTray::SetImageList(const QList<QIcon>& frames)
+{
+    imageList = frames;
+    if (!imageList.isEmpty())
+        SetImageIndex(imageIndex);
+}
+
+void TSysTray::SetImageIndex(int value)
+{
+    imageIndex = value;
+    if (imageIndex >= 0 && imageIndex < imageList.size())
+        SetIcon(imageList.at(imageIndex));
+}
+
+void TSysTray::SetInTray(bool value)
+{
+    inTray = value;
+    trayIcon->setVisible(value);
+}
+
+// Setting it again restarts the period.
+void TSysTray::SetAnimate(bool value)
+{
+    animate = value;
+    if (animate)
+        timer.start(aniSpeed);
+    else
+        timer.stop();
+}
+
+void TSysTray::SetAniSpeed(int milliseconds)
+{
+    aniSpeed = milliseconds;
+    SetAnimate(animate);
+}
+
+void TSysTray::SetContextMenu(QMenu* menu)
+{
+    trayIcon->setContextMenu(menu);
+}
+
+void TSysTray::Loaded()
+{
+    trayIcon->setToolTip(ToolTip);
+}
+
+void TSysTray::OnTimer()
+{
+    SetImageIndex(imageList.size() - 1 > imageIndex ? imageIndex + 1 : 0);
+}
+
+bool TSysTray::Shown() const
+{
+    return inTray && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TSysTray::ReportsDoubleClick() const
+{
+    const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return !(bus && bus->isServiceRegistered(StatusNotifierWatcher));
+}
+
+void TSysTray::Activated(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        Fire(OnLButtonDown);
+        Fire(OnLButtonUp);
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        Fire(OnLButtonDblClk);
+        break;
+    case QSystemTrayIcon::Context:
+        Fire(OnRButtonDown);
+        Fire(OnRButtonUp);
+        break;
+    default:
+        break;
+    }
+}
+
+void TSysTray::Fire(const TNotifyEvent& event)
+{
+    if (event)
+        event(this);
+}

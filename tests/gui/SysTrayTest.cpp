@@ -1,0 +1,116 @@
+// The tray icon component and the tray owner's menu, offscreen: frames,
+// flashing, the six events, and "Enable Checking".
+
+#include "config/Registry.h"
+#include "config/RegistryStore.h"
+#include "config/Settings.h"
+#include "config/StoreKeys.h"
+#include "desktop/Runformdlg.h"
+#include "desktop/Systray.h"
+#include "resources/Images.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage Pixels(const QIcon& icon)
+{
+    return icon.pixmap(16, 16).toImage();
+}
+
+TEST(SysTray, FramesAlternateOnTheTimerAndStoppingLeavesTheFrameShowing)
+{
+    TSysTray tray;
+    const QList<QIcon> frames = Images::TrayImgs();
+    tray.SetImageIndex(1);
+    EXPECT_TRUE(tray.Icon().isNull()) << "without a list only the number is kept";
+    tray.SetImageIndex(0);
+    tray.SetImageList(frames);
+    EXPECT_EQ(Pixels(tray.Icon()), Pixels(frames[0]));
+    ASSERT_NE(Pixels(frames[0]), Pixels(frames[1]));
+
+    tray.SetAniSpeed(20);
+    EXPECT_FALSE(tray.Animate()) << "a speed alone starts nothing";
+    tray.SetAnimate(true);
+    QList<int> seen;
+    while (seen.size() < 3 && QTest::qWaitFor([&] { return seen.isEmpty() || tray.ImageIndex() != seen.last(); }, 1000))
+        seen << tray.ImageIndex();
+    EXPECT_EQ(seen, (QList<int>{0, 1, 0}));
+
+    tray.SetAniSpeed(5000);
+    EXPECT_TRUE(tray.Animate()) << "a new speed while flashing goes on flashing";
+    tray.OnTimer();
+    const int showing = tray.ImageIndex();
+    tray.SetAnimate(false);
+    QTest::qWait(60);
+    EXPECT_EQ(tray.ImageIndex(), showing);
+
+    tray.SetImageList({frames[0]});
+    tray.SetImageIndex(0);
+    tray.OnTimer();
+    EXPECT_EQ(tray.ImageIndex(), 0) << "one frame keeps showing it";
+}
+
+TEST(SysTray, ActivationsBecomeTheButtonEventsThatAreAssigned)
+{
+    TSysTray tray;
+    QStringList fired;
+    tray.OnLButtonDown = [&](QObject* sender) { fired << (sender == &tray ? "ldown" : "?"); };
+    tray.OnLButtonDblClk = [&](QObject*) { fired << "ldbl"; };
+    tray.OnRButtonDown = [&](QObject*) { fired << "rdown"; };
+    tray.OnRButtonUp = [&](QObject*) { fired << "rup"; };
+    auto* icon = tray.findChild<QSystemTrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+    for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context,
+                        QSystemTrayIcon::MiddleClick})
+        emit icon->activated(reason);
+    EXPECT_EQ(fired, (QStringList{"ldown", "ldbl", "rdown", "rup"}));
+}
+
+class TrayOwner : public testing::Test
+{
+protected:
+    MemoryStore store;
+    Settings options{store};
+    TRunForm run{options};
+};
+
+TEST_F(TrayOwner, TheMenuMirrorsEnableCheckingAndChoosingItSaves)
+{
+    QAction checkNow("&Check Now"), config("&Open Config Window"), launch("&Launch Client"), help("&Help Contents"),
+        close("E&xit");
+    launch.setEnabled(false);
+    run.SetTrayActions({&checkNow, &config, &launch, &help, &close});
+    QStringList items;
+    for (QAction* item : run.TrayPop->actions())
+        items << (item->isSeparator() ? "-" : item->objectName() + " " + item->text() + (item->isEnabled() ? "" : " (off)"));
+    EXPECT_EQ(items, (QStringList{"CheckNow2 &Check Now", "OpenConfigWindow2 &Open Config Window",
+                                  "LaunchClient2 &Launch Client (off)", "HelpContents3 &Help Contents", "-",
+                                  "EnableChecking1 Enable Checking", "-", "Exit2 E&xit"}));
+
+    options.SetCheckingEnabled(false);
+    emit run.TrayPop->aboutToShow();
+    EXPECT_FALSE(run.EnableChecking1->isChecked());
+    run.EnableChecking1->trigger();
+    EXPECT_TRUE(options.CheckingEnabled());
+    TRegistry reg(store);
+    ASSERT_TRUE(reg.OpenKey(StoreKeys::Program, false));
+    EXPECT_TRUE(reg.ReadBool("CheckingEnabled"));
+}
+
+TEST_F(TrayOwner, AButtonPressStopsTheFlashingAtTheFirstFrame)
+{
+    run.SysTray1->SetInTray(true);
+    run.SysTray1->SetAnimate(true);
+    run.SysTray1->OnTimer();
+    ASSERT_EQ(run.SysTray1->ImageIndex(), 1);
+    run.SysTray1RButtonDown();
+    EXPECT_FALSE(run.SysTray1->Animate());
+    EXPECT_EQ(run.SysTray1->ImageIndex(), 0);
+    EXPECT_FALSE(run.Flash()) << "offscreen there is no tray to flash in";
+}
+
+}
