@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
 #include <QMenu>
 
 namespace {
@@ -11,11 +12,32 @@ namespace {
 const QString StatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 }
 
-TSysTray::TSysTray(QObject* parent) : QObject(parent), trayIcon(new QSystemTrayIcon(this))
+TSysTray::TSysTray(QObject* parent) : QObject(parent)
 {
+    CreateTrayIcon();
+    connect(&timer, &QTimer::timeout, this, GuardedSlot([this] { OnTimer(); }));
+    auto* hosts = new QDBusServiceWatcher(StatusNotifierWatcher, QDBusConnection::sessionBus(),
+                                          QDBusServiceWatcher::WatchForRegistration, this);
+    connect(hosts, &QDBusServiceWatcher::serviceRegistered, this, GuardedSlot([this] { TrayHostStarted(); }));
+}
+
+void TSysTray::CreateTrayIcon()
+{
+    trayIcon = new QSystemTrayIcon(icon, this);
+    trayIcon->setToolTip(ToolTip);
+    trayIcon->setContextMenu(contextMenu);
     connect(trayIcon, &QSystemTrayIcon::activated, this,
             GuardedSlot([this](QSystemTrayIcon::ActivationReason reason) { Activated(reason); }));
-    connect(&timer, &QTimer::timeout, this, GuardedSlot([this] { OnTimer(); }));
+    trayIcon->setVisible(inTray);
+}
+
+// Qt picks the kind of tray when the icon is made; a StatusNotifierItem host
+// that starts later (a panel started after us at login) needs an icon made
+// anew. XEmbed trays that start later are found by Qt itself.
+void TSysTray::TrayHostStarted()
+{
+    delete trayIcon;
+    CreateTrayIcon();
 }
 
 void TSysTray::SetIcon(const QIcon& value)
@@ -63,6 +85,7 @@ void TSysTray::SetAniSpeed(int milliseconds)
 
 void TSysTray::SetContextMenu(QMenu* menu)
 {
+    contextMenu = menu;
     trayIcon->setContextMenu(menu);
 }
 

@@ -58,10 +58,13 @@ public:
     bool ReportsDoubleClick() const;
 
 private:
+    void CreateTrayIcon();
+    void TrayHostStarted();
     void Activated(QSystemTrayIcon::ActivationReason reason);
     void Fire(const TNotifyEvent& event);
 
-    QSystemTrayIcon* trayIcon;
+    QSystemTrayIcon* trayIcon = nullptr;
+    QMenu* contextMenu = nullptr;
     QTimer timer;
     QIcon icon;
     QList<QIcon> imageList;
