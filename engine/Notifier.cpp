@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int MaxNoticeLines = 5;
+constexpr int MaxNoticeLineLength = 80;
 // Shorter than "x.wav" names no sound file.
 constexpr int ShortestSoundFile = 5;
 
@@ -29,6 +30,17 @@ int HighestRank(const TMessageList& list)
     return highest;
 }
 
+}
+
+QString NoticeLine(const QString& from, const QString& subject)
+{
+    QString sender = from.section(u'<', 0, 0).trimmed();
+    if (sender.size() >= 2 && sender.startsWith(u'"') && sender.endsWith(u'"'))
+        sender = sender.mid(1, sender.size() - 2).trimmed();
+    if (sender.isEmpty())
+        sender = from.trimmed();
+    const QString line = sender + QStringLiteral(": ") + subject.trimmed();
+    return line.size() <= MaxNoticeLineLength ? line : line.left(MaxNoticeLineLength - 1) + QChar(0x2026);
 }
 
 bool IsEventSound(const QString& file)
@@ -100,7 +112,7 @@ DesktopNotice TNotifier::Notice(const QString& priorityClass, const TMessageList
     DesktopNotice notice;
     notice.Summary = QString::number(list.Count()) + QStringLiteral(" new messages");
     for (const MessageEntry* entry : rows.mid(0, MaxNoticeLines))
-        notice.Lines << entry->From.trimmed() + QStringLiteral(": ") + entry->Subject.trimmed();
+        notice.Lines << NoticeLine(entry->From, entry->Subject);
     notice.Level = priorityClass == Priority::High  ? DesktopNotice::Critical
                    : priorityClass == Priority::Low ? DesktopNotice::Low
                                                     : DesktopNotice::Normal;

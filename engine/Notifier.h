@@ -29,6 +29,10 @@ private:
     TEngineHost& host;
 };
 
+// One line of the bubble: the sender's name where the From text gives one,
+// else the address, then the subject; cut to fit a bubble's width.
+QString NoticeLine(const QString& from, const QString& subject);
+
 // Whether a file plays as an event sound rather than opening in its program:
 // "wav" exactly as the end of its name, and the desktop sound theme's Ogg files.
 bool IsEventSound(const QString& file);

@@ -163,6 +163,9 @@ TEST_F(Notify, TheDesktopNoticeSaysWhatCameAndStandsInForAMissingTray)
     EXPECT_EQ(notice.Lines, (QStringList{"Sender 3: Subject 3", "Sender 2: Subject 2", "Sender 4: Subject 4",
                                          "Sender 5: Subject 5", "Sender 6: Subject 6"}));
     EXPECT_EQ(notice.Level, DesktopNotice::Critical);
+    EXPECT_EQ(NoticeLine(" \"Jonas Weber\" <jonas@example.net>", " Photos"), "Jonas Weber: Photos");
+    EXPECT_EQ(NoticeLine(" <board@example.org>", " Minutes"), "<board@example.org>: Minutes");
+    EXPECT_EQ(NoticeLine(" Ann", QString(100, 'x')).size(), 80);
     EXPECT_EQ(notice.SoundFile, "/s/high.wav");
     EXPECT_EQ(host.Told, QStringList{"notice 7 new messages"}) << "the server plays the sound, not us";
 
