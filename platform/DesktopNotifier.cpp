@@ -50,13 +50,11 @@ QString iconUri()
     return uri;
 }
 
-// Some servers read the body as markup.
-QString body(const QStringList& lines)
+// A server that reads the body as markup says so; the others show it as it is.
+QString body(const QStringList& lines, bool markup)
 {
-    QString text = lines.mid(0, MaxLines).join('\n');
-    return text.replace('&', QLatin1String("&amp;"))
-        .replace('<', QLatin1String("&lt;"))
-        .replace('>', QLatin1String("&gt;"));
+    const QString text = lines.mid(0, MaxLines).join('\n');
+    return markup ? text.toHtmlEscaped() : text;
 }
 }
 
@@ -111,7 +109,8 @@ void DesktopNotifier::send(const DesktopNotice& notice)
     const QStringList actions {DefaultAction, QStringLiteral("Show"), CheckNowAction, QStringLiteral("Check Now")};
 
     QDBusMessage message = method("Notify");
-    message << QStringLiteral("Postwatch") << currentId << iconUri() << notice.Summary << body(notice.Lines)
+    message << QStringLiteral("Postwatch") << currentId << iconUri() << notice.Summary
+            << body(notice.Lines, capabilities.contains(QStringLiteral("body-markup")))
             << actions << hints << ServerDecidesTimeout;
     notifying = true;
     auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);

@@ -39,7 +39,7 @@ protected:
 
 TEST_F(DesktopNotifierTest, BubbleCarriesTheNoticeWithOurNameIconAndActions)
 {
-    FakeServer server({QStringLiteral("body"), QStringLiteral("actions")});
+    FakeServer server({QStringLiteral("body"), QStringLiteral("body-markup"), QStringLiteral("actions")});
     ASSERT_TRUE(server.Start());
     DesktopNotifier notifier;
     ASSERT_TRUE(waitFor([&] { return server.CapabilityQuestions == 1; }));
@@ -83,12 +83,12 @@ TEST_F(DesktopNotifierTest, LaterBubbleReplacesTheEarlierAndHintsTheSoundTheServ
     ASSERT_TRUE(waitFor([&] { return notifier.ServerPlaysSound(); }));
 
     notifier.Show({"1 new message", {"first"}, DesktopNotice::Low, "/usr/share/sounds/mail.wav"});
-    notifier.Show({"2 new messages", {"first", "second"}, DesktopNotice::Normal, {}});
+    notifier.Show({"2 new messages", {"first", "Q&A <second>"}, DesktopNotice::Normal, {}});
     ASSERT_TRUE(waitFor([&] { return server.Calls.size() == 2; }));
     EXPECT_EQ(server.Calls[0].Hints.value("sound-file"), "/usr/share/sounds/mail.wav");
     EXPECT_EQ(server.Calls[0].Hints.value("urgency").toInt(), 0);
     EXPECT_EQ(server.Calls[1].ReplacesId, server.Ids[0]);
-    EXPECT_EQ(server.Calls[1].Body, "first\nsecond");
+    EXPECT_EQ(server.Calls[1].Body, "first\nQ&A <second>") << "no markup: shown as it is";
     EXPECT_EQ(server.Calls[1].Hints.value("urgency").toInt(), 1);
     EXPECT_FALSE(server.Calls[1].Hints.contains("sound-file")) << "the notice has no sound";
 }
