@@ -9,6 +9,7 @@
 #include "config/Settings.h"
 #include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
+#include "desktop/Shelllink.h"
 #include "platform/InstanceChannel.h"
 #include "platform/NetworkManagerDialUp.h"
 #include "platform/Profile.h"
@@ -24,6 +25,9 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
 {
     runForm->show();
     mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);
+    // Written again at every start while the option is on.
+    QObject::connect(settings.get(), &Settings::LoadOnStartupChanged, mainForm.get(),
+                     GuardedSlot([](bool on) { StartAtLogin(on); }));
     settings->FillLists();
     settings->LoadSettings();
     if (settings->StartVisible())

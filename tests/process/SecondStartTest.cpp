@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <functional>
 #include <QProcess>
@@ -19,10 +20,12 @@ const QByteArray SavedRect = QByteArray::fromHex("100000002000000040020000580100
 class Copy : public QProcess
 {
 public:
-    Copy(const QString& profile, const QStringList& arguments)
+    Copy(const QString& profile, const QStringList& arguments, const QString& configHome = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("POSTWATCH_PROFILE", profile);
+        if (!configHome.isEmpty())
+            environment.insert("XDG_CONFIG_HOME", configHome);
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         setProcessEnvironment(environment);
         setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -101,4 +104,31 @@ TEST(SecondStart, WithoutARunningCopyTheProgramStartsAndStoresItsDefaults)
     ASSERT_TRUE(waitUntil([&] { return reg.OpenKey(ProgramKey, false) && reg.GetValueNames().size() == 25; }))
         << "the first start leaves all options in the store";
     EXPECT_EQ(QFile::permissions(storePath), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
+
+// "Load On Startup" leaves a desktop entry in the autostart folder that
+// starts this very program; off, there is none.
+TEST(SecondStart, LoadOnStartupLeavesAnAutostartEntryNamingTheProgram)
+{
+    for (const bool on : {true, false}) {
+        QTemporaryDir profile, configHome;
+        const QString storePath = profile.filePath("registry.reg");
+        {
+            FileStore store(storePath);
+            TRegistry reg(store);
+            reg.OpenKey(ProgramKey, true);
+            reg.WriteBool("LoadOnStartup", on);
+            reg.WriteBool("StartVisible", false);
+        }
+        Copy copy(profile.path(), {}, configHome.path());
+        ASSERT_TRUE(copy.waitForStarted());
+        ASSERT_TRUE(waitUntilListening(storePath));
+        QFile entry(configHome.filePath("autostart/Postwatch.desktop"));
+        EXPECT_EQ(entry.exists(), on);
+        if (on) {
+            ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+            const QString program = QFileInfo(POSTWATCH_BINARY_DIR "/app/postwatch").canonicalFilePath();
+            EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains("\nExec=\"" + program + "\"\n"));
+        }
+    }
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// Writes a desktop entry that starts a program, from a handful of
+// properties: what the desktop's autostart folder reads at login.
+class TShellLink
+{
+public:
+    QString Arguments;
+    QString Description;
+    quint16 Hotkey = 0; // kept for callers; a desktop entry has no hot key
+    QString IconPath;
+    int IconIndex = 0;  // kept for callers; an icon file holds one picture
+    QString Path;
+    int ShowCommand = 0; // kept for callers; the desktop decides how windows show
+    QString WorkingDirectory;
+    QString LinkPath;
+
+    // Nothing is written without LinkPath, Path and Description; an existing
+    // file is replaced. Reports nothing.
+    void Save() const;
+};
+
+// Path quoted for a desktop entry's Exec key.
+QString DesktopEntryExec(const QString& path);
+
+// "Load On Startup": on writes Postwatch.desktop for the running program
+// into the autostart folder ($XDG_CONFIG_HOME/autostart, made if missing,
+// "Could not locate startup folder." if it cannot be); off deletes it.
+void StartAtLogin(bool on);
