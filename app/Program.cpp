@@ -10,6 +10,7 @@
 #include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/Shelllink.h"
+#include "platform/GlobalHotkey.h"
 #include "platform/InstanceChannel.h"
 #include "platform/NetworkManagerDialUp.h"
 #include "platform/Profile.h"
@@ -25,9 +26,7 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
 {
     runForm->show();
     mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);
-    // Written again at every start while the option is on.
-    QObject::connect(settings.get(), &Settings::LoadOnStartupChanged, mainForm.get(),
-                     GuardedSlot([](bool on) { StartAtLogin(on); }));
+    ConnectOptionEffects();
     settings->FillLists();
     settings->LoadSettings();
     if (settings->StartVisible())
@@ -35,6 +34,26 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
 }
 
 Program::~Program() = default;
+
+// The options' effects outside the check: they follow every load, so the
+// autostart entry is written again at each start while it is on.
+void Program::ConnectOptionEffects()
+{
+    hotkey = std::make_unique<GlobalHotkey>();
+    QObject::connect(hotkey.get(), &GlobalHotkey::Pressed, mainForm.get(),
+                     GuardedSlot([this] { mainForm->ShowAndRaise(); }));
+    QObject::connect(settings.get(), &Settings::HotkeyChanged, mainForm.get(), GuardedSlot([this] { ApplyHotkey(); }));
+    QObject::connect(settings.get(), &Settings::LoadOnStartupChanged, mainForm.get(),
+                     GuardedSlot([](bool on) { StartAtLogin(on); }));
+}
+
+void Program::ApplyHotkey()
+{
+    if (settings->HotkeyEnabled())
+        hotkey->Register(settings->Hotkey(), settings->Modifier());
+    else
+        hotkey->Unregister();
+}
 
 // What later starts asked for while this one was starting runs now.
 void Program::Listen(InstanceChannel& channel)

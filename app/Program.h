@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class GlobalHotkey;
 class InstanceChannel;
 class RegistryStore;
 class Settings;
@@ -27,9 +28,13 @@ public:
     Settings& Options() { return *settings; }
 
 private:
+    void ConnectOptionEffects();
+    void ApplyHotkey();
+
     std::unique_ptr<Settings> settings; // the windows read it until their end
     std::unique_ptr<TRunForm> runForm;
     std::unique_ptr<TMainForm> mainForm;
+    std::unique_ptr<GlobalHotkey> hotkey;
 };
 
 // The program entry: forwards to a running copy or starts, runs the event
