@@ -43,7 +43,7 @@ constexpr int MessageColumnWidths[TMessageList::ColumnCount] = {100, 150, 0, 0, 
 
 TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, TRunForm& runForm,
                      const QString& commandLine, QWidget* parent)
-    : QMainWindow(parent), Store(store), RunForm(runForm)
+    : QMainWindow(parent), Store(store), Options(settings), RunForm(runForm)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Postwatch"));
@@ -62,6 +62,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     CreateMenus();
     CreateTimers();
     ConnectEngine(settings);
+    ConnectConfigMenu();
     RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
     RunForm.ShowMainWindow = [this] { ShowAndRaise(); };
 
@@ -288,6 +289,40 @@ void TMainForm::ConnectEngine(Settings& settings)
     connect(Notifier, &DesktopNotifier::DefaultActionInvoked, this, GuardedSlot([this] { ShowAndRaise(); }));
     connect(Notifier, &DesktopNotifier::CheckNowInvoked, actCheckNow, &QAction::trigger);
     connect(&settings, &Settings::TimeoutChanged, this, [this](int milliseconds) { Pop1->TimeOut = milliseconds; });
+}
+
+void TMainForm::ConnectConfigMenu()
+{
+    connect(Config1, &QMenu::aboutToShow, this, GuardedSlot([this] { Config1Click(); }));
+    connect(LoadOnStartup1, &QAction::triggered, this, GuardedSlot([this] { LoadOnStartup1Click(); }));
+    connect(StartVisible1, &QAction::triggered, this, GuardedSlot([this] { StartVisible1Click(); }));
+    connect(EnableChecking1, &QAction::triggered, this, GuardedSlot([this] { EnableChecking1Click(); }));
+}
+
+void TMainForm::Config1Click()
+{
+    StartVisible1->setChecked(Options.StartVisible());
+    LoadOnStartup1->setChecked(Options.LoadOnStartup());
+    EnableChecking1->setChecked(Options.CheckingEnabled());
+}
+
+// The autostart entry follows the option's change.
+void TMainForm::LoadOnStartup1Click()
+{
+    Options.SetLoadOnStartup(LoadOnStartup1->isChecked());
+    Options.SaveSettings();
+}
+
+void TMainForm::StartVisible1Click()
+{
+    Options.SetStartVisible(StartVisible1->isChecked());
+    Options.SaveSettings();
+}
+
+void TMainForm::EnableChecking1Click()
+{
+    Options.SetCheckingEnabled(EnableChecking1->isChecked());
+    Options.SaveSettings();
 }
 
 void TMainForm::SetStatusText(int panel, const QString& text)

@@ -101,6 +101,12 @@ public:
     void ShowAndRaise();
 
     void actCloseExecute();
+    // The Config menu mirrors three options when it opens; each item turns
+    // its option over and saves all.
+    void Config1Click();
+    void LoadOnStartup1Click();
+    void StartVisible1Click();
+    void EnableChecking1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,10 +121,12 @@ private:
     void CreateMenus();
     void CreateTimers();
     void ConnectEngine(Settings& settings);
+    void ConnectConfigMenu();
     void FormCreate(const QString& commandLine);
     void FormClose();
 
     RegistryStore& Store;
+    Settings& Options;
     TRunForm& RunForm;
     QLabel* StatusPanels[StatusPanelCount] = {};
 };

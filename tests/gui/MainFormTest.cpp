@@ -619,6 +619,29 @@ TEST_F(MainFormTest, TheExitButtonAndTheMenuItemEndTheProgramToo)
     }
 }
 
+TEST_F(MainFormTest, TheConfigMenuMirrorsItsOptionsAndEachItemTurnsOneOverAndSavesAll)
+{
+    Start();
+    Options.SetStartVisible(false);
+    Options.SetLoadOnStartup(false);
+    Options.SetCheckingEnabled(true);
+    emit Find<QMenu>("Config1")->aboutToShow();
+    EXPECT_FALSE(Find<QAction>("StartVisible1")->isChecked());
+    EXPECT_FALSE(Find<QAction>("LoadOnStartup1")->isChecked());
+    EXPECT_TRUE(Find<QAction>("EnableChecking1")->isChecked());
+
+    for (const char* name : {"StartVisible1", "LoadOnStartup1", "EnableChecking1"})
+        Find<QAction>(name)->trigger();
+    EXPECT_TRUE(Options.StartVisible());
+    EXPECT_TRUE(Options.LoadOnStartup());
+    EXPECT_FALSE(Options.CheckingEnabled());
+    TRegistry reg(Store);
+    ASSERT_TRUE(reg.OpenKey(Key, false));
+    EXPECT_TRUE(reg.ReadBool("StartVisible"));
+    EXPECT_TRUE(reg.ReadBool("LoadOnStartup"));
+    EXPECT_FALSE(reg.ReadBool("CheckingEnabled"));
+}
+
 TEST_F(MainFormTest, ActionsOfLaterPartsDoNothingYet)
 {
     Start(QStringLiteral("visible"));
