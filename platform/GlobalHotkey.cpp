@@ -29,10 +29,11 @@ quint8 keycodeOf(xcb_connection_t* connection, xcb_keysym_t keysym)
 
 GlobalHotkey::GlobalHotkey(QObject* parent) : QObject(parent)
 {
-    if (const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
-        connection = x11->connection();
+    // Other platforms answer for X11 too, without a connection.
+    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    connection = x11 && QGuiApplication::platformName() == QLatin1String("xcb") ? x11->connection() : nullptr;
+    if (connection)
         root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    }
 }
 
 GlobalHotkey::~GlobalHotkey()
