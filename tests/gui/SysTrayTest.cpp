@@ -1,6 +1,8 @@
 // The tray icon component and the tray owner's menu, offscreen: frames,
 // flashing, the six events, and "Enable Checking".
 
+#include "base/Exception.h"
+#include "base/Guard.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
@@ -26,6 +28,7 @@ TEST(SysTray, FramesAlternateOnTheTimerAndStoppingLeavesTheFrameShowing)
     TSysTray tray;
     const QList<QIcon> frames = Images::TrayImgs();
     tray.SetImageIndex(1);
+    EXPECT_EQ(tray.ImageIndex(), 1);
     EXPECT_TRUE(tray.Icon().isNull()) << "without a list only the number is kept";
     tray.SetImageIndex(0);
     tray.SetImageList(frames);
@@ -40,13 +43,22 @@ TEST(SysTray, FramesAlternateOnTheTimerAndStoppingLeavesTheFrameShowing)
         seen << tray.ImageIndex();
     EXPECT_EQ(seen, (QList<int>{0, 1, 0}));
 
+    // Any step at all within the wait counts: with two frames, an even
+    // number of steps would look like none.
+    const auto steps = [&](int within) {
+        const int showing = tray.ImageIndex();
+        return QTest::qWaitFor([&] { return tray.ImageIndex() != showing; }, within);
+    };
     tray.SetAniSpeed(5000);
+    EXPECT_FALSE(steps(100)) << "still ticking at the old period";
     EXPECT_TRUE(tray.Animate()) << "a new speed while flashing goes on flashing";
-    tray.OnTimer();
-    const int showing = tray.ImageIndex();
+    tray.SetAniSpeed(20);
+    EXPECT_TRUE(steps(1000));
+
     tray.SetAnimate(false);
-    QTest::qWait(60);
-    EXPECT_EQ(tray.ImageIndex(), showing);
+    EXPECT_FALSE(steps(100)) << "stopping leaves the frame showing";
+    tray.SetImageIndex(0);
+    EXPECT_EQ(Pixels(tray.Icon()), Pixels(frames[0]));
 
     tray.SetImageList({frames[0]});
     tray.SetImageIndex(0);
@@ -68,6 +80,25 @@ TEST(SysTray, ActivationsBecomeTheButtonEventsThatAreAssigned)
                         QSystemTrayIcon::MiddleClick})
         emit icon->activated(reason);
     EXPECT_EQ(fired, (QStringList{"ldown", "ldbl", "rdown", "rup"}));
+}
+
+TEST(SysTray, AFailingHandlerIsReportedAndTheNextClickStillArrives)
+{
+    TSysTray tray;
+    int clicks = 0;
+    tray.OnLButtonDown = [&](QObject*) {
+        if (++clicks == 1)
+            throw Exception(QStringLiteral("handler failed"));
+    };
+    auto* icon = tray.findChild<QSystemTrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+    QStringList reported;
+    SetErrorReport([&](const QString& message) { reported << message; });
+    EXPECT_NO_THROW(emit icon->activated(QSystemTrayIcon::Trigger));
+    emit icon->activated(QSystemTrayIcon::Trigger);
+    SetErrorReport({});
+    EXPECT_EQ(reported, QStringList{"handler failed"});
+    EXPECT_EQ(clicks, 2);
 }
 
 class TrayOwner : public testing::Test
