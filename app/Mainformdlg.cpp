@@ -2,8 +2,10 @@
 
 #include "app/MainFormHost.h"
 #include "base/Guard.h"
+#include "config/Configdlg.h"
 #include "config/Settings.h"
 #include "desktop/ActionLink.h"
+#include "desktop/HelpViewer.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/ToolButton.h"
 #include "desktop/WindowRect.h"
@@ -31,7 +33,6 @@
 namespace {
 
 constexpr QSize DesignSize(570, 344);
-const char* const HelpContextProperty = "HelpContext";
 const char* const ImageIndexProperty = "ImageIndex";
 
 // listMessages' column widths, From to Account; 0 = the list's default
@@ -61,7 +62,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     CreateStatusBar();
     CreateMenus();
     CreateTimers();
-    ConnectEngine(settings);
+    ConnectEngine();
     ConnectConfigMenu();
     RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
     RunForm.ShowMainWindow = [this] { ShowAndRaise(); };
@@ -116,6 +117,8 @@ void TMainForm::CreateActions()
     actBlockSender = make("actBlockSender", "&Block Sender", "Block Sender", 10);
 
     connect(actClose, &QAction::triggered, this, GuardedSlot([this] { actCloseExecute(); }));
+    connect(actConfig, &QAction::triggered, this, GuardedSlot([this] { actConfigExecute(); }));
+    connect(actHelp, &QAction::triggered, this, GuardedSlot([this] { actHelpExecute(); }));
 }
 
 void TMainForm::CreateToolBar()
@@ -127,7 +130,7 @@ void TMainForm::CreateToolBar()
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(24, 24));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    ToolBar1->setProperty(HelpContextProperty, 101);
+    SetHelpContext(ToolBar1, 101);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
     auto button = [this](QAction* action, const char* name, const char* hint = "") {
@@ -158,7 +161,7 @@ void TMainForm::CreateMessageList()
 {
     listMessages = new QTreeView(this);
     listMessages->setObjectName(QStringLiteral("listMessages"));
-    listMessages->setProperty(HelpContextProperty, 102);
+    SetHelpContext(listMessages, 102);
     listMessages->header()->setDefaultSectionSize(DefaultColumnWidth);
     listMessages->setModel(MessageList);
     listMessages->setRootIsDecorated(false);
@@ -181,7 +184,7 @@ void TMainForm::CreateStatusBar()
 {
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setProperty(HelpContextProperty, 103);
+    SetHelpContext(StatusBar1, 103);
     constexpr int widths[StatusPanelCount] = {200, 200, 0}; // 0: the rest
     for (int panel = 0; panel < StatusPanelCount; ++panel) {
         auto* label = new QLabel(StatusBar1);
@@ -275,7 +278,7 @@ void TMainForm::CreateTimers()
 
 // Every entry point Qt calls runs through the guard: a failure that ends a
 // check reaches the error report and leaves the engine where it stood.
-void TMainForm::ConnectEngine(Settings& settings)
+void TMainForm::ConnectEngine()
 {
     auto run = [this](void (TCheckEngine::*handler)()) {
         return GuardedSlot([this, handler] { (Engine.get()->*handler)(); });
@@ -288,7 +291,6 @@ void TMainForm::ConnectEngine(Settings& settings)
     connect(actLaunch, &QAction::triggered, this, run(&TCheckEngine::LaunchMailClient));
     connect(Notifier, &DesktopNotifier::DefaultActionInvoked, this, GuardedSlot([this] { ShowAndRaise(); }));
     connect(Notifier, &DesktopNotifier::CheckNowInvoked, actCheckNow, &QAction::trigger);
-    connect(&settings, &Settings::TimeoutChanged, this, [this](int milliseconds) { Pop1->TimeOut = milliseconds; });
 }
 
 void TMainForm::ConnectConfigMenu()
@@ -334,6 +336,17 @@ void TMainForm::SetStatusText(int panel, const QString& text)
 QString TMainForm::StatusText(int panel) const
 {
     return panel >= 0 && panel < StatusPanelCount ? StatusPanels[panel]->text() : QString();
+}
+
+void TMainForm::actConfigExecute()
+{
+    if (ConfigForm)
+        ConfigForm->Execute();
+}
+
+void TMainForm::actHelpExecute()
+{
+    ShowHelpContents();
 }
 
 void TMainForm::ShowAndRaise()

@@ -18,6 +18,7 @@ class RegistryStore;
 class Settings;
 class DesktopNotifier;
 class TCheckEngine;
+class TConfigForm;
 class TDialUp;
 class TMainFormHost;
 class TMessageList;
@@ -100,7 +101,12 @@ public:
     // The hotkey's effect: show the main window and bring it to the front.
     void ShowAndRaise();
 
+    // The configuration dialog, made after this window; actConfig opens it.
+    TConfigForm* ConfigForm = nullptr;
+
     void actCloseExecute();
+    void actConfigExecute();
+    void actHelpExecute();
     // The Config menu mirrors three options when it opens; each item turns
     // its option over and saves all.
     void Config1Click();
@@ -120,7 +126,7 @@ private:
     void CreateStatusBar();
     void CreateMenus();
     void CreateTimers();
-    void ConnectEngine(Settings& settings);
+    void ConnectEngine();
     void ConnectConfigMenu();
     void FormCreate(const QString& commandLine);
     void FormClose();

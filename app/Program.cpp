@@ -1,19 +1,19 @@
 #include "app/Program.h"
 
-#include "engine/CheckCommand.h"
 #include "app/Mainformdlg.h"
-#include "engine/CheckCommand.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
+#include "config/Configdlg.h"
 #include "config/FileStore.h"
 #include "config/Settings.h"
 #include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
-#include "desktop/Shelllink.h"
-#include "platform/GlobalHotkey.h"
+#include "desktop/HelpViewer.h"
+#include "engine/CheckCommand.h"
 #include "platform/InstanceChannel.h"
 #include "platform/NetworkManagerDialUp.h"
 #include "platform/Profile.h"
+#include "pop3/Pop3client.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,34 +26,11 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
 {
     runForm->show();
     mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);
-    ConnectOptionEffects();
-    settings->FillLists();
-    settings->LoadSettings();
-    if (settings->StartVisible())
-        mainForm->show();
+    configForm = std::make_unique<TConfigForm>(*settings, *mainForm->Pop1, [this] { mainForm->ShowAndRaise(); });
+    mainForm->ConfigForm = configForm.get();
 }
 
 Program::~Program() = default;
-
-// The options' effects outside the check: they follow every load, so the
-// autostart entry is written again at each start while it is on.
-void Program::ConnectOptionEffects()
-{
-    hotkey = std::make_unique<GlobalHotkey>();
-    QObject::connect(hotkey.get(), &GlobalHotkey::Pressed, mainForm.get(),
-                     GuardedSlot([this] { mainForm->ShowAndRaise(); }));
-    QObject::connect(settings.get(), &Settings::HotkeyChanged, mainForm.get(), GuardedSlot([this] { ApplyHotkey(); }));
-    QObject::connect(settings.get(), &Settings::LoadOnStartupChanged, mainForm.get(),
-                     GuardedSlot([](bool on) { StartAtLogin(on); }));
-}
-
-void Program::ApplyHotkey()
-{
-    if (settings->HotkeyEnabled())
-        hotkey->Register(settings->Hotkey(), settings->Modifier());
-    else
-        hotkey->Unregister();
-}
 
 // What later starts asked for while this one was starting runs now.
 void Program::Listen(InstanceChannel& channel)
@@ -83,6 +60,7 @@ int RunPostwatch(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(POSTWATCH_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     SetErrorReport(showErrorBox);
+    InstallHelpKey(app);
 
     const CommandLine commandLine = CommandLine::Parse(QApplication::arguments());
     InstanceChannel channel(Profile::StoreFilePath());

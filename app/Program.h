@@ -4,17 +4,17 @@
 
 #include <memory>
 
-class GlobalHotkey;
 class InstanceChannel;
 class RegistryStore;
 class Settings;
+class TConfigForm;
 class TDialUp;
 class TMainForm;
 class TRunForm;
 
 // The running program: its store and its long-lived windows, created in
-// their order (tray owner, main window, then the settings at the place of
-// the configuration dialog), and the channel later starts reach it through.
+// their order (tray owner, main window, configuration dialog, which loads
+// the settings), and the channel later starts reach it through.
 class Program
 {
 public:
@@ -28,13 +28,10 @@ public:
     Settings& Options() { return *settings; }
 
 private:
-    void ConnectOptionEffects();
-    void ApplyHotkey();
-
     std::unique_ptr<Settings> settings; // the windows read it until their end
     std::unique_ptr<TRunForm> runForm;
     std::unique_ptr<TMainForm> mainForm;
-    std::unique_ptr<GlobalHotkey> hotkey;
+    std::unique_ptr<TConfigForm> configForm;
 };
 
 // The program entry: forwards to a running copy or starts, runs the event

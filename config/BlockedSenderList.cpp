@@ -34,17 +34,18 @@ void BlockedSenderList::SetChecked(int index, bool checked)
         reg.WriteBool(items[index].Name, checked);
 }
 
-void BlockedSenderList::Add(const QString& sender)
+bool BlockedSenderList::Add(const QString& sender)
 {
     // An empty name would be the key's default value, not a sender.
     if (sender.isEmpty())
-        return;
+        return false;
     TRegistry reg(store);
     if (!reg.OpenKey(StoreKeys::BlockedSenders, true))
-        return;
+        return false;
     reg.WriteBool(sender, true);
     reg.CloseKey();
     Fill();
+    return true;
 }
 
 void BlockedSenderList::Delete(const QString& sender)

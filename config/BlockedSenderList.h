@@ -21,8 +21,9 @@ public:
     void Fill();
     // Stores the mark at once, as the user sets it.
     void SetChecked(int index, bool checked);
-    // Stores the sender checked (again, if it is listed) and re-reads the list.
-    void Add(const QString& sender);
+    // Stores the sender checked (again, if it is listed) and re-reads the
+    // list; false when the sender is empty or the key cannot be opened.
+    bool Add(const QString& sender);
     void Delete(const QString& sender);
 
 private:

@@ -49,6 +49,10 @@ public:
     void LoadSettings();
     void SaveSettings();
 
+    // Where the options and the lists are kept; the account dialog writes
+    // accounts there directly.
+    RegistryStore& Store() const { return store; }
+
     AccountList& Accounts() { return accounts; }
     const AccountList& Accounts() const { return accounts; }
     BlockedSenderList& BlockedSenders() { return blocked; }

@@ -4,6 +4,7 @@
 #include "app/Mainformdlg.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
+#include "desktop/HelpViewer.h"
 #include "desktop/MsgBox.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
@@ -163,12 +164,17 @@ TEST_F(MainFormTest, ToolbarListAndStatusBarFromTopToBottom)
     EXPECT_LT(list->geometry().bottom(), statusBar->geometry().top());
 }
 
-TEST_F(MainFormTest, ContextHelpNumbers)
+TEST_F(MainFormTest, HelpContentsAndContextHelpNumbers)
 {
     Start();
-    EXPECT_EQ(Find<QToolBar>("ToolBar1")->property("HelpContext").toInt(), 101);
-    EXPECT_EQ(Find<QTreeView>("listMessages")->property("HelpContext").toInt(), 102);
-    EXPECT_EQ(Find<QStatusBar>("StatusBar1")->property("HelpContext").toInt(), 103);
+    ShowHelpContext(101);
+    Form->actHelp->trigger();
+    EXPECT_EQ(THelpViewer::Instance().CurrentTopic(), HelpContents);
+    EXPECT_TRUE(THelpViewer::Instance().isVisible());
+    THelpViewer::Instance().close();
+    EXPECT_EQ(HelpContext(Find<QToolBar>("ToolBar1")), 101);
+    EXPECT_EQ(HelpContext(Find<QTreeView>("listMessages")), 102);
+    EXPECT_EQ(HelpContext(Find<QStatusBar>("StatusBar1")), 103);
 }
 
 struct ActionRow {

@@ -32,6 +32,7 @@ pw_dovecot_test(test_integration_retrieve ${CMAKE_CURRENT_SOURCE_DIR}/integratio
 # against Dovecot, and a scripted server for the silences Dovecot never has.
 pw_dovecot_test(test_integration_engine
   ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/CheckEndToEndTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/FirstAccountTest.cpp
   ${PW_SCRIPT_SERVER})
 
 # `postwatch --check` run as a process against the same server.

@@ -7,6 +7,7 @@
 #include "engine/MessageList.h"
 #include "desktop/MsgBox.h"
 #include "base/Guard.h"
+#include "config/Configdlg.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "desktop/Runformdlg.h"
@@ -27,7 +28,7 @@
 namespace {
 
 // The main window on an in-memory store, as the program starts it: the
-// settings loaded after the window is made. Boxes are answered, never
+// configuration dialog, which loads the settings, made after the window. Boxes are answered, never
 // shown; the error report is recorded.
 class CheckEndToEnd : public testing::Test
 {
@@ -43,6 +44,7 @@ protected:
 
     void TearDown() override
     {
+        Config.reset();
         Form.reset();
         SetMsgBoxHook({});
         SetErrorReport({});
@@ -51,8 +53,7 @@ protected:
     void Start()
     {
         Form = std::make_unique<TMainForm>(Store, Options, DialUp, Run, QStringLiteral("postwatch"));
-        Options.FillLists();
-        Options.LoadSettings();
+        Config = std::make_unique<TConfigForm>(Options, *Form->Pop1, [] {});
         Options.SetConnType(LanConn);
     }
 
@@ -95,6 +96,7 @@ protected:
     TScriptedDialUp DialUp;
     TRunForm Run{Options};
     std::unique_ptr<TMainForm> Form;
+    std::unique_ptr<TConfigForm> Config;
     QStringList Boxes;
     QStringList Errors;
 };

@@ -1,0 +1,68 @@
+#include "config/Bsdlg.h"
+
+#include "base/Guard.h"
+#include "config/Configdlg.h"
+#include "config/Settings.h"
+#include "desktop/Beep.h"
+#include "desktop/DialogFrame.h"
+#include "desktop/HelpViewer.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int HelpTopic = 342;
+}
+
+TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), ConfigForm(configForm)
+{
+    setObjectName(QStringLiteral("BSForm"));
+    SetDialogFrame(*this, QStringLiteral("Block Sender"), QSize(241, 89));
+
+    auto* label = new QLabel(QStringLiteral("Name of sender to block"), this);
+    editSenderName = new QLineEdit(this);
+    editSenderName->setObjectName(QStringLiteral("editSenderName"));
+    SetHelpContext(editSenderName, 207);
+    label->setBuddy(editSenderName);
+
+    auto* buttons = new QDialogButtonBox(this);
+    btnOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    btnCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    btnHelp = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnHelp->setObjectName(QStringLiteral("btnHelp"));
+    btnOK->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(editSenderName);
+    layout->addWidget(buttons);
+
+    connect(btnOK, &QPushButton::clicked, this, GuardedSlot([this] { btnOKClick(); }));
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnHelp, &QPushButton::clicked, this, GuardedSlot([this] { btnHelpClick(); }));
+}
+
+// The sender text is a value name, stored exactly as typed; blocking it again
+// marks the one entry checked again.
+void TBSForm::btnOKClick()
+{
+    const QString sender = editSenderName->text();
+    if (sender.isEmpty()) {
+        Beep();
+        return;
+    }
+    if (!ConfigForm.Options.BlockedSenders().Add(sender))
+        return;
+    ConfigForm.FillBlockedList();
+    accept();
+}
+
+void TBSForm::btnHelpClick()
+{
+    ShowHelpContext(HelpTopic);
+}

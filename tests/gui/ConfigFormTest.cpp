@@ -1,0 +1,434 @@
+// The configuration dialog and the account and block-sender dialogs,
+// offscreen, driven by their controls' names as a user would.
+
+#include "config/Accountdlg.h"
+#include "config/Bsdlg.h"
+#include "config/Configdlg.h"
+#include "config/Registry.h"
+#include "config/RegistryStore.h"
+#include "config/StoreKeys.h"
+#include "desktop/Beep.h"
+#include "desktop/FileDialog.h"
+#include "desktop/HelpViewer.h"
+#include "desktop/MsgBox.h"
+#include "desktop/RadioGroup.h"
+#include "desktop/SpinField.h"
+#include "pop3/Pop3client.h"
+#include "tests/support/ModalSteps.h"
+#include "tests/support/TestAccounts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class ConfigFormTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", Home.path().toUtf8());
+        SetBeepHook([this] { ++Beeps; });
+        SetMsgBoxHook([this](const TMsgBoxRequest& box) {
+            Boxes << box.Caption + " | " + box.Text;
+            return Answer;
+        });
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        SetBeepHook({});
+        SetMsgBoxHook({});
+        SetFileDialogHook({});
+        qputenv("XDG_CONFIG_HOME", savedConfigHome);
+    }
+
+    void Start()
+    {
+        Form = std::make_unique<TConfigForm>(Options, Pop1, [this] { ++MainWindowShown; });
+    }
+
+    template <typename T = QWidget> T* Find(const QString& name, QWidget* in = nullptr)
+    {
+        T* found = (in ? in : Form.get())->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+
+    // Opens the dialog, runs the steps inside it and returns once it closed.
+    void Open(std::function<void()> steps)
+    {
+        OnNextModal([steps = std::move(steps)](QDialog&) { steps(); });
+        Form->Execute();
+    }
+
+    QString Stored(const QString& key, const QString& name)
+    {
+        TRegistry reg(Store);
+        if (!reg.OpenKey(key, false) || !reg.ValueExists(name))
+            return u"(none)"_s;
+        switch (reg.GetDataType(name)) {
+        case RegType::DWord:
+            return QString::number(reg.ReadInteger(name));
+        default:
+            return reg.ReadString(name);
+        }
+    }
+
+    QStringList Items(const QString& listName)
+    {
+        QStringList items;
+        const auto* list = Find<QListWidget>(listName);
+        for (int row = 0; row < list->count(); ++row)
+            items << list->item(row)->text() + (list->item(row)->checkState() == Qt::Checked ? " [x]" : " [ ]");
+        return items;
+    }
+
+    QString AutostartEntry() const { return Home.filePath(u"autostart/Postwatch.desktop"_s); }
+
+    QTemporaryDir Home;
+    QByteArray savedConfigHome;
+    MemoryStore Store;
+    Settings Options{Store};
+    TPop3Client Pop1;
+    std::unique_ptr<TConfigForm> Form;
+    int MainWindowShown = 0;
+    int Beeps = 0;
+    QStringList Boxes;
+    QMessageBox::StandardButton Answer = QMessageBox::Yes;
+};
+
+TEST_F(ConfigFormTest, LaidOutWithItsTabsControlsAndRanges)
+{
+    Start();
+    EXPECT_EQ(Form->windowTitle(), "Postwatch Configuration");
+    EXPECT_EQ(Form->size(), QSize(449, 320));
+    auto* pages = Find<QTabWidget>(u"ConfigPage"_s);
+    QStringList tabs;
+    for (int i = 0; i < pages->count(); ++i)
+        tabs << pages->widget(i)->objectName() + ":" + pages->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{"TabGeneral:General Options", "TabConnection:Connection", "TabNotify:Notification",
+                                 "TabAccounts:Accounts", "TabFilters:Message Filters"}));
+
+    const std::pair<const char*, const char*> captions[] = {
+        {"chkLoadOnStartup", "Load On Startup"}, {"chkStartVisible", "Start Visible"},
+        {"chkHKEnabled", "Hotkey Enabled"}, {"radClientDef", "Use Default Client"},
+        {"radClientSpec", "Use Specified Client"}, {"radLanConn", "Always-on/LAN connection"},
+        {"radWaitConn", "Wait for internet connection"}, {"radInitConn", "Initiate internet connection using"},
+        {"chkHangUp", "Hang up when done"}, {"chkHangUpWait", "If messages are found, wait to hang up for"},
+        {"chkHighShowList", "Show Message List"}, {"chkNormFlashIcon", "Flash Tray Icon"},
+        {"chkLowLaunch", "Launch Email Client"}, {"chkNormPlaySound", "Play Sound"},
+        {"chkHighDesktop", "Show Desktop Notification"}, {"btnAccNew", "New"}, {"btnAccEdit", "Edit"},
+        {"btnAccDel", "Delete"}, {"btnBSAdd", "Add"}, {"btnBSDel", "Delete"},
+        {"chkBlankFrom", "Blank \"From\" Line"}, {"chkBlankTo", "Blank \"To\" Line"},
+        {"chkBlankSubject", "Blank \"Subject\" Line"}, {"chkZeroLength", "Zero Length"}, {"btnDone", "Done"},
+        {"btnCancel", "Cancel"}, {"btnHelp", "Help"}};
+    for (const auto& [name, caption] : captions)
+        EXPECT_EQ(Find<QAbstractButton>(QLatin1String(name))->text(), QLatin1String(caption)) << name;
+
+    EXPECT_EQ(Find<QGroupBox>(u"radCheckEnabled"_s)->title(), "Checking");
+    EXPECT_EQ(Find<TRadioGroup>(u"grpResponse"_s)->Button(1)->text(), "Leave blocked messages on server");
+    EXPECT_EQ(Find<QComboBox>(u"cmbHotkey"_s)->count(), 12);
+    EXPECT_EQ(Find<QComboBox>(u"cmbHotkey"_s)->itemText(11), "F12");
+    EXPECT_EQ(Find<QComboBox>(u"cmbModifier"_s)->itemText(3), "Shift");
+    for (const char* spin : {"spinInterval", "spinTimeout"}) {
+        auto* field = Find<QSpinBox>(QLatin1String(spin));
+        EXPECT_EQ(field->minimum(), 1);
+        EXPECT_EQ(field->maximum(), 999);
+        QTest::keyClicks(field, "5");
+        EXPECT_NE(field->text().right(1), "5") << spin << " takes no typing";
+    }
+    EXPECT_EQ(HelpContext(Find(u"chkZeroLength"_s)), 333);
+    EXPECT_EQ(HelpContext(Find(u"cmbConnectoids"_s)), 314);
+}
+
+// Each control shows its option and a change is the option's change at once.
+TEST_F(ConfigFormTest, ControlsShowAndEditTheSettingsThemselves)
+{
+    {
+        TRegistry reg(Store);
+        reg.OpenKey(StoreKeys::Program, true);
+        reg.WriteInteger(u"HighNotify"_s, NotifyPlaySound | NotifyDesktop);
+    }
+    Start();
+    EXPECT_EQ(MainWindowShown, 1) << "Start Visible is on by default";
+    EXPECT_TRUE(Find<QCheckBox>(u"chkHighPlaySound"_s)->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>(u"chkHighDesktop"_s)->isChecked());
+    EXPECT_FALSE(Find<QCheckBox>(u"chkHighShowList"_s)->isChecked());
+    EXPECT_TRUE(Find<QRadioButton>(u"radWaitConn"_s)->isChecked());
+
+    Open([this] {
+        Find<QCheckBox>(u"chkHighDesktop"_s)->click();
+        Find<QCheckBox>(u"chkLowLaunch"_s)->click();
+        Find<QRadioButton>(u"radInitConn"_s)->click();
+        Find<TRadioGroup>(u"radCheckEnabled"_s)->Button(1)->click();
+        Find<QComboBox>(u"cmbModifier"_s)->setCurrentIndex(3);
+        Find<QSpinBox>(u"spinDelayMin"_s)->setValue(2);
+        EXPECT_EQ(Options.HighNotify(), NotifyFlags(NotifyPlaySound));
+        EXPECT_EQ(Options.LowNotify(), NotifyShowList | NotifyFlashIcon | NotifyLaunchClient);
+        EXPECT_EQ(Options.ConnType(), InitConn);
+        EXPECT_FALSE(Options.CheckingEnabled());
+        EXPECT_EQ(Options.Modifier(), 3);
+        EXPECT_EQ(Options.HangUpDelay(), 120);
+        Find<QPushButton>(u"btnDone"_s)->click();
+    });
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(Stored(StoreKeys::Program, u"HighNotify"_s), "8");
+    EXPECT_EQ(Stored(StoreKeys::Program, u"HangUpDelay"_s), "120");
+
+    Options.SetInterval(25); // from elsewhere while the dialog was hidden
+    Open([this] {
+        EXPECT_EQ(Find<QSpinBox>(u"spinInterval"_s)->value(), 25);
+        Form->close();
+    });
+}
+
+TEST_F(ConfigFormTest, CancelLoadsBackAndTheTimeoutFollowsTheCloseButtonDoesNeither)
+{
+    Start();
+    EXPECT_EQ(Pop1.TimeOut, 30000);
+    Open([this] {
+        Find<QSpinBox>(u"spinTimeout"_s)->setValue(45);
+        EXPECT_EQ(Pop1.TimeOut, 45000) << "at once, while the dialog is open";
+        QTest::keyClick(Form.get(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(Pop1.TimeOut, 30000);
+    EXPECT_EQ(Options.Timeout(), 30);
+    EXPECT_EQ(Find<QSpinBox>(u"spinTimeout"_s)->value(), 30);
+
+    Open([this] {
+        Find<QSpinBox>(u"spinTimeout"_s)->setValue(50);
+        Form->close();
+    });
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(Options.Timeout(), 50) << "closing keeps the edit";
+    EXPECT_EQ(Stored(StoreKeys::Program, u"Timeout"_s), "30") << "and stores nothing";
+}
+
+TEST_F(ConfigFormTest, LoadOnStartupCheckedThenCancelledRemovesTheAutostartEntryAgain)
+{
+    Start();
+    Open([this] {
+        Find<QCheckBox>(u"chkLoadOnStartup"_s)->click();
+        EXPECT_TRUE(QFile::exists(AutostartEntry()));
+        Find<QPushButton>(u"btnCancel"_s)->click();
+    });
+    EXPECT_FALSE(QFile::exists(AutostartEntry()));
+    EXPECT_FALSE(Find<QCheckBox>(u"chkLoadOnStartup"_s)->isChecked());
+}
+
+TEST_F(ConfigFormTest, SoundBrowseOffersWavFilesAndFillsTheField)
+{
+    Start();
+    QStringList filters;
+    SetFileDialogHook([&](const TFileDialogRequest& request) {
+        filters = request.Filters;
+        return u"/usr/share/sounds/new mail.wav"_s;
+    });
+    Find<QToolButton>(u"btnLowBrowse"_s)->click();
+    EXPECT_EQ(filters, (QStringList{"Wav files (*.wav)", "All files (*)"}));
+    EXPECT_EQ(Find<QLineEdit>(u"editLowSoundFile"_s)->text(), "/usr/share/sounds/new mail.wav");
+    EXPECT_EQ(Options.LowSoundfile(), "/usr/share/sounds/new mail.wav");
+
+    SetFileDialogHook([](const TFileDialogRequest&) { return QString(); });
+    Find<QToolButton>(u"btnLowBrowse"_s)->click();
+    EXPECT_EQ(Options.LowSoundfile(), "/usr/share/sounds/new mail.wav") << "cancelled: unchanged";
+}
+
+TEST_F(ConfigFormTest, HelpOpensTheTopicOfTheTabShown)
+{
+    Start();
+    Find<QPushButton>(u"btnHelp"_s)->click();
+    EXPECT_EQ(THelpViewer::Instance().CurrentTopic(), 338);
+    Find<QTabWidget>(u"ConfigPage"_s)->setCurrentIndex(4);
+    Find<QPushButton>(u"btnHelp"_s)->click();
+    EXPECT_EQ(THelpViewer::Instance().CurrentTopic(), 342);
+    THelpViewer::Instance().close();
+}
+
+TEST_F(ConfigFormTest, AccountsAreAddedMarkedAndDeletedAsTheyAreMade)
+{
+    StoreAccount(Store, "Home", "pop.example.org", 110, "ann", "secret", false);
+    Start();
+    EXPECT_EQ(Items(u"listAccounts"_s), QStringList{"Home [ ]"});
+
+    OnNextModal([this](QDialog& account) {
+        EXPECT_EQ(account.windowTitle(), "Add Account");
+        QTest::keyClicks(Find<QLineEdit>(u"editAccName"_s, &account), "Work");
+        QTest::keyClicks(Find<QLineEdit>(u"editServer"_s, &account), "mail.example.com");
+        QTest::keyClicks(Find<QLineEdit>(u"editUsername"_s, &account), "bob");
+        QTest::keyClicks(Find<QLineEdit>(u"editPassword"_s, &account), "pw");
+        Find<QPushButton>(u"btnOK"_s, &account)->click();
+    });
+    Find<QPushButton>(u"btnAccNew"_s)->click();
+    EXPECT_EQ(Items(u"listAccounts"_s), (QStringList{"Home [ ]", "Work [x]"}));
+    EXPECT_EQ(Options.SelectedAccounts(), QStringList{"Work"});
+
+    auto* list = Find<QListWidget>(u"listAccounts"_s);
+    list->item(0)->setCheckState(Qt::Checked);
+    EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Home"_s, u"Selected"_s), "1") << "stored at once";
+    EXPECT_EQ(list->currentRow(), 0) << "ticking an account selects it";
+
+    list->setCurrentRow(-1);
+    Find<QPushButton>(u"btnAccEdit"_s)->click();
+    Find<QPushButton>(u"btnAccDel"_s)->click();
+    EXPECT_EQ(Beeps, 2) << "nothing selected";
+    EXPECT_TRUE(Boxes.isEmpty());
+
+    for (const char* name : {"Home", "Work"}) {
+        list->setCurrentRow(0);
+        Answer = name == QLatin1String("Home") ? QMessageBox::No : QMessageBox::Yes;
+        Find<QPushButton>(u"btnAccDel"_s)->click();
+        Answer = QMessageBox::Yes;
+        Find<QPushButton>(u"btnAccDel"_s)->click();
+    }
+    EXPECT_EQ(Boxes.first(), "Delete Account | Are you sure you want to delete this account?");
+    EXPECT_TRUE(Items(u"listAccounts"_s).isEmpty());
+    TRegistry reg(Store);
+    EXPECT_TRUE(reg.OpenKey(StoreKeys::Accounts, false)) << "the Accounts key stays";
+    EXPECT_TRUE(reg.GetKeyNames().isEmpty());
+}
+
+TEST_F(ConfigFormTest, BlockingASenderTwiceLeavesOneCheckedEntry)
+{
+    Start();
+    for (int time = 0; time < 2; ++time) {
+        OnNextModal([this](QDialog& block) {
+            EXPECT_EQ(block.windowTitle(), "Block Sender");
+            EXPECT_EQ(block.size(), QSize(241, 89));
+            Find<QPushButton>(u"btnOK"_s, &block)->click();
+            EXPECT_EQ(Beeps, 1) << "an empty name is refused";
+            QTest::keyClicks(Find<QLineEdit>(u"editSenderName"_s, &block), "Spam <spam@example.com>");
+            Find<QPushButton>(u"btnOK"_s, &block)->click();
+        });
+        Find<QPushButton>(u"btnBSAdd"_s)->click();
+        Beeps = 0;
+        Find<QListWidget>(u"listBS"_s)->item(0)->setCheckState(Qt::Unchecked);
+    }
+    Find<QListWidget>(u"listBS"_s)->item(0)->setCheckState(Qt::Checked);
+    EXPECT_EQ(Items(u"listBS"_s), QStringList{"Spam <spam@example.com> [x]"});
+    EXPECT_TRUE(Options.IsSenderBlocked(u"spam@example.com"_s));
+
+    Find<QListWidget>(u"listBS"_s)->item(0)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(Stored(StoreKeys::BlockedSenders, u"Spam <spam@example.com>"_s), "0") << "the mark stored at once";
+    Find<QListWidget>(u"listBS"_s)->setCurrentRow(0);
+    Find<QPushButton>(u"btnBSDel"_s)->click();
+    EXPECT_EQ(Boxes, QStringList{"Confirm Delete | Are you sure you want to delete this item?"});
+    EXPECT_TRUE(Items(u"listBS"_s).isEmpty());
+}
+
+class AccountFormTest : public ConfigFormTest
+{
+protected:
+    QString Field(TAccountForm& form, const char* name) { return Find<QLineEdit>(QLatin1String(name), &form)->text(); }
+    void Type(TAccountForm& form, const char* name, const QString& text)
+    {
+        auto* field = Find<QLineEdit>(QLatin1String(name), &form);
+        field->clear();
+        QTest::keyClicks(field, text);
+    }
+};
+
+TEST_F(AccountFormTest, AddModeLayoutDefaultsAndAMaskedPasswordShownWhileHeld)
+{
+    TAccountForm form(Store);
+    EXPECT_EQ(form.windowTitle(), "Add Account");
+    EXPECT_EQ(form.size(), QSize(298, 229));
+    EXPECT_TRUE(form.IsNewAccount);
+    auto* port = Find<QSpinBox>(u"spinPort"_s, &form);
+    EXPECT_EQ(port->value(), 110);
+    port->setValue(995);
+    Find<QPushButton>(u"btnUseDef"_s, &form)->click();
+    EXPECT_EQ(port->value(), 110);
+
+    QStringList order;
+    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 7; w = w->nextInFocusChain())
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->focusPolicy() & Qt::TabFocus)
+            order << w->objectName();
+    EXPECT_EQ(order, (QStringList{"editAccName", "editServer", "spinPort", "btnUseDef", "editUsername",
+                                  "editPassword", "btnOK"}));
+
+    auto* password = Find<QLineEdit>(u"editPassword"_s, &form);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    auto* show = Find<QToolButton>(u"btnShowPassword"_s, &form);
+    emit show->pressed();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+    emit show->released();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(AccountFormTest, OkRefusesAnEmptyFieldOrABackslashNameWithABeepAndWritesNothing)
+{
+    TAccountForm form(Store);
+    Type(form, "editAccName", "Home");
+    Type(form, "editServer", "pop.example.org");
+    Type(form, "editUsername", "ann");
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    Type(form, "editAccName", "Home\\Nested");
+    Type(form, "editPassword", "secret");
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    EXPECT_EQ(Beeps, 2);
+    EXPECT_FALSE(Store.Tree().Find(RootKey::HKEY_CURRENT_USER, StoreKeys::Accounts));
+    EXPECT_NE(Find(u"editAccName"_s, &form)->toolTip(), "");
+}
+
+TEST_F(AccountFormTest, AddingTheNameOfADisabledAccountReplacesItEnabled)
+{
+    StoreAccount(Store, "Home", "old.example.org", 110, "old", "old", false);
+    TAccountForm form(Store);
+    Type(form, "editAccName", "Home");
+    Type(form, "editServer", "new.example.org");
+    Type(form, "editUsername", "ann");
+    Type(form, "editPassword", "n3w pass!");
+    Find<QSpinBox>(u"spinPort"_s, &form)->setValue(40110);
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    const QString key = StoreKeys::Accounts + u"\\Home"_s;
+    EXPECT_EQ(Stored(key, u"Server"_s), "new.example.org");
+    EXPECT_EQ(Stored(key, u"Username"_s), "ann");
+    EXPECT_EQ(Stored(key, u"Password"_s), ScramblePassword(u"n3w pass!"_s));
+    EXPECT_EQ(Stored(key, u"Port"_s), "40110");
+    EXPECT_EQ(Stored(key, u"Selected"_s), "1");
+}
+
+TEST_F(AccountFormTest, EditingCompletesMissingValuesAndARenameLeavesBoth)
+{
+    TRegistry reg(Store);
+    reg.OpenKey(StoreKeys::Accounts + u"\\Home"_s, true);
+    reg.WriteString(u"Server"_s, u"pop.example.org"_s);
+    reg.WriteString(u"Password"_s, ScramblePassword(u"secret"_s));
+    reg.CloseKey();
+
+    TAccountForm form(Store, u"Home"_s);
+    EXPECT_EQ(form.windowTitle(), "Edit Account");
+    EXPECT_EQ(Find<QSpinBox>(u"spinPort"_s, &form)->value(), 110);
+    EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Home"_s, u"Port"_s), "110") << "written when the dialog opened";
+    EXPECT_EQ(Field(form, "editPassword"), "secret");
+    EXPECT_TRUE(form.WasSelected);
+
+    Type(form, "editAccName", "Home2");
+    Type(form, "editUsername", "ann");
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    Options.Accounts().Fill();
+    EXPECT_EQ(Options.SelectedAccounts(), (QStringList{"Home", "Home2"}));
+    EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Home"_s, u"Username"_s), "");
+    EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Home2"_s, u"Username"_s), "ann");
+}
+
+}
