@@ -47,9 +47,9 @@ TAccountForm::TAccountForm(RegistryStore& store, const QString& accountName, QWi
     : QDialog(parent), IsNewAccount(accountName.isEmpty()), Store(store)
 {
     setObjectName(u"AccountForm"_s);
-    SetDialogFrame(*this, IsNewAccount ? u"Add Account"_s : u"Edit Account"_s, QSize(298, 229));
     CreateControls();
     CreateButtons();
+    SetDialogFrame(*this, IsNewAccount ? u"Add Account"_s : u"Edit Account"_s, QSize(298, 229));
     editAccName->setText(accountName);
     Guarded([this] { FormCreate(); });
 }

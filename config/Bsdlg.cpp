@@ -20,7 +20,6 @@ constexpr int HelpTopic = 342;
 TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), ConfigForm(configForm)
 {
     setObjectName(QStringLiteral("BSForm"));
-    SetDialogFrame(*this, QStringLiteral("Block Sender"), QSize(241, 89));
 
     auto* label = new QLabel(QStringLiteral("Name of sender to block"), this);
     editSenderName = new QLineEdit(this);
@@ -41,6 +40,7 @@ TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), Co
     layout->addWidget(label);
     layout->addWidget(editSenderName);
     layout->addWidget(buttons);
+    SetDialogFrame(*this, QStringLiteral("Block Sender"), QSize(241, 89));
 
     connect(btnOK, &QPushButton::clicked, this, GuardedSlot([this] { btnOKClick(); }));
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

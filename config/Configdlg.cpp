@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -89,15 +90,16 @@ TConfigForm::TConfigForm(Settings& settings, TMailClient& pop1, std::function<vo
       Hotkey(std::make_unique<GlobalHotkey>())
 {
     setObjectName(u"ConfigForm"_s);
-    SetDialogFrame(*this, u"Postwatch Configuration"_s, QSize(449, 320));
     ConfigPage = new QTabWidget(this);
     ConfigPage->setObjectName(u"ConfigPage"_s);
+    ConfigPage->tabBar()->setUsesScrollButtons(false);
     CreateGeneralTab();
     CreateConnectionTab();
     CreateNotifyTab();
     CreateAccountsTab();
     CreateFiltersTab();
     CreateButtons();
+    SetDialogFrame(*this, u"Postwatch Configuration"_s, QSize(449, 320));
     ConnectEffects();
     Loaded();
     FormCreate();

@@ -12,7 +12,7 @@ void SetDialogFrame(QDialog& dialog, const QString& caption, QSize clientSize)
                           | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
     dialog.setWindowTitle(caption);
     dialog.setWindowIcon(Images::AppIcon());
-    dialog.setFixedSize(clientSize);
+    dialog.setFixedSize(clientSize.expandedTo(dialog.minimumSizeHint()));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         dialog.move(screen->availableGeometry().center() - dialog.rect().center());
 }

@@ -37,6 +37,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The designed size, grown only where the font needs more: no control is
+// squeezed below what its text needs, and the user cannot resize.
+void ExpectFixedSizeHoldingEverything(const QWidget& dialog, QSize designed)
+{
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_EQ(dialog.size(), designed.expandedTo(dialog.minimumSizeHint()));
+}
+
 class ConfigFormTest : public testing::Test
 {
 protected:
@@ -119,7 +127,7 @@ TEST_F(ConfigFormTest, LaidOutWithItsTabsControlsAndRanges)
 {
     Start();
     EXPECT_EQ(Form->windowTitle(), "Postwatch Configuration");
-    EXPECT_EQ(Form->size(), QSize(449, 320));
+    ExpectFixedSizeHoldingEverything(*Form, QSize(449, 320));
     auto* pages = Find<QTabWidget>(u"ConfigPage"_s);
     QStringList tabs;
     for (int i = 0; i < pages->count(); ++i)
@@ -312,7 +320,7 @@ TEST_F(ConfigFormTest, BlockingASenderTwiceLeavesOneCheckedEntry)
     for (int time = 0; time < 2; ++time) {
         OnNextModal([this](QDialog& block) {
             EXPECT_EQ(block.windowTitle(), "Block Sender");
-            EXPECT_EQ(block.size(), QSize(241, 89));
+            ExpectFixedSizeHoldingEverything(block, QSize(241, 89));
             Find<QPushButton>(u"btnOK"_s, &block)->click();
             EXPECT_EQ(Beeps, 1) << "an empty name is refused";
             QTest::keyClicks(Find<QLineEdit>(u"editSenderName"_s, &block), "Spam <spam@example.com>");
@@ -350,7 +358,7 @@ TEST_F(AccountFormTest, AddModeLayoutDefaultsAndAMaskedPasswordShownWhileHeld)
 {
     TAccountForm form(Store);
     EXPECT_EQ(form.windowTitle(), "Add Account");
-    EXPECT_EQ(form.size(), QSize(298, 229));
+    ExpectFixedSizeHoldingEverything(form, QSize(298, 229));
     EXPECT_TRUE(form.IsNewAccount);
     auto* port = Find<QSpinBox>(u"spinPort"_s, &form);
     EXPECT_EQ(port->value(), 110);
