@@ -99,15 +99,11 @@ void TAccountForm::CreateControls()
 
 void TAccountForm::CreateButtons()
 {
-    auto* buttons = new QDialogButtonBox(this);
-    btnOK = buttons->addButton(u"OK"_s, QDialogButtonBox::AcceptRole);
-    btnCancel = buttons->addButton(u"Cancel"_s, QDialogButtonBox::RejectRole);
-    btnHelp = buttons->addButton(u"Help"_s, QDialogButtonBox::HelpRole);
-    btnOK->setObjectName(u"btnOK"_s);
-    btnCancel->setObjectName(u"btnCancel"_s);
-    btnHelp->setObjectName(u"btnHelp"_s);
-    btnOK->setDefault(true);
-    layout()->addWidget(buttons);
+    const TDialogButtons buttons = CreateDialogButtons(*this, u"OK"_s, u"btnOK"_s, true);
+    btnOK = buttons.Accept;
+    btnCancel = buttons.Cancel;
+    btnHelp = buttons.Help;
+    layout()->addWidget(buttons.Box);
     QWidget* const order[] = {editAccName, editServer, spinPort, btnUseDef, editUsername,
                               editPassword, btnOK, btnCancel, btnHelp};
     for (size_t i = 1; i < std::size(order); ++i)

@@ -27,19 +27,15 @@ TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), Co
     SetHelpContext(editSenderName, 207);
     label->setBuddy(editSenderName);
 
-    auto* buttons = new QDialogButtonBox(this);
-    btnOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    btnCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    btnHelp = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnHelp->setObjectName(QStringLiteral("btnHelp"));
-    btnOK->setDefault(true);
+    const TDialogButtons buttons = CreateDialogButtons(*this, QStringLiteral("OK"), QStringLiteral("btnOK"), true);
+    btnOK = buttons.Accept;
+    btnCancel = buttons.Cancel;
+    btnHelp = buttons.Help;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(editSenderName);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.Box);
     SetDialogFrame(*this, QStringLiteral("Block Sender"), QSize(241, 89));
 
     connect(btnOK, &QPushButton::clicked, this, GuardedSlot([this] { btnOKClick(); }));

@@ -14,9 +14,9 @@
 #include "platform/GlobalHotkey.h"
 #include "pop3/Pop3client.h"
 
+#include <QDialogButtonBox>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -69,6 +69,20 @@ QHBoxLayout* spinLine(const QString& before, QSpinBox* spin, const QString& afte
     line->addWidget(new QLabel(after));
     line->addStretch();
     return line;
+}
+
+// The entry a button acts on; without one, a beep.
+const QListWidgetItem* selectedOrBeep(const QListWidget* list)
+{
+    const QListWidgetItem* item = list->currentItem();
+    if (!item)
+        Beep();
+    return item;
+}
+
+bool confirmed(QWidget* owner, const QString& question, const QString& caption)
+{
+    return MsgBox({question, caption, owner, QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
 }
 
 void showChecks(QListWidget* list, const CheckedNames& items)
@@ -389,15 +403,10 @@ void TConfigForm::CreateFiltersTab()
 
 void TConfigForm::CreateButtons()
 {
-    auto* buttons = new QDialogButtonBox(this);
-    btnDone = buttons->addButton(u"Done"_s, QDialogButtonBox::AcceptRole);
-    btnCancel = buttons->addButton(u"Cancel"_s, QDialogButtonBox::RejectRole);
-    btnHelp = buttons->addButton(u"Help"_s, QDialogButtonBox::HelpRole);
-    btnDone->setObjectName(u"btnDone"_s);
-    btnCancel->setObjectName(u"btnCancel"_s);
-    btnHelp->setObjectName(u"btnHelp"_s);
-    for (QPushButton* pushButton : {btnDone, btnCancel, btnHelp})
-        pushButton->setAutoDefault(false);
+    const TDialogButtons buttons = CreateDialogButtons(*this, u"Done"_s, u"btnDone"_s, false);
+    btnDone = buttons.Accept;
+    btnCancel = buttons.Cancel;
+    btnHelp = buttons.Help;
     connect(btnDone, &QPushButton::clicked, this, GuardedSlot([this] { btnDoneClick(); }));
     connect(btnCancel, &QPushButton::clicked, this, GuardedSlot([this] { btnCancelClick(); }));
     connect(btnHelp, &QPushButton::clicked, this, GuardedSlot([this] { btnHelpClick(); }));
@@ -405,7 +414,7 @@ void TConfigForm::CreateButtons()
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(ConfigPage);
-    layout->addWidget(buttons);
+    layout->addWidget(buttons.Box);
 }
 
 // The effects follow the options however they change: in a control, from
@@ -521,11 +530,9 @@ void TConfigForm::btnAccNewClick()
 
 void TConfigForm::btnAccEditClick()
 {
-    const QListWidgetItem* item = listAccounts->currentItem();
-    if (!item) {
-        Beep();
+    const QListWidgetItem* item = selectedOrBeep(listAccounts);
+    if (!item)
         return;
-    }
     TAccountForm form(Options.Store(), item->text(), this);
     form.exec();
     FillAccountList();
@@ -533,14 +540,8 @@ void TConfigForm::btnAccEditClick()
 
 void TConfigForm::btnAccDelClick()
 {
-    const QListWidgetItem* item = listAccounts->currentItem();
-    if (!item) {
-        Beep();
-        return;
-    }
-    if (MsgBox({u"Are you sure you want to delete this account?"_s, u"Delete Account"_s, this,
-                QMessageBox::Yes | QMessageBox::No})
-        != QMessageBox::Yes)
+    const QListWidgetItem* item = selectedOrBeep(listAccounts);
+    if (!item || !confirmed(this, u"Are you sure you want to delete this account?"_s, u"Delete Account"_s))
         return;
     Options.Accounts().Delete(item->text());
     ShowAccountList();
@@ -555,14 +556,8 @@ void TConfigForm::btnBSAddClick()
 
 void TConfigForm::btnBSDelClick()
 {
-    const QListWidgetItem* item = listBS->currentItem();
-    if (!item) {
-        Beep();
-        return;
-    }
-    if (MsgBox({u"Are you sure you want to delete this item?"_s, u"Confirm Delete"_s, this,
-                QMessageBox::Yes | QMessageBox::No})
-        != QMessageBox::Yes)
+    const QListWidgetItem* item = selectedOrBeep(listBS);
+    if (!item || !confirmed(this, u"Are you sure you want to delete this item?"_s, u"Confirm Delete"_s))
         return;
     Options.BlockedSenders().Delete(item->text());
     ShowBlockedList();

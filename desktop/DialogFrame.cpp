@@ -3,6 +3,8 @@
 #include "resources/Images.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -15,4 +17,20 @@ void SetDialogFrame(QDialog& dialog, const QString& caption, QSize clientSize)
     dialog.setFixedSize(clientSize.expandedTo(dialog.minimumSizeHint()));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+}
+
+TDialogButtons CreateDialogButtons(QDialog& dialog, const QString& acceptCaption, const QString& acceptName,
+                                   bool acceptOnEnter)
+{
+    auto* box = new QDialogButtonBox(&dialog);
+    TDialogButtons buttons{box, box->addButton(acceptCaption, QDialogButtonBox::AcceptRole),
+                           box->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole),
+                           box->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole)};
+    buttons.Accept->setObjectName(acceptName);
+    buttons.Cancel->setObjectName(QStringLiteral("btnCancel"));
+    buttons.Help->setObjectName(QStringLiteral("btnHelp"));
+    for (QPushButton* button : {buttons.Accept, buttons.Cancel, buttons.Help})
+        button->setAutoDefault(false);
+    buttons.Accept->setDefault(acceptOnEnter);
+    return buttons;
 }
