@@ -563,41 +563,46 @@ void TConfigForm::btnBSDelClick()
     ShowBlockedList();
 }
 
+// The slots capture the settings rather than the dialog: GCC's vptr check
+// (UBSan) misreads a captured this beside a member pointer and fails the
+// sanitizer build.
 void TConfigForm::Bind(QCheckBox* box, bool (Settings::*get)() const, void (Settings::*set)(bool))
 {
-    connect(box, &QCheckBox::toggled, this, GuardedSlot([this, set](bool checked) { (Options.*set)(checked); }));
-    fieldShows.push_back([this, box, get] {
+    connect(box, &QCheckBox::toggled, this,
+            GuardedSlot([&options = Options, set](bool checked) { (options.*set)(checked); }));
+    fieldShows.push_back([&options = Options, box, get] {
         const QSignalBlocker quiet(box);
-        box->setChecked((Options.*get)());
+        box->setChecked((options.*get)());
     });
 }
 
 void TConfigForm::Bind(QSpinBox* spin, int (Settings::*get)() const, void (Settings::*set)(int))
 {
-    connect(spin, &QSpinBox::valueChanged, this, GuardedSlot([this, set](int value) { (Options.*set)(value); }));
-    fieldShows.push_back([this, spin, get] {
+    connect(spin, &QSpinBox::valueChanged, this,
+            GuardedSlot([&options = Options, set](int value) { (options.*set)(value); }));
+    fieldShows.push_back([&options = Options, spin, get] {
         const QSignalBlocker quiet(spin);
-        spin->setValue((Options.*get)());
+        spin->setValue((options.*get)());
     });
 }
 
 void TConfigForm::Bind(QLineEdit* field, QString (Settings::*get)() const, void (Settings::*set)(const QString&))
 {
     connect(field, &QLineEdit::textChanged, this,
-            GuardedSlot([this, set](const QString& text) { (Options.*set)(text); }));
-    fieldShows.push_back([this, field, get] {
+            GuardedSlot([&options = Options, set](const QString& text) { (options.*set)(text); }));
+    fieldShows.push_back([&options = Options, field, get] {
         const QSignalBlocker quiet(field);
-        field->setText((Options.*get)());
+        field->setText((options.*get)());
     });
 }
 
 void TConfigForm::Bind(QComboBox* combo, int (Settings::*get)() const, void (Settings::*set)(int))
 {
     connect(combo, &QComboBox::currentIndexChanged, this,
-            GuardedSlot([this, set](int index) { (Options.*set)(index); }));
-    fieldShows.push_back([this, combo, get] {
+            GuardedSlot([&options = Options, set](int index) { (options.*set)(index); }));
+    fieldShows.push_back([&options = Options, combo, get] {
         const QSignalBlocker quiet(combo);
-        combo->setCurrentIndex((Options.*get)());
+        combo->setCurrentIndex((options.*get)());
     });
 }
 
@@ -606,10 +611,10 @@ void TConfigForm::Bind(QComboBox* combo, int (Settings::*get)() const, void (Set
 void TConfigForm::BindCombo(QComboBox* combo, ComboField& (Settings::*field)())
 {
     connect(combo, &QComboBox::currentTextChanged, this,
-            GuardedSlot([this, field](const QString& text) { (Options.*field)().SetText(text); }));
-    fieldShows.push_back([this, combo, field] {
+            GuardedSlot([&options = Options, field](const QString& text) { (options.*field)().SetText(text); }));
+    fieldShows.push_back([&options = Options, combo, field] {
         const QSignalBlocker quiet(combo);
-        const ComboField& shown = (Options.*field)();
+        const ComboField& shown = (options.*field)();
         combo->clear();
         combo->addItems(shown.Items());
         combo->setCurrentIndex(shown.ItemIndex());
@@ -620,25 +625,25 @@ void TConfigForm::BindCombo(QComboBox* combo, ComboField& (Settings::*field)())
 void TConfigForm::BindFlag(QCheckBox* box, NotifyFlag flag, NotifyFlags (Settings::*get)() const,
                            void (Settings::*set)(NotifyFlags))
 {
-    connect(box, &QCheckBox::toggled, this, GuardedSlot([this, flag, get, set](bool checked) {
-        (Options.*set)((Options.*get)().setFlag(flag, checked));
+    connect(box, &QCheckBox::toggled, this, GuardedSlot([&options = Options, flag, get, set](bool checked) {
+        (options.*set)((options.*get)().setFlag(flag, checked));
     }));
-    fieldShows.push_back([this, box, flag, get] {
+    fieldShows.push_back([&options = Options, box, flag, get] {
         const QSignalBlocker quiet(box);
-        box->setChecked((Options.*get)().testFlag(flag));
+        box->setChecked((options.*get)().testFlag(flag));
     });
 }
 
 void TConfigForm::BindChoice(QRadioButton* button, int value, int (Settings::*get)() const,
                              void (Settings::*set)(int))
 {
-    connect(button, &QRadioButton::toggled, this, GuardedSlot([this, value, set](bool checked) {
+    connect(button, &QRadioButton::toggled, this, GuardedSlot([&options = Options, value, set](bool checked) {
         if (checked)
-            (Options.*set)(value);
+            (options.*set)(value);
     }));
-    fieldShows.push_back([this, button, value, get] {
+    fieldShows.push_back([&options = Options, button, value, get] {
         const QSignalBlocker quiet(button);
-        button->setChecked((Options.*get)() == value);
+        button->setChecked((options.*get)() == value);
     });
 }
 
