@@ -46,6 +46,11 @@ QIcon TBImgs(int ImageIndex)
     return path.isEmpty() ? QIcon() : QIcon(path);
 }
 
+QIcon ReplyIcon()
+{
+    return QIcon(iconPath("reply"));
+}
+
 QString AppIconPath()
 {
     return iconPath("postwatch");

@@ -13,6 +13,8 @@ constexpr int TBImgsCount = 11;
 QIcon TBImgs(int ImageIndex); // a null icon outside 0..10
 QString TBImgsPath(int ImageIndex);
 
+QIcon ReplyIcon(); // the quick view's Reply: an envelope with a curved arrow
+
 QIcon AppIcon();
 QString AppIconPath();
 QString LogoPath(); // the logo window's picture, drawn for 188 x 104
