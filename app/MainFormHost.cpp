@@ -2,13 +2,16 @@
 
 #include "app/Mainformdlg.h"
 #include "base/Guard.h"
+#include "desktop/Beep.h"
 #include "desktop/MsgBox.h"
 #include "desktop/Runformdlg.h"
 #include "platform/DesktopNotifier.h"
+#include "viewer/Quickviewdlg.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QProcess>
 #include <QTimer>
 #include <QUrl>
@@ -37,6 +40,11 @@ void TMainFormHost::ShowMessage(const QString& text)
     MsgBox({text, QApplication::applicationName(), &form, QMessageBox::Ok});
 }
 
+void TMainFormHost::Beep()
+{
+    ::Beep();
+}
+
 void TMainFormHost::StopFlashing()
 {
     runForm.StopFlashing();
@@ -60,6 +68,21 @@ bool TMainFormHost::NoticePlaysSound()
 void TMainFormHost::ShowMainWindow()
 {
     form.ShowAndRaise();
+}
+
+void TMainFormHost::ShowQuickView(const TQuickViewText& text)
+{
+    TQuickView* view = form.QuickView;
+    if (!view)
+        return;
+    view->show();
+    view->raise();
+    view->activateWindow();
+    view->SetMsgText(text.Body);
+    view->lblFrom->setText(text.From);
+    view->lblSubject->setText(text.Subject);
+    view->lblDate->setText(text.Date);
+    view->lblAccount->setText(text.Account);
 }
 
 void TMainFormHost::HideMainWindow()

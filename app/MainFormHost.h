@@ -19,10 +19,12 @@ public:
     bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
     void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowMessage(const QString& text) override;
+    void Beep() override;
     void StopFlashing() override;
     bool StartFlashing() override;
     void ShowMainWindow() override;
     void HideMainWindow() override;
+    void ShowQuickView(const TQuickViewText& text) override;
     void LaunchClient() override;
     void StartProgram(const QString& commandLine) override;
     void PlaySound(const QString& file) override;

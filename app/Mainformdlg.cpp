@@ -2,12 +2,15 @@
 
 #include "app/MainFormHost.h"
 #include "base/Guard.h"
+#include "config/Bsdlg.h"
 #include "config/Configdlg.h"
 #include "config/Settings.h"
+#include "desktop/Aboutdlg.h"
 #include "desktop/ActionLink.h"
 #include "desktop/HelpViewer.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/ToolButton.h"
+#include "desktop/Website.h"
 #include "desktop/WindowRect.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
@@ -18,9 +21,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -29,6 +34,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 
 namespace {
 
@@ -64,6 +70,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     CreateTimers();
     ConnectEngine();
     ConnectConfigMenu();
+    ConnectMessageActions();
     RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
     RunForm.ShowMainWindow = [this] { ShowAndRaise(); };
 
@@ -83,6 +90,7 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Pop1->Port = 110;
     Pop1->TimeOut = 30000;
     Pop1->ReportLevel = 0;
+    Pop1->UUProcessor.ShowMessage = [this](const QString& text) { EngineHost->ShowMessage(text); };
     MessageList = new TMessageList(settings, this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
     Notifier = new DesktopNotifier(this);
@@ -293,6 +301,17 @@ void TMainForm::ConnectEngine()
     connect(Notifier, &DesktopNotifier::CheckNowInvoked, actCheckNow, &QAction::trigger);
 }
 
+void TMainForm::ConnectMessageActions()
+{
+    connect(actDelete, &QAction::triggered, this, GuardedSlot([this] { Engine->actDeleteExecute(SelectedRow()); }));
+    connect(actView, &QAction::triggered, this, GuardedSlot([this] { Engine->actViewExecute(SelectedRow()); }));
+    connect(listMessages, &QTreeView::doubleClicked, actView, &QAction::trigger);
+    connect(actBlockSender, &QAction::triggered, this, GuardedSlot([this] { actBlockSenderExecute(); }));
+    connect(actWebsite, &QAction::triggered, this, GuardedSlot([this] { actWebsiteExecute(); }));
+    connect(actMinimize, &QAction::triggered, this, GuardedSlot([this] { actMinimizeExecute(); }));
+    connect(actAboutBox, &QAction::triggered, this, GuardedSlot([this] { actAboutBoxExecute(); }));
+}
+
 void TMainForm::ConnectConfigMenu()
 {
     connect(Config1, &QMenu::aboutToShow, this, GuardedSlot([this] { Config1Click(); }));
@@ -347,6 +366,41 @@ void TMainForm::actConfigExecute()
 void TMainForm::actHelpExecute()
 {
     ShowHelpContents();
+}
+
+int TMainForm::SelectedRow() const
+{
+    const QModelIndexList rows = listMessages->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+// The entry is the dialog's to add; the list changes at the next check.
+void TMainForm::actBlockSenderExecute()
+{
+    const int row = SelectedRow();
+    if (row < 0 || !ConfigForm)
+        return;
+    TBSForm form(*ConfigForm, this);
+    form.editSenderName->setText(MessageList->Entry(row).From);
+    form.exec();
+}
+
+void TMainForm::actWebsiteExecute()
+{
+    TimerHangUp->stop();
+    QDesktopServices::openUrl(QUrl(MakerWebsite));
+}
+
+void TMainForm::actMinimizeExecute()
+{
+    EngineHost->StopFlashing();
+    hide();
+}
+
+void TMainForm::actAboutBoxExecute()
+{
+    TAboutBox box(this);
+    box.exec();
 }
 
 void TMainForm::ShowAndRaise()

@@ -19,6 +19,7 @@ class Settings;
 class DesktopNotifier;
 class TCheckEngine;
 class TConfigForm;
+class TQuickView;
 class TDialUp;
 class TMainFormHost;
 class TMessageList;
@@ -101,12 +102,20 @@ public:
     // The hotkey's effect: show the main window and bring it to the front.
     void ShowAndRaise();
 
-    // The configuration dialog, made after this window; actConfig opens it.
+    // The configuration dialog and the quick view, made after this window.
     TConfigForm* ConfigForm = nullptr;
+    TQuickView* QuickView = nullptr;
+
+    // The list's selected row, -1 for none.
+    int SelectedRow() const;
 
     void actCloseExecute();
     void actConfigExecute();
     void actHelpExecute();
+    void actBlockSenderExecute();
+    void actWebsiteExecute();
+    void actMinimizeExecute();
+    void actAboutBoxExecute();
     // The Config menu mirrors three options when it opens; each item turns
     // its option over and saves all.
     void Config1Click();
@@ -128,6 +137,7 @@ private:
     void CreateTimers();
     void ConnectEngine();
     void ConnectConfigMenu();
+    void ConnectMessageActions();
     void FormCreate(const QString& commandLine);
     void FormClose();
 

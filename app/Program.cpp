@@ -13,6 +13,7 @@
 #include "platform/InstanceChannel.h"
 #include "platform/NetworkManagerDialUp.h"
 #include "platform/Profile.h"
+#include "viewer/Quickviewdlg.h"
 #include "pop3/Pop3client.h"
 
 #include <QAction>
@@ -28,6 +29,8 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
     mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);
     configForm = std::make_unique<TConfigForm>(*settings, *mainForm->Pop1, [this] { mainForm->ShowAndRaise(); });
     mainForm->ConfigForm = configForm.get();
+    quickView = std::make_unique<TQuickView>(*configForm, mainForm->actDelete, mainForm->actLaunch);
+    mainForm->QuickView = quickView.get();
 }
 
 Program::~Program() = default;

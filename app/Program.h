@@ -10,11 +10,12 @@ class Settings;
 class TConfigForm;
 class TDialUp;
 class TMainForm;
+class TQuickView;
 class TRunForm;
 
 // The running program: its store and its long-lived windows, created in
 // their order (tray owner, main window, configuration dialog, which loads
-// the settings), and the channel later starts reach it through.
+// the settings, quick view), and the channel later starts reach it through.
 class Program
 {
 public:
@@ -32,6 +33,7 @@ private:
     std::unique_ptr<TRunForm> runForm;
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TConfigForm> configForm;
+    std::unique_ptr<TQuickView> quickView;
 };
 
 // The program entry: forwards to a running copy or starts, runs the event

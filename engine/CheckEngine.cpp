@@ -1,5 +1,6 @@
 #include "engine/CheckEngine.h"
 
+#include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
@@ -124,6 +125,105 @@ void TCheckEngine::LaunchMailClient()
     Launcher.Launch();
 }
 
+// A check between two messages owns the connection and the numbers, and a
+// delete that failed stays busy until Cancel: both refuse with a beep.
+void TCheckEngine::actDeleteExecute(int row)
+{
+    if (EngineBusy || CheckInFlight()) {
+        Host.Beep();
+        return;
+    }
+    Host.StopHangUpTimer();
+    if (row < 0 || row >= List.Count())
+        return;
+    if (!Host.AskYesNo(QStringLiteral("Are you sure you want to delete this message?"),
+                       QStringLiteral("Delete Message"), TBoxOwner::MainWindow))
+        return;
+    EngineBusy = true;
+    StartMessageAction(opDelete, row);
+}
+
+void TCheckEngine::actViewExecute(int row)
+{
+    Host.StopHangUpTimer();
+    if (row < 0 || row >= List.Count())
+        return;
+    if (CheckInFlight()) {
+        Host.Beep();
+        return;
+    }
+    StartMessageAction(opView, row);
+}
+
+bool TCheckEngine::CheckInFlight() const
+{
+    return ClientCallWaiting() || PendingStep != TStep::None;
+}
+
+// A stalled check's connection is closed first: the action needs a session
+// of its own.
+void TCheckEngine::StartMessageAction(TOperation operation, int row)
+{
+    StopFlashing();
+    CloseLeftConnection();
+    Operation = operation;
+    ActionRow = row;
+    ActionEntry = List.Entry(row);
+    MessageNumber = ActionEntry.Number;
+    AccountIndex = static_cast<int>(Options.SelectedAccounts().indexOf(ActionEntry.Account));
+    ConnectAccount(ActionEntry.Account);
+}
+
+// Numbers belong to one session: another program may have removed messages
+// since the check, and number n may now be another message.
+bool TCheckEngine::StillListedMessage()
+{
+    if (MessageNumber < 1 || MessageNumber > Client.MessageCount)
+        return false;
+    ClientCall([this] { Client.RetrieveSummary(MessageNumber); });
+    return SameHeader(ActionEntry.Header, Client.Summary.Header);
+}
+
+void TCheckEngine::RefuseMovedMessage(const QString& caption)
+{
+    ClientCall([this] { Client.Disconnect(); });
+    EngineBusy = false;
+    Host.Tell(QStringLiteral("This message is no longer on the server as listed. Check for mail again."), caption,
+              TBoxOwner::MainWindow);
+}
+
+// The QUIT makes the deletion final, and with it the numbers that follow.
+void TCheckEngine::FinishDelete()
+{
+    if (!StillListedMessage()) {
+        RefuseMovedMessage(QStringLiteral("Delete Message"));
+        return;
+    }
+    ClientCall([this] { Client.DeleteMessage(MessageNumber); });
+    List.RemoveDeleted(ActionRow);
+    ClientCall([this] { Client.Disconnect(); });
+    EngineBusy = false;
+}
+
+void TCheckEngine::FinishView()
+{
+    if (MessageNumber < 1 || MessageNumber > Client.MessageCount) {
+        RefuseMovedMessage(QStringLiteral("Quick View"));
+        return;
+    }
+    ClientCall([this] { Client.RetrieveMessage(MessageNumber); });
+    const TMailMessage& message = Client.MailMessage;
+    if (!SameHeader(ActionEntry.Header, message.Head)) {
+        RefuseMovedMessage(QStringLiteral("Quick View"));
+        return;
+    }
+    QString body;
+    for (const QString& line : message.Body)
+        body += line + QStringLiteral("\r\n");
+    Host.ShowQuickView({message.From, message.Subject, HeaderDate(message.Head), ActionEntry.Account, body});
+    ClientCall([this] { Client.Disconnect(); });
+}
+
 // --- the cycle ------------------------------------------------------------
 
 bool TCheckEngine::IsOnline()
@@ -229,13 +329,17 @@ void TCheckEngine::ConnectAccount(const QString& name)
 
 void TCheckEngine::Pop1Connect()
 {
-    if (Operation != opCheck)
-        return;
     // A refused STAT fires this event after the client has logged out, and
     // Connect raises the refusal next: there is nothing to count. A
     // reconnect from inside a waiting request goes on with that request's
     // message instead of starting the account over.
     if (!Client.Connected || callDepth > 1)
+        return;
+    if (Operation == opDelete)
+        return FinishDelete();
+    if (Operation == opView)
+        return FinishView();
+    if (Operation != opCheck)
         return;
     if (Client.MessageCount > 0) {
         MessageNumber = 1;
@@ -328,8 +432,12 @@ void TCheckEngine::StopFlashing()
     Host.StopFlashing();
 }
 
+// A row's account disabled since the check still names the failures of a
+// delete or quick view.
 QString TCheckEngine::AccountName() const
 {
+    if (Operation == opDelete || Operation == opView)
+        return ActionEntry.Account;
     return Options.SelectedAccounts().value(AccountIndex);
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/ClientLauncher.h"
 #include "engine/EngineHost.h"
+#include "engine/MessageList.h"
 #include "engine/Notifier.h"
 
 #include <QString>
@@ -13,7 +14,6 @@ class RegistryStore;
 class Settings;
 class TDialUp;
 class TMailClient;
-class TMessageList;
 
 // The check cycle: from Check Now or the minute timer, make sure there is a
 // connection, visit every enabled account with the mail client, hand each
@@ -50,6 +50,10 @@ public:
     void TimerHangUpTimer();
     // Launch Client, from its command or a notification.
     void LaunchMailClient();
+    // Delete and Quick View of the list's row (-1: none selected). They
+    // reconnect to the row's account and finish in Pop1Connect.
+    void actDeleteExecute(int row);
+    void actViewExecute(int row);
 
     // The client's events, bound by the constructor.
     void Pop1Connect();
@@ -83,6 +87,12 @@ private:
     void ApplyHangUpRule();
     void StopFlashing();
     QString AccountName() const;
+    bool CheckInFlight() const;
+    void StartMessageAction(TOperation operation, int row);
+    bool StillListedMessage();
+    void RefuseMovedMessage(const QString& caption);
+    void FinishDelete();
+    void FinishView();
     static QString LongTimeText(const QTime& time);
 
     template <typename Call> void ClientCall(Call call);
@@ -98,6 +108,9 @@ private:
     TClientLauncher Launcher;
 
     TStep PendingStep = TStep::None;
+    // The row a delete or quick view acts on, as the check listed it.
+    int ActionRow = -1;
+    MessageEntry ActionEntry;
     int callDepth = 0;
     unsigned checksStarted = 0;
     // Requests that came while a client call was waiting.

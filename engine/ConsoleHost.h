@@ -23,10 +23,12 @@ public:
     bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
     void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowMessage(const QString& text) override;
+    void Beep() override {}
     void StopFlashing() override {}
     bool StartFlashing() override { return true; }
     void ShowMainWindow() override {}
     void HideMainWindow() override {}
+    void ShowQuickView(const TQuickViewText&) override {}
     void LaunchClient() override {}
     void StartProgram(const QString&) override {}
     void PlaySound(const QString&) override {}

@@ -5,6 +5,16 @@
 #include <QString>
 #include <functional>
 
+// What the quick view window shows of one retrieved message.
+struct TQuickViewText
+{
+    QString From;
+    QString Subject;
+    QString Date;
+    QString Account;
+    QString Body; // each line ended by CR LF
+};
+
 // Whose child a message box is: the main window's, or nobody's.
 enum class TBoxOwner { MainWindow, None };
 
@@ -24,6 +34,8 @@ public:
     virtual void Tell(const QString& text, const QString& caption, TBoxOwner owner) = 0;
     // A plain message under the application's title.
     virtual void ShowMessage(const QString& text) = 0;
+    // The desktop's default beep: a command refused without a word.
+    virtual void Beep() = 0;
     // The tray icon stops flashing and shows its first image.
     virtual void StopFlashing() = 0;
     // The tray icon starts flashing; false where there is no tray to flash.
@@ -32,6 +44,8 @@ public:
     // The main window: shown and brought to the front, or hidden.
     virtual void ShowMainWindow() = 0;
     virtual void HideMainWindow() = 0;
+    // The quick view window, filled with a message, shown and brought to the front.
+    virtual void ShowQuickView(const TQuickViewText& text) = 0;
     // Runs Launch Client as the user's command does.
     virtual void LaunchClient() = 0;
     // Starts a program with its arguments, detached from this one.

@@ -20,7 +20,8 @@ TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& 
                              HeaderPriority(summary.Header),
                              HeaderDate(summary.Header),
                              account,
-                             number};
+                             number,
+                             summary.Header};
     beginInsertRows({}, Count(), Count());
     rows.append(entry);
     endInsertRows();
@@ -39,6 +40,37 @@ bool TMessageList::IsBlocked(const TSummary& summary) const
         settings.BlockZeroLength() && summary.Bytes == 0,
     };
     return std::ranges::any_of(tests, std::identity{});
+}
+
+void TMessageList::RemoveDeleted(int row)
+{
+    if (row < 0 || row >= Count())
+        return;
+    const MessageEntry deleted = rows.at(row);
+    beginRemoveRows({}, row, row);
+    rows.removeAt(row);
+    endRemoveRows();
+    for (int i = 0; i < Count(); ++i) {
+        MessageEntry& entry = rows[i];
+        if (entry.Account == deleted.Account && entry.Number > deleted.Number) {
+            --entry.Number;
+            emit dataChanged(index(i, 0), index(i, ColumnCount - 1), {NumberRole});
+        }
+    }
+}
+
+namespace {
+TExStringList headerPart(const TExStringList& lines)
+{
+    const auto end = std::find_if(lines.cbegin(), lines.cend(),
+                                  [](const QString& line) { return line.isEmpty() || line == u'.'; });
+    return TExStringList(lines.cbegin(), end);
+}
+}
+
+bool SameHeader(const TExStringList& listed, const TExStringList& received)
+{
+    return headerPart(listed) == headerPart(received);
 }
 
 void TMessageList::Clear()

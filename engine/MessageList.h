@@ -18,7 +18,14 @@ struct MessageEntry
     QString Received;
     QString Account;
     int Number = 0;
+    // The header lines the check received, to know the message again in a
+    // later session, where the numbers may have moved.
+    TExStringList Header;
 };
+
+// Whether two header listings are of the same message: their lines up to the
+// end of the header (a blank line or the closing ".") are equal.
+bool SameHeader(const TExStringList& listed, const TExStringList& received);
 
 // What became of a summary handed to the list.
 enum class TSummaryResult {
@@ -43,6 +50,9 @@ public:
 
     TSummaryResult AddSummary(const TSummary& summary, const QString& account, int number);
     void Clear();
+    // Takes the row away; the account's later messages move up one number,
+    // as the server numbers them once the deletion is final.
+    void RemoveDeleted(int row);
 
     int Count() const { return int(rows.size()); }
     const MessageEntry& Entry(int row) const { return rows.at(row); }

@@ -4,6 +4,7 @@
 #include "app/Mainformdlg.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
+#include "config/Configdlg.h"
 #include "desktop/HelpViewer.h"
 #include "desktop/MsgBox.h"
 #include "config/Registry.h"
@@ -11,12 +12,18 @@
 #include "config/Settings.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/WindowRect.h"
+#include "pop3/Pop3client.h"
+#include "tests/support/ModalSteps.h"
 #include "tests/support/ScriptedDialUp.h"
+#include "tests/support/UrlCatcher.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -400,6 +407,8 @@ TEST_F(MainFormTest, MenuItemsRunTheirActionsAndFollowThem)
         {"About1", "actAboutBox"},      {"VisitTallowfen1", "actWebsite"}, {"BlockSender2", "actBlockSender"},
         {"Delete2", "actDelete"},       {"QuickView2", "actView"},
     };
+    UrlCatcher browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "Open");
     for (const auto& link : links) {
         SCOPED_TRACE(link.Item);
         auto* item = Find<QAction>(link.Item);
@@ -412,6 +421,8 @@ TEST_F(MainFormTest, MenuItemsRunTheirActionsAndFollowThem)
             continue; // Exit ends the program: its own test
         int runs = 0;
         auto connection = QObject::connect(action, &QAction::triggered, [&runs] { ++runs; });
+        if (action == Form->actAboutBox)
+            OnNextModal([](QDialog& about) { about.reject(); });
         item->trigger();
         EXPECT_EQ(runs, 1);
         QObject::disconnect(connection);
@@ -420,6 +431,9 @@ TEST_F(MainFormTest, MenuItemsRunTheirActionsAndFollowThem)
         action->setEnabled(true);
         EXPECT_TRUE(item->isEnabled());
     }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    EXPECT_EQ(browser.Urls.size(), 1) << "Visit Tallowfen opens the maker's site";
+    THelpViewer::Instance().close();
 }
 
 TEST_F(MainFormTest, ListContextMenuOpensOnTheList)
@@ -648,16 +662,37 @@ TEST_F(MainFormTest, TheConfigMenuMirrorsItsOptionsAndEachItemTurnsOneOverAndSav
     EXPECT_FALSE(reg.ReadBool("CheckingEnabled"));
 }
 
-TEST_F(MainFormTest, ActionsOfLaterPartsDoNothingYet)
+// Without a selected row the message actions do nothing; with one, Block
+// Sender offers the row's sender text as the check received it.
+TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
 {
     Start(QStringLiteral("visible"));
-    for (const char* name : {"actDelete", "actMinimize", "actConfig", "actWebsite",
-                             "actHelp", "actAboutBox", "actView", "actBlockSender"}) {
-        SCOPED_TRACE(name);
+    TPop3Client pop;
+    TConfigForm config(Options, pop, [] {});
+    Form->ConfigForm = &config;
+    for (const char* name : {"actDelete", "actView", "actBlockSender"})
         Find<QAction>(name)->trigger();
-        EXPECT_TRUE(Form->isVisible());
-        EXPECT_EQ(Form->StatusText(0), "Ready");
-    }
+    EXPECT_TRUE(Boxes.isEmpty());
+
+    TSummary spam;
+    spam.From = QStringLiteral(" Spam <spam@example.com>");
+    Form->MessageList->AddSummary(spam, QStringLiteral("Home"), 1);
+    Form->listMessages->setCurrentIndex(Form->MessageList->index(0, 0));
+    OnNextModal([](QDialog& block) {
+        EXPECT_EQ(block.findChild<QLineEdit*>("editSenderName")->text(), " Spam <spam@example.com>");
+        block.findChild<QPushButton*>("btnOK")->click();
+    });
+    Find<QAction>("actBlockSender")->trigger();
+    EXPECT_TRUE(Options.IsSenderBlocked(spam.From));
+
+    OnNextModal([](QDialog& about) {
+        EXPECT_EQ(about.windowTitle(), "About Postwatch");
+        about.accept();
+    });
+    Find<QAction>("actAboutBox")->trigger();
+
+    Find<QAction>("actMinimize")->trigger();
+    EXPECT_FALSE(Form->isVisible());
 }
 
 }

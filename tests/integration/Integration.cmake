@@ -22,7 +22,7 @@ function(pw_dovecot_test name)
     PW_MESSAGES_DIR="${CMAKE_CURRENT_SOURCE_DIR}/integration/messages")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES FIXTURES_REQUIRED pop3_server ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    PROPERTIES FIXTURES_REQUIRED pop3_server ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300)
 endfunction()
 
 pw_dovecot_test(test_integration_pop3 ${CMAKE_CURRENT_SOURCE_DIR}/integration/Pop3DovecotTest.cpp)

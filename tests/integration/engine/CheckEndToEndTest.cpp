@@ -11,6 +11,7 @@
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "desktop/Runformdlg.h"
+#include "viewer/Quickviewdlg.h"
 #include "pop3/Pop3client.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
@@ -19,6 +20,8 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -37,7 +40,7 @@ protected:
     {
         SetMsgBoxHook([this](const TMsgBoxRequest& box) {
             Boxes << box.Caption + " | " + box.Text;
-            return QMessageBox::Ok;
+            return box.Buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
         });
         SetErrorReport([this](const QString& message) { Errors << message; });
     }
@@ -151,6 +154,95 @@ TEST_F(CheckAgainstDovecot, AWrongPasswordIsToldAndCancelFreesTheWindow)
     EXPECT_TRUE(Form->Engine->EngineBusy);
     Trigger("actCancel");
     EXPECT_FALSE(Form->Engine->EngineBusy);
+}
+
+// Delete and Quick View of listed rows on Dovecot, where another client
+// may take messages away between the check and the action.
+class ActionsAgainstDovecot : public CheckEndToEnd
+{
+protected:
+    // Each test has a mailbox of its own, for it deletes messages.
+    void Begin(const QString& user)
+    {
+        this->user = user;
+        ASSERT_GT(DovecotPort(), 0);
+        StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), user, "pw-" + user);
+        Start();
+        View = std::make_unique<TQuickView>(*Config, Form->actDelete, Form->actLaunch);
+        Form->QuickView = View.get();
+        CheckNow();
+    }
+    void TearDown() override
+    {
+        View.reset();
+        CheckEndToEnd::TearDown();
+    }
+
+    void CheckNow()
+    {
+        Trigger("actCheckNow");
+        ASSERT_TRUE(WaitForPanel("Done")) << Errors.join('\n').toStdString();
+    }
+    void Select(int row)
+    {
+        Form->listMessages->setCurrentIndex(Form->listMessages->model()->index(row, 0));
+    }
+
+    // Another program deletes the first message for good.
+    void DeleteFirstElsewhere()
+    {
+        TPop3Client other;
+        other.Host = "127.0.0.1";
+        other.Port = DovecotPort();
+        other.TimeOut = 10000;
+        other.UserID = user;
+        other.Password = "pw-" + user;
+        other.Connect();
+        other.DeleteMessage(1);
+        other.Disconnect();
+    }
+
+    QString user;
+    std::unique_ptr<TQuickView> View;
+    const QString moved = "This message is no longer on the server as listed. Check for mail again.";
+};
+
+TEST_F(ActionsAgainstDovecot, QuickViewShowsTheSelectedMessageAndRefusesOneThatMoved)
+{
+    ASSERT_NO_FATAL_FAILURE(Begin("actions-view"));
+    ASSERT_EQ(ShownRows().size(), 3);
+    Select(1);
+    Trigger("actView");
+    EXPECT_TRUE(View->isVisible());
+    EXPECT_EQ(View->lblSubject->text(), " Grüße aus Köln");
+    EXPECT_EQ(View->lblAccount->text(), "Home");
+    EXPECT_TRUE(View->MsgText->toPlainText().startsWith("Viele Grüße.")) << View->MsgText->toPlainText().toStdString();
+
+    View->hide();
+    DeleteFirstElsewhere();
+    Trigger("actView");
+    EXPECT_FALSE(View->isVisible());
+    EXPECT_EQ(Boxes.last(), "Quick View | " + moved);
+}
+
+TEST_F(ActionsAgainstDovecot, DeleteRefusesAMovedMessageAndDeletesItAfterANewCheck)
+{
+    ASSERT_NO_FATAL_FAILURE(Begin("actions-delete"));
+    DeleteFirstElsewhere();
+    Select(1);
+    Trigger("actDelete");
+    EXPECT_EQ(Boxes.last(), "Delete Message | " + moved);
+    EXPECT_EQ(MessagesOnServer(user), 2) << "nothing deleted";
+    EXPECT_EQ(ShownRows().size(), 3);
+
+    CheckNow();
+    ASSERT_EQ(ShownRows().size(), 2);
+    Select(0);
+    Trigger("actDelete");
+    EXPECT_EQ(MessagesOnServer(user), 1);
+    EXPECT_EQ(ShownRows(), QStringList{"Home #1 Carol <carol@example.net>"});
+    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
 }
 
 // A server that answers the first session up to TOP 2 and then says

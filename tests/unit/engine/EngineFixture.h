@@ -83,6 +83,13 @@ public:
         return HasTray;
     }
     void ShowMainWindow() override { Told << QStringLiteral("show"); }
+    void Beep() override { Told << QStringLiteral("beep"); }
+    void ShowQuickView(const TQuickViewText& text) override
+    {
+        Told << QStringLiteral("view ") + text.Subject.trimmed();
+        Viewed = text;
+    }
+    TQuickViewText Viewed;
     void HideMainWindow() override { Told << QStringLiteral("hide"); }
     void LaunchClient() override
     {

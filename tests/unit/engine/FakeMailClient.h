@@ -16,6 +16,7 @@ public:
     {
         QStringList Header; // header lines, without the terminating "."
         qint64 Bytes = 100;
+        QStringList Body = {QStringLiteral("Hello.")};
     };
     struct Mailbox
     {
