@@ -26,6 +26,7 @@
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -80,7 +81,8 @@ protected:
         return rows;
     }
 
-    int MessagesOnServer(const QString& user)
+    // Another program's session on the test mailbox of user.
+    static void OtherSession(const QString& user, const std::function<void(TPop3Client&)>& work)
     {
         TPop3Client client;
         client.Host = "127.0.0.1";
@@ -89,8 +91,14 @@ protected:
         client.UserID = user;
         client.Password = "pw-" + user;
         client.Connect();
-        const int count = client.MessageCount;
+        work(client);
         client.Disconnect();
+    }
+
+    int MessagesOnServer(const QString& user)
+    {
+        int count = 0;
+        OtherSession(user, [&](TPop3Client& client) { count = client.MessageCount; });
         return count;
     }
 
@@ -191,15 +199,7 @@ protected:
     // Another program deletes the first message for good.
     void DeleteFirstElsewhere()
     {
-        TPop3Client other;
-        other.Host = "127.0.0.1";
-        other.Port = DovecotPort();
-        other.TimeOut = 10000;
-        other.UserID = user;
-        other.Password = "pw-" + user;
-        other.Connect();
-        other.DeleteMessage(1);
-        other.Disconnect();
+        OtherSession(user, [](TPop3Client& other) { other.DeleteMessage(1); });
     }
 
     QString user;
