@@ -13,8 +13,8 @@
 #include "platform/InstanceChannel.h"
 #include "platform/NetworkManagerDialUp.h"
 #include "platform/Profile.h"
-#include "viewer/Quickviewdlg.h"
 #include "pop3/Pop3client.h"
+#include "viewer/Quickviewdlg.h"
 
 #include <QAction>
 #include <QApplication>

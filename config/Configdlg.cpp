@@ -547,11 +547,11 @@ void TConfigForm::btnAccDelClick()
     ShowAccountList();
 }
 
+// The dialog refills the list itself when it adds an entry.
 void TConfigForm::btnBSAddClick()
 {
     TBSForm form(*this, this);
     form.exec();
-    FillBlockedList();
 }
 
 void TConfigForm::btnBSDelClick()

@@ -176,9 +176,14 @@ void TCheckEngine::StartMessageAction(TOperation operation, int row)
 
 // Numbers belong to one session: another program may have removed messages
 // since the check, and number n may now be another message.
+bool TCheckEngine::NumberOnServer() const
+{
+    return MessageNumber >= 1 && MessageNumber <= Client.MessageCount;
+}
+
 bool TCheckEngine::StillListedMessage()
 {
-    if (MessageNumber < 1 || MessageNumber > Client.MessageCount)
+    if (!NumberOnServer())
         return false;
     ClientCall([this] { Client.RetrieveSummary(MessageNumber); });
     return SameHeader(ActionEntry.Header, Client.Summary.Header);
@@ -207,7 +212,7 @@ void TCheckEngine::FinishDelete()
 
 void TCheckEngine::FinishView()
 {
-    if (MessageNumber < 1 || MessageNumber > Client.MessageCount) {
+    if (!NumberOnServer()) {
         RefuseMovedMessage(QStringLiteral("Quick View"));
         return;
     }

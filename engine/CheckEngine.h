@@ -89,6 +89,7 @@ private:
     QString AccountName() const;
     bool CheckInFlight() const;
     void StartMessageAction(TOperation operation, int row);
+    bool NumberOnServer() const;
     bool StillListedMessage();
     void RefuseMovedMessage(const QString& caption);
     void FinishDelete();
