@@ -2,11 +2,12 @@
 
 #include "base/Guard.h"
 #include "base/Words.h"
+#include "pop3/Certificate.h"
 #include "pop3/SocketErrors.h"
 
 #include <QEventLoop>
 #include <QHostInfo>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <cctype>
 #include <climits>
 
@@ -74,7 +75,7 @@ struct TLineSocket::TWait
     bool Woken = false;
 };
 
-TLineSocket::TLineSocket(QObject* parent) : QObject(parent), socket(new QTcpSocket(this))
+TLineSocket::TLineSocket(QObject* parent) : QObject(parent), socket(new QSslSocket(this))
 {
     ReportStatus(8, QStringLiteral("Create"));
     socket->setReadBufferSize(SocketBufferSize);
@@ -84,6 +85,8 @@ TLineSocket::TLineSocket(QObject* parent) : QObject(parent), socket(new QTcpSock
         Connected = true;
         Wake();
     });
+    QObject::connect(socket, &QSslSocket::encrypted, this, [this] { Wake(); });
+    QObject::connect(socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) { CertificateErrors(errors); });
     QObject::connect(socket, &QTcpSocket::readyRead, this, [this] { InSlot([this] { ReadToStream(); }); });
     QObject::connect(socket, &QTcpSocket::bytesWritten, this, [this] { InSlot([this] { BytesWritten(); }); });
     QObject::connect(socket, &QTcpSocket::disconnected, this, [this] { InSlot([this] { PeerClosed(); }); });
@@ -150,12 +153,18 @@ void TLineSocket::Connect()
     ResolveWithRetry();
     if (Port < 0 || Port > 65535)
         throw ESockError(QStringLiteral("The port number %1 is not between 0 and 65535").arg(Port));
+    // An unknown value must not quietly mean the clear.
+    if (Security < secNone || Security > secTls)
+        throw ESockError(QStringLiteral("The security setting %1 is not 0 (none), 1 (STARTTLS) or 2 (SSL/TLS)").arg(Security));
     NoError = true;
     LookupDone = false;
     socket->connectToHost(address, static_cast<quint16>(Port));
     Wait([this] { return Connected || TimedOut || Aborted || !NoError; });
-    if (Connected)
+    if (Connected) {
+        if (Security == secTls)
+            StartEncryption();
         return;
+    }
     // A late connection must not turn up after the caller was told it failed.
     socket->abort();
     if (OnConnectionFailed)
@@ -218,6 +227,60 @@ void TLineSocket::HostLookedUp(const QHostInfo& info)
     if (resolved.isNull())
         LastErrorNo = info.error() == QHostInfo::HostNotFound ? SocketErrors::HostNotFound : SocketErrors::NoRecovery;
     Wake();
+}
+
+void TLineSocket::StartEncryption()
+{
+    ReportStatus(8, QStringLiteral("Starting TLS"));
+    // Whatever arrived so far came in the clear, where anyone on the way
+    // could have put it: it must not pass for the server's secure replies.
+    if (input.Unread() > 0 || socket->bytesAvailable() > 0)
+        FailWait(QStringLiteral("The server sent data before the secure connection was set up"));
+    certErrors.clear();
+    refusedCertificate.clear();
+    NoError = true;
+    socket->setPeerVerifyName(Host);
+    socket->startClientEncryption();
+    Wait([this] { return socket->isEncrypted() || TimedOut || Aborted || !NoError || !Connected; });
+    if (socket->isEncrypted() && PinHolds())
+        return;
+    if (TimedOut)
+        FailWait(QStringLiteral("Connection Timed out"));
+    if (Aborted) {
+        RequestCloseSocket();
+        throw EAbortError(QStringLiteral("Secure connection canceled"));
+    }
+    if (!certErrors.isEmpty())
+        RefuseCertificate(CertificateRefusal(Host, refusedCertificate, certErrors));
+    if (socket->isEncrypted())
+        RefuseCertificate(UntrustedPinRefusal(Host, socket->peerCertificate()));
+    FailWait(QStringLiteral("The secure connection to %1 could not be set up: %2").arg(Host, socket->errorString()));
+}
+
+// A certificate the user trusted for this account passes whatever its chain
+// says; any other is judged by the chain alone.
+void TLineSocket::CertificateErrors(const QList<QSslError>& errors)
+{
+    if (FingerprintMatches(CertFingerprint, socket->peerCertificate())) {
+        socket->ignoreSslErrors();
+        return;
+    }
+    certErrors = errors;
+    refusedCertificate = socket->peerCertificate();
+}
+
+bool TLineSocket::PinHolds() const
+{
+    return CertFingerprint.trimmed().isEmpty() || FingerprintMatches(CertFingerprint, socket->peerCertificate());
+}
+
+void TLineSocket::RefuseCertificate(const QString& message)
+{
+    if (refusedCertificate.isNull())
+        refusedCertificate = socket->peerCertificate();
+    const QString fingerprint = Fingerprint(refusedCertificate);
+    RequestCloseSocket();
+    throw ECertificateError(message, fingerprint);
 }
 
 void TLineSocket::Disconnect()

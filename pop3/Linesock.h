@@ -9,13 +9,16 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
+#include <QSslCertificate>
+#include <QSslError>
 #include <QStringList>
 #include <exception>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QHostInfo;
-class QTcpSocket;
+class QSslSocket;
 
 class ESockError : public Exception
 {
@@ -27,6 +30,23 @@ class EAbortError : public ESockError
 {
 public:
     using ESockError::ESockError;
+};
+
+// A server whose certificate is not trusted: nothing was sent to it.
+class ECertificateError : public ESockError
+{
+public:
+    ECertificateError(const QString& message, QString fingerprint)
+        : ESockError(message), Fingerprint(std::move(fingerprint)) {}
+
+    QString Fingerprint;
+};
+
+// How a connection is secured.
+enum TSecurity {
+    secNone = 0,     // plain text throughout
+    secStartTls = 1, // the session asks for TLS before logging in
+    secTls = 2,      // TLS from the first byte
 };
 
 using TOnHostResolved = std::function<void(QObject* Sender)>;
@@ -41,6 +61,10 @@ struct TSocketProperties
     int TimeOut = 0;
     int ReportLevel = 0;
     bool Connected = false;
+    int Security = secNone;
+    // The SHA-256 fingerprint of the one certificate to accept whatever its
+    // chain says; empty: the system's trusted authorities decide.
+    QString CertFingerprint;
 
     TNotifyEvent OnDisconnect;
     THandlerEvent OnInvalidHost;
@@ -60,6 +84,9 @@ public:
 
     virtual void Connect();
     virtual void Disconnect();
+    // Turns the open connection into a TLS one; returns once the server's
+    // certificate is accepted, or raises with nothing sent.
+    void StartEncryption();
     void Cancel();
     void Write(const QByteArray& text);
     void Writeln(const QByteArray& text);
@@ -108,6 +135,9 @@ private:
     void ReadAvailable(bool everything);
     void PeerClosed();
     void SocketFailed(QAbstractSocket::SocketError error);
+    void CertificateErrors(const QList<QSslError>& errors);
+    bool PinHolds() const;
+    [[noreturn]] void RefuseCertificate(const QString& message);
     void Wait(const std::function<bool()>& done);
     void Wake();
     void InSlot(const std::function<void()>& body) noexcept;
@@ -118,7 +148,7 @@ private:
     [[noreturn]] void FailWait(const QString& message);
     bool LineTooLong() const;
 
-    QTcpSocket* socket;
+    QSslSocket* socket;
     TThreadTimer timer;
     TInputStream input;
     QByteArray output;
@@ -129,4 +159,7 @@ private:
     bool closedByPeer = false;
     std::vector<TWait*> waits;
     std::exception_ptr pending;
+    // What the last handshake refused, kept before the socket drops it.
+    QList<QSslError> certErrors;
+    QSslCertificate refusedCertificate;
 };

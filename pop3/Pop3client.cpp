@@ -69,6 +69,8 @@ void TPop3Client::Connect()
         TLineSocket::Connect();
         try {
             ReadGreeting();
+            if (Security == secStartTls)
+                StartTls();
             LogIn();
             loggedIn = true;
             CountMessages();
@@ -104,6 +106,14 @@ void TPop3Client::ReadGreeting()
     const QByteArray greeting = ReadLn();
     if (!Positive(greeting))
         Refuse(greeting);
+}
+
+// Never goes on in the clear: the password must not cross the network there.
+void TPop3Client::StartTls()
+{
+    if (!StrictlyPositive(Transaction("STLS")))
+        throw ESockError(QStringLiteral("The server does not offer STARTTLS"));
+    StartEncryption();
 }
 
 // The failure handler may correct the credentials, and is asked once.

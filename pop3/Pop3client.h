@@ -72,6 +72,7 @@ protected:
 private:
     void AskCredentials();
     void ReadGreeting();
+    void StartTls();
     void LogIn();
     bool TryLogIn();
     void CountMessages();

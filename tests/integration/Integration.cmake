@@ -26,6 +26,7 @@ function(pw_dovecot_test name)
 endfunction()
 
 pw_dovecot_test(test_integration_pop3 ${CMAKE_CURRENT_SOURCE_DIR}/integration/Pop3DovecotTest.cpp)
+pw_dovecot_test(test_integration_tls ${CMAKE_CURRENT_SOURCE_DIR}/integration/TlsDovecotTest.cpp)
 pw_dovecot_test(test_integration_retrieve ${CMAKE_CURRENT_SOURCE_DIR}/integration/RetrieveDovecotTest.cpp)
 
 # The check cycle end to end: the main window offscreen, its real client

@@ -260,7 +260,42 @@ TEST_F(pop3Client, SilentServerTimesOutAndCloses)
     EXPECT_EQ(FailureOf<ESockError>([&] { client.RetrieveSummary(1); }), "Connection Timed out");
     EXPECT_FALSE(client.Connected);
     EXPECT_FALSE(client.Busy);
-    EXPECT_TRUE(WaitUntil([&] { return server.Disconnections == 2; }));
+    server.ResumeReading();
+    EXPECT_TRUE(WaitUntil([&] { return server.Disconnections == 1; })) << "the canceled connection is closed";
+}
+
+// Never on in the clear: a refused STLS, plain text slipped in behind its
+// +OK, or a security setting nobody knows ends the session before the
+// credentials.
+TEST_F(pop3Client, StartTlsRefusedOrTamperedSendsNoCredentials)
+{
+    client.Security = secStartTls;
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.Connect(); }), "The server does not offer STARTTLS");
+    server.Replies["STLS"] = "+OK Begin TLS negotiation\r\n+OK Logged in.\r\n";
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.Connect(); }),
+              "The server sent data before the secure connection was set up");
+    client.Security = 7;
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.Connect(); }),
+              "The security setting 7 is not 0 (none), 1 (STARTTLS) or 2 (SSL/TLS)");
+    EXPECT_EQ(server.Commands, Commands({"STLS", "QUIT", "STLS"}));
+    EXPECT_FALSE(client.Connected);
+    EXPECT_FALSE(client.Busy);
+}
+
+TEST_F(pop3Client, UnansweredHandshakeTimesOutOrIsCanceled)
+{
+    client.Security = secTls;
+    server.Greeting.clear();
+    server.StopReading();
+    client.TimeOut = 300;
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.Connect(); }), "Connection Timed out");
+    client.TimeOut = 5000;
+    QTimer::singleShot(50, [&] { client.Cancel(); });
+    EXPECT_EQ(FailureOf<EAbortError>([&] { client.Connect(); }), "Secure connection canceled");
+    EXPECT_FALSE(client.Connected);
+    EXPECT_FALSE(client.Busy);
+    server.ResumeReading();
+    EXPECT_TRUE(WaitUntil([&] { return server.Disconnections == 1; })) << "the canceled connection is closed";
 }
 
 TEST_F(pop3Client, CancelEndsTheOperationAndLateDataCloseTheConnection)
