@@ -166,6 +166,7 @@ void TCheckEngine::StartMessageAction(TOperation operation, int row)
 {
     StopFlashing();
     CloseLeftConnection();
+    UserStarted = true;
     Operation = operation;
     ActionRow = row;
     ActionEntry = List.Entry(row);
@@ -262,7 +263,8 @@ void TCheckEngine::StartCheck(TCheckKind kind)
     AccountIndex = 0;
     CancelRequested = false;
     Operation = opCheck;
-    if (kind == TCheckKind::User) {
+    UserStarted = kind == TCheckKind::User;
+    if (UserStarted) {
         EngineBusy = true;
         StopFlashing();
     }
@@ -321,15 +323,58 @@ void TCheckEngine::CheckNextAccount()
 // An account whose key is gone (deleted meanwhile) ends the cycle quietly.
 void TCheckEngine::ConnectAccount(const QString& name)
 {
+    if (!ReadAccount(name))
+        return;
+    try {
+        ClientCall([this] { Client.Connect(); });
+    } catch (const ECertificateError& error) {
+        if (!UserStarted || !Host.CanAsk() || error.Fingerprint.isEmpty())
+            throw;
+        if (!TrustCertificate(name, error))
+            return DeclineCertificate();
+        ClientCall([this] { Client.Connect(); });
+    }
+}
+
+// An account written before secure connections existed has neither value
+// and connects in the clear, as it always did.
+bool TCheckEngine::ReadAccount(const QString& name)
+{
     TRegistry reg(Store);
     if (!reg.OpenKeyReadOnly(StoreKeys::Accounts + u'\\' + name))
-        return;
+        return false;
     Client.Host = reg.ReadString(QStringLiteral("Server"));
     Client.UserID = reg.ReadString(QStringLiteral("Username"));
     Client.Password = ScramblePassword(reg.ReadString(QStringLiteral("Password")));
     Client.Port = reg.ReadInteger(QStringLiteral("Port"));
-    reg.CloseKey();
-    ClientCall([this] { Client.Connect(); });
+    const QString security = QStringLiteral("Security");
+    const QString fingerprint = QStringLiteral("CertFingerprint");
+    Client.Security = reg.ValueExists(security) ? reg.ReadInteger(security) : int(secNone);
+    Client.CertFingerprint = reg.ValueExists(fingerprint) ? reg.ReadString(fingerprint) : QString();
+    return true;
+}
+
+bool TCheckEngine::TrustCertificate(const QString& account, const ECertificateError& error)
+{
+    if (!Host.AskYesNo(error.Message + QStringLiteral("\n\nTrust this certificate for ") + account + u'?',
+                       QStringLiteral("Certificate"), TBoxOwner::MainWindow))
+        return false;
+    TRegistry reg(Store);
+    if (reg.OpenKey(StoreKeys::Accounts + u'\\' + account, false))
+        reg.WriteString(QStringLiteral("CertFingerprint"), error.Fingerprint);
+    Client.CertFingerprint = error.Fingerprint;
+    return true;
+}
+
+// The user saw why and chose not to go on: a check ends as cancelled, a
+// message action as if never asked for.
+void TCheckEngine::DeclineCertificate()
+{
+    EngineBusy = false;
+    if (Operation != opCheck)
+        return;
+    CancelRequested = true;
+    throw EAbortError(QStringLiteral("Certificate not trusted"));
 }
 
 void TCheckEngine::Pop1Connect()

@@ -13,6 +13,7 @@
 class RegistryStore;
 class Settings;
 class TDialUp;
+class ECertificateError;
 class TMailClient;
 
 // The check cycle: from Check Now or the minute timer, make sure there is a
@@ -81,6 +82,9 @@ private:
     void TellNoAccounts();
     void CheckNextAccount();
     void ConnectAccount(const QString& name);
+    bool ReadAccount(const QString& name);
+    bool TrustCertificate(const QString& account, const ECertificateError& error);
+    void DeclineCertificate();
     void NextMessage();
     void EndCanceled();
     void FinishCheck();
@@ -109,6 +113,8 @@ private:
     TClientLauncher Launcher;
 
     TStep PendingStep = TStep::None;
+    // The user asked for what runs now, and is there to answer a question.
+    bool UserStarted = false;
     // The row a delete or quick view acts on, as the check listed it.
     int ActionRow = -1;
     MessageEntry ActionEntry;

@@ -20,6 +20,7 @@ public:
     void SetEngine(TCheckEngine& engine) { Engine = &engine; }
 
     void SetStatusText(int panel, const QString& text) override;
+    bool CanAsk() const override { return false; }
     bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
     void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowMessage(const QString& text) override;

@@ -27,6 +27,8 @@ public:
 
     // Status panels 0 (activity), 1 (time of the last check) and 2 (result).
     virtual void SetStatusText(int panel, const QString& text) = 0;
+    // Whether a person is there to answer AskYesNo.
+    virtual bool CanAsk() const { return true; }
     // A Yes/No question; true for Yes.
     virtual bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) = 0;
     // A box with an OK button. An empty caption stands for the system's

@@ -3,6 +3,8 @@
 #include "config/FileStore.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
+#include "pop3/Certificate.h"
+#include "pop3/Linesock.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/support/TestDovecot.h"
 
@@ -100,4 +102,35 @@ TEST_F(CheckCommand, AnUnspecifiedServerAddressIsRefusedBeforeConnecting)
 
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Errors.contains("Null Remote Address")) << run.Errors.toStdString();
+}
+
+// The server's own certificate is refused until the account trusts its
+// fingerprint; then both secure ways list the mailbox.
+TEST_F(CheckCommand, ListsASecuredMailboxOnceItsCertificateIsTrusted)
+{
+    AddAccount("Home", "tls-check-cli", "pw-tls-check-cli", "localhost");
+    const auto secure = [&](int security, int port, const QString& fingerprint) {
+        FileStore store(profile.filePath("registry.reg"));
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::Accounts + QStringLiteral("\\Home"), false);
+        reg.WriteInteger("Security", security);
+        reg.WriteInteger("Port", port);
+        reg.WriteString("CertFingerprint", fingerprint);
+    };
+    const QString fingerprint = Fingerprint(DovecotCertificate());
+
+    secure(secTls, DovecotTlsPort(), {});
+    CheckRun run = RunCheck(profile.path());
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Errors.contains("The certificate of localhost cannot be trusted: it is not signed by an authority "
+                                    "this computer trusts.\nSHA-256 fingerprint: " + fingerprint))
+        << run.Errors.toStdString();
+    EXPECT_EQ(run.Lines, QStringList{"Checking Home for mail"});
+
+    for (const auto& [security, port] : {std::pair{secTls, DovecotTlsPort()}, {secStartTls, DovecotPort()}}) {
+        secure(security, port, fingerprint);
+        run = RunCheck(profile.path());
+        EXPECT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
+        EXPECT_EQ(run.Lines.size(), 2 + 3) << run.Lines.join('\n').toStdString();
+    }
 }

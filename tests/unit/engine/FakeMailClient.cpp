@@ -116,6 +116,8 @@ void TFakeMailClient::Open()
             OnConnectionFailed(nullptr);
         throw ESockError(QStringLiteral("Connection Failed"));
     }
+    if (auto own = SelfSigned.find(Host); own != SelfSigned.end() && CertFingerprint != own->second)
+        throw ECertificateError(QStringLiteral("The certificate of %1 cannot be trusted.").arg(Host), own->second);
     Log << QStringLiteral("connect ") + Host;
     Connected = true;
     deleted.clear();

@@ -32,6 +32,9 @@ public:
     std::map<QString, Mailbox> Servers;
     // Hosts that refuse the connection.
     QStringList Refusing;
+    // Hosts whose certificate no authority vouches for, with its fingerprint:
+    // only a client that trusts exactly that one gets through.
+    std::map<QString, QString> SelfSigned;
     // The command after which the server goes silent until the time-out.
     QString SilentAfter;
 
