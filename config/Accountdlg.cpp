@@ -8,7 +8,10 @@
 #include "desktop/DialogFrame.h"
 #include "desktop/HelpViewer.h"
 #include "desktop/SpinField.h"
+#include "pop3/Certificate.h"
+#include "pop3/Linesock.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -18,13 +21,20 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr int DefaultPort = 110;
+constexpr int TlsPort = 995;
 constexpr int MaxPort = 65535;
+
+int DefaultPortFor(int security)
+{
+    return security == secTls ? TlsPort : DefaultPort;
+}
 
 QLineEdit* edit(const QString& name, int helpContext, QWidget* parent)
 {
@@ -73,9 +83,11 @@ void TAccountForm::CreateControls()
     btnShowPassword->setText(u"Show"_s);
     btnShowPassword->setToolTip(u"Shows the password while the button is held down"_s);
     btnShowPassword->setFocusPolicy(Qt::NoFocus);
+    CreateSecurityControls();
 
     auto* port = new QHBoxLayout;
     port->addWidget(spinPort);
+    port->addWidget(cmbSecurity);
     port->addWidget(btnUseDef);
     port->addStretch();
     auto* password = new QHBoxLayout;
@@ -88,6 +100,7 @@ void TAccountForm::CreateControls()
     form->addRow(u"Port"_s, port);
     form->addRow(u"Username"_s, editUsername);
     form->addRow(u"Password"_s, password);
+    form->addRow(u"Trusted certificate"_s, editCertFingerprint);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addStretch();
@@ -97,6 +110,21 @@ void TAccountForm::CreateControls()
     connect(btnShowPassword, &QToolButton::released, this, [this] { editPassword->setEchoMode(QLineEdit::Password); });
 }
 
+void TAccountForm::CreateSecurityControls()
+{
+    cmbSecurity = new QComboBox(this);
+    cmbSecurity->setObjectName(u"cmbSecurity"_s);
+    cmbSecurity->addItems({u"None"_s, u"STARTTLS"_s, u"SSL/TLS"_s});
+    cmbSecurity->setToolTip(u"How the connection to the server is secured"_s);
+    SetHelpContext(cmbSecurity, 208);
+    editCertFingerprint = edit(u"editCertFingerprint"_s, 209, this);
+    editCertFingerprint->setPlaceholderText(u"SHA-256 fingerprint (optional)"_s);
+    editCertFingerprint->setToolTip(
+        u"Accepts exactly this certificate for the account, whoever signed it. Empty: the authorities this computer trusts decide."_s);
+    connect(cmbSecurity, &QComboBox::currentIndexChanged, this,
+            GuardedSlot([this](int index) { cmbSecurityChange(std::exchange(shownSecurity, index)); }));
+}
+
 void TAccountForm::CreateButtons()
 {
     const TDialogButtons buttons = CreateDialogButtons(*this, u"OK"_s, u"btnOK"_s, true);
@@ -104,8 +132,8 @@ void TAccountForm::CreateButtons()
     btnCancel = buttons.Cancel;
     btnHelp = buttons.Help;
     layout()->addWidget(buttons.Box);
-    QWidget* const order[] = {editAccName, editServer, spinPort, btnUseDef, editUsername,
-                              editPassword, btnOK, btnCancel, btnHelp};
+    QWidget* const order[] = {editAccName, editServer, spinPort, cmbSecurity, btnUseDef, editUsername,
+                              editPassword, editCertFingerprint, btnOK, btnCancel, btnHelp};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -115,10 +143,12 @@ void TAccountForm::CreateButtons()
 }
 
 // Editing completes the account's values with their defaults in the store,
-// even when the user then cancels.
+// even when the user then cancels. A new account starts secured: a password
+// crosses the network in the clear only when the user chooses so.
 void TAccountForm::FormCreate()
 {
-    spinPort->setValue(DefaultPort);
+    cmbSecurity->setCurrentIndex(secTls);
+    spinPort->setValue(TlsPort);
     if (IsNewAccount)
         return;
     TRegistry reg(Store);
@@ -132,15 +162,33 @@ void TAccountForm::FormCreate()
     editServer->setText(reg.ReadString(completed(u"Server"_s, emptyText)));
     editUsername->setText(reg.ReadString(completed(u"Username"_s, emptyText)));
     const int port = reg.ReadInteger(completed(u"Port"_s, [&reg](const QString& name) { reg.WriteInteger(name, DefaultPort); }));
-    spinPort->setValue(std::clamp(port, 1, MaxPort));
     editPassword->setText(ScramblePassword(reg.ReadString(completed(u"Password"_s, emptyText))));
     WasSelected = reg.ReadBool(completed(u"Selected"_s, [&reg](const QString& name) { reg.WriteBool(name, true); }));
+    ReadSecurity(reg);
+    spinPort->setValue(std::clamp(port, 1, MaxPort));
     reg.CloseKey();
+}
+
+// An account without the value predates secure connections: it stays in
+// the clear until the user changes it.
+void TAccountForm::ReadSecurity(TRegistry& reg)
+{
+    const int security = reg.ValueExists(u"Security"_s) ? reg.ReadInteger(u"Security"_s) : int(secNone);
+    cmbSecurity->setCurrentIndex(std::clamp(security, int(secNone), int(secTls)));
+    if (reg.ValueExists(u"CertFingerprint"_s))
+        editCertFingerprint->setText(reg.ReadString(u"CertFingerprint"_s));
 }
 
 void TAccountForm::btnUseDefClick()
 {
-    spinPort->setValue(DefaultPort);
+    spinPort->setValue(DefaultPortFor(cmbSecurity->currentIndex()));
+}
+
+// A port left at the usual one for the old choice follows to the new one's.
+void TAccountForm::cmbSecurityChange(int previous)
+{
+    if (spinPort->value() == DefaultPortFor(previous))
+        btnUseDefClick();
 }
 
 void TAccountForm::btnOKClick()
@@ -156,7 +204,9 @@ void TAccountForm::btnOKClick()
 bool TAccountForm::FieldsComplete() const
 {
     const QLineEdit* required[] = {editAccName, editServer, editUsername, editPassword};
+    const QString fingerprint = editCertFingerprint->text().trimmed();
     return IsUsableAccountName(editAccName->text())
+           && (fingerprint.isEmpty() || !NormalFingerprint(fingerprint).isEmpty())
            && std::none_of(std::begin(required), std::end(required), [](const QLineEdit* field) { return field->text().isEmpty(); });
 }
 
@@ -174,6 +224,10 @@ void TAccountForm::WriteAccount()
     reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
     reg.WriteInteger(u"Port"_s, spinPort->value());
     reg.WriteBool(u"Selected"_s, IsNewAccount || WasSelected);
+    reg.WriteInteger(u"Security"_s, cmbSecurity->currentIndex());
+    const QString fingerprint = NormalFingerprint(editCertFingerprint->text());
+    if (!fingerprint.isEmpty())
+        reg.WriteString(u"CertFingerprint"_s, fingerprint);
     reg.CloseKey();
 }
 

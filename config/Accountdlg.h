@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -24,24 +25,30 @@ public:
     QLineEdit* editAccName;
     QLineEdit* editServer;
     TSpinField* spinPort;
+    QComboBox* cmbSecurity; // the index is the stored Security value
     QPushButton* btnUseDef;
     QLineEdit* editUsername;
     QLineEdit* editPassword;
     QToolButton* btnShowPassword; // shows the password while held
+    QLineEdit* editCertFingerprint;
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnHelp;
 
     void FormCreate();
     void btnUseDefClick();
+    void cmbSecurityChange(int previous);
     void btnOKClick();
     void btnHelpClick();
 
 private:
     void CreateControls();
+    void CreateSecurityControls();
+    void ReadSecurity(class TRegistry& reg);
     void CreateButtons();
     bool FieldsComplete() const;
     void WriteAccount();
 
     RegistryStore& Store;
+    int shownSecurity = 0;
 };

@@ -361,17 +361,19 @@ TEST_F(AccountFormTest, AddModeLayoutDefaultsAndAMaskedPasswordShownWhileHeld)
     ExpectFixedSizeHoldingEverything(form, QSize(298, 229));
     EXPECT_TRUE(form.IsNewAccount);
     auto* port = Find<QSpinBox>(u"spinPort"_s, &form);
-    EXPECT_EQ(port->value(), 110);
-    port->setValue(995);
+    auto* security = Find<QComboBox>(u"cmbSecurity"_s, &form);
+    EXPECT_EQ(security->currentText(), "SSL/TLS");
+    EXPECT_EQ(port->value(), 995);
+    port->setValue(40110);
     Find<QPushButton>(u"btnUseDef"_s, &form)->click();
-    EXPECT_EQ(port->value(), 110);
+    EXPECT_EQ(port->value(), 995);
 
     QStringList order;
-    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 7; w = w->nextInFocusChain())
+    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 9; w = w->nextInFocusChain())
         if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->focusPolicy() & Qt::TabFocus)
             order << w->objectName();
-    EXPECT_EQ(order, (QStringList{"editAccName", "editServer", "spinPort", "btnUseDef", "editUsername",
-                                  "editPassword", "btnOK"}));
+    EXPECT_EQ(order, (QStringList{"editAccName", "editServer", "spinPort", "cmbSecurity", "btnUseDef", "editUsername",
+                                  "editPassword", "editCertFingerprint", "btnOK"}));
 
     auto* password = Find<QLineEdit>(u"editPassword"_s, &form);
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
@@ -426,6 +428,7 @@ TEST_F(AccountFormTest, EditingCompletesMissingValuesAndARenameLeavesBoth)
     TAccountForm form(Store, u"Home"_s);
     EXPECT_EQ(form.windowTitle(), "Edit Account");
     EXPECT_EQ(Find<QSpinBox>(u"spinPort"_s, &form)->value(), 110);
+    EXPECT_EQ(Find<QComboBox>(u"cmbSecurity"_s, &form)->currentText(), "None") << "an old account stays as it was";
     EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Home"_s, u"Port"_s), "110") << "written when the dialog opened";
     EXPECT_EQ(Field(form, "editPassword"), "secret");
     EXPECT_TRUE(form.WasSelected);
@@ -437,6 +440,44 @@ TEST_F(AccountFormTest, EditingCompletesMissingValuesAndARenameLeavesBoth)
     EXPECT_EQ(Options.SelectedAccounts(), (QStringList{"Home", "Home2"}));
     EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Home"_s, u"Username"_s), "");
     EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Home2"_s, u"Username"_s), "ann");
+}
+
+// The port follows the security choice while it is the usual one; a
+// fingerprint is stored as openssl prints it, and an edit keeps it.
+TEST_F(AccountFormTest, SecurityMovesAUsualPortAndATrustedFingerprintIsKept)
+{
+    TAccountForm form(Store);
+    auto* port = Find<QSpinBox>(u"spinPort"_s, &form);
+    auto* security = Find<QComboBox>(u"cmbSecurity"_s, &form);
+    security->setCurrentIndex(secStartTls);
+    EXPECT_EQ(port->value(), 110);
+    port->setValue(40110);
+    security->setCurrentIndex(secTls);
+    EXPECT_EQ(port->value(), 40110);
+    port->setValue(110);
+
+    Type(form, "editAccName", "Home");
+    Type(form, "editServer", "pop.example.org");
+    Type(form, "editUsername", "ann");
+    Type(form, "editPassword", "secret");
+    Type(form, "editCertFingerprint", "not a fingerprint");
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    EXPECT_EQ(Beeps, 1);
+    const QString hex = u"0123456789abcdef"_s.repeated(4);
+    Type(form, "editCertFingerprint", "sha256 Fingerprint=" + hex);
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    const QString key = StoreKeys::Accounts + u"\\Home"_s;
+    const QString normal = u"01:23:45:67:89:AB:CD:EF:"_s.repeated(4).chopped(1);
+    EXPECT_EQ(Stored(key, u"Security"_s), "2");
+    EXPECT_EQ(Stored(key, u"Port"_s), "110");
+    EXPECT_EQ(Stored(key, u"CertFingerprint"_s), normal);
+
+    TAccountForm edit(Store, u"Home"_s);
+    EXPECT_EQ(Find<QComboBox>(u"cmbSecurity"_s, &edit)->currentText(), "SSL/TLS");
+    EXPECT_EQ(Find<QSpinBox>(u"spinPort"_s, &edit)->value(), 110);
+    EXPECT_EQ(Field(edit, "editCertFingerprint"), normal);
+    Find<QPushButton>(u"btnOK"_s, &edit)->click();
+    EXPECT_EQ(Stored(key, u"CertFingerprint"_s), normal);
 }
 
 }

@@ -1,12 +1,16 @@
 // A new user's first account, made through the windows on the real settings
-// file, and the Check Now after it against Dovecot.
+// file, and the Check Now after it against Dovecot over SSL/TLS, whose own
+// certificate the user trusts when asked.
 
 #include "app/Mainformdlg.h"
 #include "app/Program.h"
 #include "base/Guard.h"
 #include "config/FileStore.h"
+#include "config/Registry.h"
+#include "config/StoreKeys.h"
 #include "desktop/MsgBox.h"
 #include "engine/MessageList.h"
+#include "pop3/Certificate.h"
 #include "tests/support/ModalSteps.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestDovecot.h"
@@ -37,8 +41,8 @@ void AddAccountInTheOpenDialog(QDialog& config)
     pages->setCurrentWidget(Child<QWidget>(config, "TabAccounts"));
     OnNextModal([](QDialog& account) {
         QTest::keyClicks(Child<QLineEdit>(account, "editAccName"), "Mine");
-        QTest::keyClicks(Child<QLineEdit>(account, "editServer"), "127.0.0.1");
-        Child<QSpinBox>(account, "spinPort")->setValue(DovecotPort());
+        QTest::keyClicks(Child<QLineEdit>(account, "editServer"), "localhost");
+        Child<QSpinBox>(account, "spinPort")->setValue(DovecotTlsPort());
         QTest::keyClicks(Child<QLineEdit>(account, "editUsername"), "first-account");
         QTest::keyClicks(Child<QLineEdit>(account, "editPassword"), "pw-first-account");
         Child<QPushButton>(account, "btnOK")->click();
@@ -52,8 +56,13 @@ TEST(FirstAccount, AddedThroughTheConfigWindowIsCheckedByTheNextCheckNow)
     ASSERT_GT(DovecotPort(), 0) << "no Dovecot started for this run in " PW_POP3_SERVER_DIR;
     QTemporaryDir profile;
     QStringList errors;
+    QStringList questions;
     SetErrorReport([&](const QString& message) { errors << message; });
     SetMsgBoxHook([&](const TMsgBoxRequest& box) {
+        if (box.Buttons & QMessageBox::Yes) {
+            questions << box.Caption + ": " + box.Text.section('\n', -1);
+            return QMessageBox::Yes;
+        }
         errors << box.Text;
         return QMessageBox::Ok;
     });
@@ -74,7 +83,13 @@ TEST(FirstAccount, AddedThroughTheConfigWindowIsCheckedByTheNextCheckNow)
         EXPECT_EQ(rows->index(0, TMessageList::colAccount).data().toString(), "Mine");
         EXPECT_EQ(rows->index(0, TMessageList::colFrom).data().toString(), " Ann Example <ann@example.org>") << "as the header line has it";
         EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+        EXPECT_EQ(questions, QStringList{"Certificate: Trust this certificate for Mine?"});
     }
+    FileStore store(profile.filePath("registry.reg"));
+    TRegistry reg(store);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(StoreKeys::Accounts + QStringLiteral("\\Mine")));
+    EXPECT_EQ(reg.ReadInteger("Security"), 2);
+    EXPECT_EQ(reg.ReadString("CertFingerprint"), Fingerprint(DovecotCertificate()));
     SetErrorReport({});
     SetMsgBoxHook({});
 }
