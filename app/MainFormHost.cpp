@@ -6,6 +6,7 @@
 #include "desktop/MsgBox.h"
 #include "desktop/Runformdlg.h"
 #include "platform/DesktopNotifier.h"
+#include "viewer/HtmlText.h"
 #include "viewer/Quickviewdlg.h"
 
 #include <QAction>
@@ -78,7 +79,7 @@ void TMainFormHost::ShowQuickView(const TQuickViewText& text)
     view->show();
     view->raise();
     view->activateWindow();
-    view->SetMsgText(text.Body);
+    view->SetMsgText((text.Html ? HtmlText(text.Body) : text.Body) + text.Notes);
     view->lblFrom->setText(text.From);
     view->lblSubject->setText(text.Subject);
     view->lblDate->setText(text.Date);

@@ -381,7 +381,7 @@ void TMainForm::actBlockSenderExecute()
     if (row < 0 || !ConfigForm)
         return;
     TBSForm form(*ConfigForm, this);
-    form.editSenderName->setText(MessageList->Entry(row).From);
+    form.editSenderName->setText(MessageList->Entry(row).ReadableFrom);
     form.exec();
 }
 

@@ -11,3 +11,6 @@ QByteArray Word(const QByteArray& line, int n, char delimiter = ' ');
 // Bytes from the wire as text for a person: UTF-8 where that is valid, else
 // Latin-1, so no byte is ever lost to a replacement character.
 QString WireText(const QByteArray& bytes);
+
+// The value of a hexadecimal digit of either case; -1 for any other byte.
+int HexDigit(char c);

@@ -22,7 +22,7 @@ void printRows(const TMessageList& list)
     QTextStream out(stdout);
     for (int row = 0; row < list.Count(); ++row) {
         const MessageEntry& entry = list.Entry(row);
-        out << QStringList{entry.From, entry.Subject, entry.Size, entry.Priority, entry.Received, entry.Account,
+        out << QStringList{Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), entry.Size, entry.Priority, entry.Received, entry.Account,
                            QString::number(entry.Number)}
                    .join(QLatin1Char('\t'))
             << '\n';

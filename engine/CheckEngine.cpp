@@ -7,6 +7,8 @@
 #include "config/Settings.h"
 #include "config/StoreKeys.h"
 #include "platform/DialUp.h"
+#include "pop3/BodyText.h"
+#include "pop3/HeaderText.h"
 #include "pop3/Pop3client.h"
 
 #include <QLocale>
@@ -223,10 +225,10 @@ void TCheckEngine::FinishView()
         RefuseMovedMessage(QStringLiteral("Quick View"));
         return;
     }
-    QString body;
-    for (const QString& line : message.Body)
-        body += line + QStringLiteral("\r\n");
-    Host.ShowQuickView({message.From, message.Subject, HeaderDate(message.Head), ActionEntry.Account, body});
+    const TReadableBody body = ReadableBody(message);
+    Host.ShowQuickView({Shown(ReadableField(message.Head, QStringLiteral("From:"), message.From)),
+                        Shown(ReadableField(message.Head, QStringLiteral("Subject:"), message.Subject)),
+                        HeaderDate(message.Head), ActionEntry.Account, body.Text, body.Html, body.Notes});
     ClientCall([this] { Client.Disconnect(); });
 }
 

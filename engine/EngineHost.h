@@ -13,6 +13,8 @@ struct TQuickViewText
     QString Date;
     QString Account;
     QString Body; // each line ended by CR LF
+    bool Html = false; // Body is HTML, to be shown as its text
+    QString Notes; // after the text: files extracted, text left out
 };
 
 // Whose child a message box is: the main window's, or nobody's.

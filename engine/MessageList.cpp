@@ -2,6 +2,7 @@
 
 #include "engine/HeaderLookup.h"
 #include "config/Settings.h"
+#include "pop3/HeaderText.h"
 
 #include <algorithm>
 #include <functional>
@@ -12,7 +13,8 @@ TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstrac
 
 TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& account, int number)
 {
-    if (IsBlocked(summary))
+    const QString readableFrom = ReadableField(summary.Header, QStringLiteral("From:"), summary.From);
+    if (IsBlocked(summary, readableFrom))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
     const MessageEntry entry{summary.From,
                              summary.Subject,
@@ -21,19 +23,27 @@ TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& 
                              HeaderDate(summary.Header),
                              account,
                              number,
-                             summary.Header};
+                             summary.Header,
+                             readableFrom,
+                             ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject)};
     beginInsertRows({}, Count(), Count());
     rows.append(entry);
     endInsertRows();
     return TSummaryResult::Kept;
 }
 
+QString Shown(const QString& readable)
+{
+    return readable.trimmed();
+}
+
 // Blank means empty: a From or Subject line with only a blank after its
-// colon is not blank.
-bool TMessageList::IsBlocked(const TSummary& summary) const
+// colon is not blank. An entry made from the sender as received or as read
+// blocks alike.
+bool TMessageList::IsBlocked(const TSummary& summary, const QString& readableFrom) const
 {
     const bool tests[] = {
-        settings.IsSenderBlocked(summary.From),
+        settings.IsSenderBlocked(summary.From) || settings.IsSenderBlocked(readableFrom),
         settings.BlockBlankFrom() && summary.From.isEmpty(),
         settings.BlockBlankTo() && HeaderTo(summary.Header).isEmpty(),
         settings.BlockBlankSubject() && summary.Subject.isEmpty(),
@@ -107,8 +117,8 @@ QVariant TMessageList::data(const QModelIndex& index, int role) const
 QString TMessageList::Text(const MessageEntry& entry, int column)
 {
     switch (column) {
-    case colFrom: return entry.From;
-    case colSubject: return entry.Subject;
+    case colFrom: return Shown(entry.ReadableFrom);
+    case colSubject: return Shown(entry.ReadableSubject);
     case colSize: return entry.Size;
     case colPriority: return entry.Priority;
     case colReceived: return entry.Received;

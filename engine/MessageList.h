@@ -8,7 +8,9 @@
 class Settings;
 
 // One row of the message list: six texts and the message's number on its
-// account's server at the time of the check.
+// account's server at the time of the check. From and Subject are as
+// received, for the filters and the blocked senders; the list shows their
+// readable forms.
 struct MessageEntry
 {
     QString From;
@@ -21,7 +23,13 @@ struct MessageEntry
     // The header lines the check received, to know the message again in a
     // later session, where the numbers may have moved.
     TExStringList Header;
+    // Unfolded and decoded, the leading blank kept.
+    QString ReadableFrom;
+    QString ReadableSubject;
 };
+
+// What the list shows of a readable header text: no blanks around it.
+QString Shown(const QString& readable);
 
 // Whether two header listings are of the same message: their lines up to the
 // end of the header (a blank line or the closing ".") are equal.
@@ -63,7 +71,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    bool IsBlocked(const TSummary& summary) const;
+    bool IsBlocked(const TSummary& summary, const QString& readableFrom) const;
     static QString Text(const MessageEntry& entry, int column);
 
     const Settings& settings;

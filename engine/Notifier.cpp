@@ -112,7 +112,7 @@ DesktopNotice TNotifier::Notice(const QString& priorityClass, const TMessageList
     DesktopNotice notice;
     notice.Summary = QString::number(list.Count()) + QStringLiteral(" new messages");
     for (const MessageEntry* entry : rows.mid(0, MaxNoticeLines))
-        notice.Lines << NoticeLine(entry->From, entry->Subject);
+        notice.Lines << NoticeLine(entry->ReadableFrom, entry->ReadableSubject);
     notice.Level = priorityClass == Priority::High  ? DesktopNotice::Critical
                    : priorityClass == Priority::Low ? DesktopNotice::Low
                                                     : DesktopNotice::Normal;

@@ -9,6 +9,7 @@ namespace {
 
 constexpr qsizetype FieldLength = 256;
 constexpr qint64 CopyChunk = 64 * 1024;
+constexpr qsizetype TextPartLimit = 16 * 1024 * 1024;
 
 // The last line of a body whose text did not all fit in memory.
 const char* const CutNote = "[The message is too long: the rest of its text is left out.]";
@@ -85,6 +86,8 @@ void TMessageReader::Read(const TLineSource& lines, const QString& attachFilePat
     SkipToEnd();
     if (kept.Reached())
         message.Body.append(QString::fromLatin1(CutNote));
+    if (kept.Reached() || message.Text.Cut)
+        message.Notes.append(QString::fromLatin1(CutNote));
 }
 
 void TMessageReader::Clear()
@@ -96,6 +99,8 @@ void TMessageReader::Clear()
     message.From.clear();
     message.Subject.clear();
     message.MessageId.clear();
+    message.Text = {};
+    message.Notes.clear();
     ContentType.clear();
     Boundary.clear();
     TransferEncoding.clear();
@@ -120,6 +125,10 @@ void TMessageReader::SkipToEnd()
 // nothing is unfolded.
 void TMessageReader::ReadHeader()
 {
+    OwnContentType.clear();
+    OwnTransferEncoding.clear();
+    OwnAttachment = false;
+    ownField = nullptr;
     while (!atEnd) {
         const QByteArray line = WithoutLineEnd(ReadLine());
         if (atEnd)
@@ -129,6 +138,7 @@ void TMessageReader::ReadHeader()
         if (line.isEmpty())
             break;
         TakeHeaderField(line);
+        TakeOwnField(line);
     }
     if (PartMode == 2)
         PartMode = 1;
@@ -157,6 +167,51 @@ void TMessageReader::TakeHeaderField(const QByteArray& line)
         PartFileName = Quoted(line);
 }
 
+// Values folded onto continuation lines are joined, as a charset parameter
+// often is.
+void TMessageReader::TakeOwnField(const QByteArray& line)
+{
+    if ((line.startsWith(' ') || line.startsWith('\t')) && ownField) {
+        *ownField = (*ownField + line).left(FieldLength);
+        return;
+    }
+    ownField = nullptr;
+    const qsizetype colon = line.indexOf(':');
+    if (colon < 0)
+        return;
+    const QByteArray name = line.left(colon).trimmed().toLower();
+    const QByteArray value = line.mid(colon + 1).trimmed();
+    if (name == "content-type")
+        ownField = &OwnContentType;
+    else if (name == "content-transfer-encoding")
+        ownField = &OwnTransferEncoding;
+    else if (name == "content-disposition")
+        OwnAttachment = value.toLower().startsWith("attachment");
+    if (ownField)
+        *ownField = value.left(FieldLength);
+}
+
+// A part without a type of its own is plain text.
+bool TMessageReader::StartsText()
+{
+    const QByteArray type = OwnContentType.toLower();
+    const bool text = type.isEmpty() || type.startsWith("text/plain") || type.startsWith("text/html");
+    if (message.Text.Found || OwnAttachment || !text)
+        return false;
+    message.Text.Found = true;
+    message.Text.ContentType = OwnContentType;
+    message.Text.TransferEncoding = OwnTransferEncoding;
+    return true;
+}
+
+void TMessageReader::KeepText(const QByteArray& line)
+{
+    const QByteArray text = WithoutLineEnd(Unstuffed(line)) + '\n';
+    message.Text.Cut = message.Text.Cut || message.Text.Bytes.size() + text.size() > TextPartLimit;
+    if (!message.Text.Cut)
+        message.Text.Bytes += text;
+}
+
 // Part state carries over from part to part: a part without its own
 // encoding or name takes the previous one's.
 void TMessageReader::ReadMultipart()
@@ -177,14 +232,19 @@ bool TMessageReader::ReadPart()
     std::unique_ptr<QFile> scratch;
     if (PartMode == 0) {
         scratch = folder->CreateScratch();
-        kept.Keep(message.Body, "\r\nFile \"" + WireText(PartFileName) + "\" extracted");
+        const QString note = "\r\nFile \"" + WireText(PartFileName) + "\" extracted";
+        if (kept.Keep(message.Body, note) && multipart)
+            message.Notes.append(note);
     }
+    const bool text = StartsText();
     Report(QStringLiteral("Extracting file"));
     QByteArray line;
     while (!atEnd) {
         line = ReadLine();
         if (atEnd || IsBoundaryLine(line))
             break;
+        if (text)
+            KeepText(line);
         if (PartMode > 0)
             kept.Keep(message.Body, WireText(WithoutLineEnd(line)));
         else if (scratch->write(Unstuffed(line)) < 0)

@@ -38,6 +38,11 @@ public:
     QByteArray PartFileName;
     // 2: the message header, 1: the text part, 0: a file part.
     int PartMode = 2;
+    // What the header read last said itself, without carrying over from an
+    // earlier part: what tells the text a person reads.
+    QByteArray OwnContentType;
+    QByteArray OwnTransferEncoding;
+    bool OwnAttachment = false;
 
     TStatusReport OnStatus;
 
@@ -46,6 +51,9 @@ private:
     QByteArray ReadLine();
     void ReadHeader();
     void TakeHeaderField(const QByteArray& line);
+    void TakeOwnField(const QByteArray& line);
+    bool StartsText();
+    void KeepText(const QByteArray& line);
     void ReadMultipart();
     bool ReadPart();
     bool IsBoundaryLine(const QByteArray& line) const;
@@ -64,4 +72,6 @@ private:
     // The head and body text a message keeps in memory; the rest of a
     // longer one is read away, its files still written in full.
     TTextLimit kept{16 * 1024 * 1024};
+    // The own field a continuation line belongs to, if any.
+    QByteArray* ownField = nullptr;
 };

@@ -663,7 +663,7 @@ TEST_F(MainFormTest, TheConfigMenuMirrorsItsOptionsAndEachItemTurnsOneOverAndSav
 }
 
 // Without a selected row the message actions do nothing; with one, Block
-// Sender offers the row's sender text as the check received it.
+// Sender offers the row's sender text decoded, and that entry blocks it.
 TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
 {
     Start(QStringLiteral("visible"));
@@ -675,15 +675,15 @@ TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
     EXPECT_TRUE(Boxes.isEmpty());
 
     TSummary spam;
-    spam.From = QStringLiteral(" Spam <spam@example.com>");
+    spam.From = QStringLiteral(" =?utf-8?q?Sp=C3=A4m?= <spam@example.com>");
     Form->MessageList->AddSummary(spam, QStringLiteral("Home"), 1);
     Form->listMessages->setCurrentIndex(Form->MessageList->index(0, 0));
     OnNextModal([](QDialog& block) {
-        EXPECT_EQ(block.findChild<QLineEdit*>("editSenderName")->text(), " Spam <spam@example.com>");
+        EXPECT_EQ(block.findChild<QLineEdit*>("editSenderName")->text(), " Späm <spam@example.com>");
         block.findChild<QPushButton*>("btnOK")->click();
     });
     Find<QAction>("actBlockSender")->trigger();
-    EXPECT_TRUE(Options.IsSenderBlocked(spam.From));
+    EXPECT_NE(Form->MessageList->AddSummary(spam, QStringLiteral("Home"), 2), TSummaryResult::Kept);
 
     OnNextModal([](QDialog& about) {
         EXPECT_EQ(about.windowTitle(), "About Postwatch");

@@ -2,6 +2,7 @@
 // URL handed to the mail program, and the block-sender dialog it opens.
 
 #include "viewer/Quickviewdlg.h"
+#include "viewer/HtmlText.h"
 
 #include "config/Bsdlg.h"
 #include "config/Configdlg.h"
@@ -23,6 +24,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -169,6 +171,23 @@ TEST_F(QuickViewTest, MessageTextStaysPlainTextLineForLine)
 {
     View->SetMsgText(u"<b>x</b> &amp; <i>y</i>\r\nsecond line\r\n"_s);
     EXPECT_EQ(View->MsgText->toPlainText(), "<b>x</b> &amp; <i>y</i>\nsecond line\n");
+}
+
+// An HTML message shows as its text alone: no picture it names, here a real
+// one on this computer, is drawn or loaded.
+TEST_F(QuickViewTest, HtmlShowsAsItsTextWithoutLoadingWhatItNames)
+{
+    const QString picture = Home.filePath(u"tracker.png"_s);
+    ASSERT_TRUE(Images::AppIcon().pixmap(16).save(picture));
+    const QString html = u"<html><body><h1>Hello</h1><p>A &amp; B<br>next<img src=\"%1\">"
+                         "<img src=\"http://127.0.0.1:9/t.png\"></p><script>x()</script></body></html>"_s.arg(picture);
+    View->SetMsgText(HtmlText(html));
+    Show();
+    View->MsgText->viewport()->repaint();
+    EXPECT_EQ(View->MsgText->toPlainText(), "Hello\nA & B\nnext\n");
+    for (QTextBlock block = View->MsgText->document()->begin(); block.isValid(); block = block.next())
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            EXPECT_FALSE(fragment.fragment().charFormat().isImageFormat());
 }
 
 TEST_F(QuickViewTest, CloseButtonAndCloseBoxOnlyHide)

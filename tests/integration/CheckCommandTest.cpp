@@ -62,18 +62,20 @@ TEST_F(CheckCommand, PrintsOneLinePerMessageThenTheStatusAndSucceeds)
     const CheckRun run = RunCheck(profile.path());
 
     ASSERT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
-    ASSERT_EQ(run.Lines.size(), 2 + 3) << run.Lines.join('\n').toStdString();
+    ASSERT_EQ(run.Lines.size(), 3 + 3) << run.Lines.join('\n').toStdString();
     const QStringList first = run.Lines[0].split('\t');
     ASSERT_EQ(first.size(), 7);
-    EXPECT_EQ(first[0], " Ann Example <ann@example.org>");
-    EXPECT_EQ(first[1], " Lunch on Friday");
+    EXPECT_EQ(first[0], "Ann Example <ann@example.org>");
+    EXPECT_EQ(first[1], "Lunch on Friday");
     EXPECT_EQ(first[3], "Normal");
     EXPECT_EQ(first[5], "Home");
     EXPECT_EQ(first[6], "1");
-    EXPECT_EQ(run.Lines[1].split('\t').value(6), "2");
-    EXPECT_EQ(run.Lines[2], "Done");
-    EXPECT_TRUE(run.Lines[3].startsWith("Checked at: "));
-    EXPECT_EQ(run.Lines[4], "2 new messages");
+    EXPECT_EQ(run.Lines[1].split('\t').mid(0, 2), (QStringList{"Jörg <joerg@example.de>", "Grüße aus Köln"}));
+    EXPECT_EQ(run.Lines[2].split('\t').mid(0, 2), (QStringList{"André Roux <andre@example.fr>", "Привет und Grüße"}))
+        << "a subject folded over two encoded words";
+    EXPECT_EQ(run.Lines[3], "Done");
+    EXPECT_TRUE(run.Lines[4].startsWith("Checked at: "));
+    EXPECT_EQ(run.Lines[5], "3 new messages");
 }
 
 TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)

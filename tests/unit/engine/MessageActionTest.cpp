@@ -102,7 +102,7 @@ TEST_F(MessageAction, QuickViewRetrievesOnlyTheSelectedNumberAndFillsTheWindow)
     View(1);
     EXPECT_EQ(client.Log.mid(4), (QStringList{"RETR 2", "QUIT"}));
     EXPECT_EQ(host.Viewed.From, "Bea");
-    EXPECT_EQ(host.Viewed.Subject, " Two");
+    EXPECT_EQ(host.Viewed.Subject, "Two");
     EXPECT_EQ(host.Viewed.Date, "Mon, 1 Dec 2025 09:30:00 +0100");
     EXPECT_EQ(host.Viewed.Account, "Home");
     EXPECT_EQ(host.Viewed.Body, "Line one\r\nLine two\r\n");

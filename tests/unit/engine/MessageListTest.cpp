@@ -90,8 +90,19 @@ TEST_F(MessageListTest, AKeptSummaryBecomesARowWithItsNumber)
     QStringList texts;
     for (int column = 0; column < list.columnCount(); ++column)
         texts << list.data(list.index(0, column)).toString();
-    EXPECT_EQ(texts, (QStringList{" Ann", " Hello", "2048", "Low", "today", "Home"}));
+    EXPECT_EQ(texts, (QStringList{"Ann", "Hello", "2048", "Low", "today", "Home"})) << "the leading blanks not drawn";
     EXPECT_EQ(list.data(list.index(0, 0), TMessageList::NumberRole).toInt(), 4);
+}
+
+TEST_F(MessageListTest, RowsShowFoldedEncodedHeadersAsReadAndKeepThemAsReceived)
+{
+    const TExStringList header{"From: =?iso-8859-1?q?L=E9a?= <lea@example.org>", "Subject: =?utf-8?q?Caf=C3=A9?=",
+                               "\t=?utf-8?q?_au_lait?=", "To: Bob"};
+    Add(Summary(" =?iso-8859-1?q?L=E9a?= <lea@example.org>", " =?utf-8?q?Caf=C3=A9?=", 10, header));
+    EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom)).toString(), "Léa <lea@example.org>");
+    EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject)).toString(), "Café au lait");
+    EXPECT_EQ(list.Entry(0).Subject, " =?utf-8?q?Caf=C3=A9?=");
+    EXPECT_EQ(list.Entry(0).ReadableFrom, " Léa <lea@example.org>");
 }
 
 TEST_F(MessageListTest, SixCaptionedColumnsAndRowsInArrivalOrder)

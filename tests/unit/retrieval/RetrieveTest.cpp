@@ -1,5 +1,6 @@
 #include "ScriptServer.h"
 
+#include "pop3/BodyText.h"
 #include "pop3/FileStreamError.h"
 #include "pop3/Pop3client.h"
 
@@ -224,6 +225,38 @@ TEST_F(retrieval, SinglePartBase64BodyIsDecodedIntoBody)
     EXPECT_EQ(message.Attachments, QStringList{"note.txt"});
     EXPECT_EQ(FileContents("note.txt"), "First line\r\nZweite Zeile\r\n");
     ExpectInStep();
+}
+
+// What a person reads: the first text part that is no attachment, its
+// encoding taken off and its charset applied; the files stay as stored.
+TEST_F(retrieval, ReadableTextIsTheFirstTextPartDecoded)
+{
+    Retrieve(Plain);
+    EXPECT_EQ(ReadableBody(message).Text, "Shall we meet?\r\n.\r\nAnn\r\n") << "the server's dot taken off";
+
+    Retrieve("Content-Type: multipart/mixed; boundary=\"=_out\"\n\n"
+             "--=_out\n"
+             "Content-Type: multipart/alternative; boundary=\"=_in\"\n\n"
+             "--=_in\n"
+             "Content-Type: text/plain;\n\tcharset=\"ISO-8859-15\"\n"
+             "Content-Transfer-Encoding: quoted-printable\n\n"
+             "Co=FBt: 10 =A4, one =  \n"
+             "line, =3D=\n"
+             "\n"
+             "--=_in\n"
+             "Content-Type: text/html\n\n<p>html</p>\n"
+             "--=_in--\n");
+    const TReadableBody body = ReadableBody(message);
+    EXPECT_EQ(body.Text, QString::fromUtf8("Coût: 10 €, one line, =\r\n"));
+    EXPECT_FALSE(body.Html);
+    EXPECT_EQ(body.Notes, "\r\nFile \"\" extracted\r\n\r\nFile \"text.tmp\" extracted\r\n");
+    EXPECT_EQ(FileContents("text.tmp"), "Co=FBt: 10 =A4, one =  \r\nline, =3D=\r\n\r\n");
+
+    Retrieve("Content-Type: text/html; charset=windows-1251\nContent-Transfer-Encoding: base64\n\n" +
+             Base64Lines("<p>\xcf\xf0\xe8\xe2\xe5\xf2</p>"));
+    EXPECT_EQ(ReadableBody(message).Text, QString::fromUtf8("<p>Привет</p>\r\n"));
+    EXPECT_TRUE(ReadableBody(message).Html);
+    EXPECT_EQ(message.Body, QStringList{QString::fromLatin1("<p>\xcf\xf0\xe8\xe2\xe5\xf2</p>")}) << "the body as read stays";
 }
 
 TEST_F(retrieval, UuencodedPartsWithAndWithoutEndLine)

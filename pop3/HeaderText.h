@@ -1,0 +1,20 @@
+#pragma once
+
+#include "pop3/MailMessage.h"
+
+#include <QString>
+
+// A header's text as a person reads it: encoded words (RFC 2047, "B" and
+// "Q", any charset the platform knows) decoded, the white space between two
+// adjacent encoded words dropped, everything else as it came. A word that
+// does not decode stays as it came. Control characters become blanks, so
+// that no text can break a line or steer a terminal.
+QString DecodeHeaderText(const QString& text);
+
+// The value after name of the last line that starts with name
+// (case-sensitive), with its continuation lines joined on as they came;
+// fallback where no line starts with name.
+QString UnfoldedField(const TExStringList& header, const QString& name, const QString& fallback);
+
+// The two above together: a field's value as a person reads it.
+QString ReadableField(const TExStringList& header, const QString& name, const QString& fallback);

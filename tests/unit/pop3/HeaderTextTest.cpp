@@ -1,0 +1,49 @@
+#include "pop3/HeaderText.h"
+
+#include <gtest/gtest.h>
+
+TEST(pop3HeaderText, DecodesEncodedWordsInTheirCharsets)
+{
+    EXPECT_EQ(DecodeHeaderText(" =?UTF-8?B?R3LDvMOfZQ==?= aus Wien"), QString::fromUtf8(" Grüße aus Wien"));
+    EXPECT_EQ(DecodeHeaderText(" =?iso-8859-1?q?caf=E9_cr=E8me?="), QString::fromUtf8(" café crème"));
+    EXPECT_EQ(DecodeHeaderText("=?ISO-8859-15?Q?10_=A4?="), QString::fromUtf8("10 €"));
+    EXPECT_EQ(DecodeHeaderText("=?KOI8-R?B?8NLJ18XU?="), QString::fromUtf8("Привет"));
+    EXPECT_EQ(DecodeHeaderText("=?windows-1251?Q?=CF=F0=E8=E2=E5=F2?="), QString::fromUtf8("Привет"));
+    EXPECT_EQ(DecodeHeaderText("\"=?utf-8?q?Ann_L=C3=A9e?=\" <ann@example.org>"),
+              QString::fromUtf8("\"Ann Lée\" <ann@example.org>"));
+    EXPECT_EQ(DecodeHeaderText("=?utf-8*en?q?Hi?="), "Hi") << "a language suffix";
+}
+
+TEST(pop3HeaderText, JoinsAdjacentWordsAndKeepsOtherBlanks)
+{
+    EXPECT_EQ(DecodeHeaderText("=?utf-8?q?a?= =?utf-8?q?b?=\t=?iso-8859-1?q?c?="), "abc");
+    EXPECT_EQ(DecodeHeaderText("=?utf-8?q?a?= b =?utf-8?q?c?="), "a b c");
+    EXPECT_EQ(DecodeHeaderText("=?utf-8?B?w6k=?=  =?utf-8?q?_x?="), QString::fromUtf8("é x"));
+    // One character's bytes split across two words.
+    EXPECT_EQ(DecodeHeaderText("=?utf-8?q?=C3?= =?utf-8?q?=A9?="), QString::fromUtf8("é"));
+}
+
+TEST(pop3HeaderText, LeavesWhatDoesNotDecodeAsItCame)
+{
+    for (const char* text : {"=?utf-8?q?bad=ZZ?=", "=?utf-8?b?!!!?=", "=?x-no-such-set?q?a?=", "=?utf-8?q?=FF?=",
+                             "=?utf-8?x?a?=", "=?utf-8?q?open", "plain ?= text =?", ""})
+        EXPECT_EQ(DecodeHeaderText(QString::fromLatin1(text)), QString::fromLatin1(text)) << text;
+    EXPECT_EQ(DecodeHeaderText("=?utf-8?q?=FF?= =?utf-8?q?ok?="), "=?utf-8?q?=FF?= =?utf-8?q?ok?=")
+        << "a run that fails stays whole";
+    EXPECT_EQ(DecodeHeaderText("=?bogus?q?a?= =?utf-8?q?b?="), "=?bogus?q?a?= b");
+}
+
+TEST(pop3HeaderText, TurnsControlCharactersIntoBlanks)
+{
+    EXPECT_EQ(DecodeHeaderText("=?utf-8?q?a=0D=0Ab=1B[2Jc?=\td"), "a  b [2Jc d");
+}
+
+TEST(pop3HeaderText, UnfoldsTheLastFieldOfAName)
+{
+    const TExStringList header{"Subject: old", "From: Ann", "Subject: =?utf-8?q?first?=", " =?utf-8?q?_second?=",
+                               "\tthird", "To: Bob", " not subject"};
+    EXPECT_EQ(UnfoldedField(header, "Subject:", "x"), " =?utf-8?q?first?= =?utf-8?q?_second?=\tthird");
+    EXPECT_EQ(DecodeHeaderText(UnfoldedField(header, "Subject:", "x")), " first second third");
+    EXPECT_EQ(UnfoldedField(header, "From:", "x"), " Ann");
+    EXPECT_EQ(UnfoldedField(header, "subject:", "fallback"), "fallback") << "names match case-sensitively";
+}
