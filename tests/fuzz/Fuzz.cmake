@@ -1,4 +1,5 @@
-# libFuzzer targets for the message reader and the two decoders, built with
+# libFuzzer targets for the message reader (with the readable texts made
+# from what it read) and the two decoders, built with
 # clang under AddressSanitizer. tools/run-fuzz builds and runs them.
 option(POSTWATCH_FUZZ "Build the fuzz targets (needs clang)" OFF)
 if(NOT POSTWATCH_FUZZ)
@@ -12,6 +13,8 @@ endif()
 # instrumentation.
 set(PW_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/pop3/MessageReader.cpp
+  ${CMAKE_SOURCE_DIR}/pop3/BodyText.cpp
+  ${CMAKE_SOURCE_DIR}/pop3/HeaderText.cpp
   ${CMAKE_SOURCE_DIR}/pop3/TextLimit.cpp
   ${CMAKE_SOURCE_DIR}/pop3/AttachFolder.cpp
   ${CMAKE_SOURCE_DIR}/pop3/Uudecoder.cpp

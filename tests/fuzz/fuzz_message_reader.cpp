@@ -1,6 +1,10 @@
 // Feeds arbitrary bytes to the message reader as the lines of a message
 // after RETR: the header reader, the multipart reader, the part reader and
-// the decoders behind them. Every file must land in the attachment folder.
+// the decoders behind them, then makes the texts a person reads of it.
+// Every file must land in the attachment folder, and no header text shown
+// may hold a control character.
+#include "pop3/BodyText.h"
+#include "pop3/HeaderText.h"
 #include "pop3/MailMessage.h"
 #include "pop3/MessageReader.h"
 #include "pop3/Uudecoder.h"
@@ -30,6 +34,15 @@ void CheckFolder(const TMailMessage& message, const QString& folder)
             std::abort();
 }
 
+void CheckReadable(const TMailMessage& message)
+{
+    ReadableBody(message);
+    for (const QString& name : {QStringLiteral("From:"), QStringLiteral("Subject:")})
+        for (const QChar c : ReadableField(message.Head, name, QString()))
+            if (c.category() == QChar::Other_Control)
+                std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -55,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!reader.AtEnd())
         std::abort();
     CheckFolder(message, folder);
+    CheckReadable(message);
     QDir(folder).removeRecursively();
     return 0;
 }
