@@ -93,8 +93,10 @@ void TCheckEngine::Timer1Timer()
         return;
     }
     RunCycle([this, step] {
-        if (step == TStep::DeleteThenContinue)
+        if (step == TStep::DeleteThenContinue) {
             ClientCall([this] { Client.DeleteMessage(MessageNumber); });
+            DeletedInSession.append(MessageNumber);
+        }
         NextMessage();
     });
 }
@@ -318,6 +320,7 @@ void TCheckEngine::CheckNextAccount()
         return;
     }
     const QString name = names.value(AccountIndex);
+    DeletedInSession.clear();
     Host.SetStatusText(0, QStringLiteral("Checking ") + name + QStringLiteral(" for mail"));
     ConnectAccount(name);
 }
@@ -384,7 +387,10 @@ void TCheckEngine::Pop1Connect()
     // A refused STAT fires this event after the client has logged out, and
     // Connect raises the refusal next: there is nothing to count. A
     // reconnect from inside a waiting request goes on with that request's
-    // message instead of starting the account over.
+    // message instead of starting the account over; the lost session's
+    // deletions were never made final.
+    if (callDepth > 1)
+        DeletedInSession.clear();
     if (!Client.Connected || callDepth > 1)
         return;
     if (Operation == opDelete)
@@ -428,8 +434,10 @@ void TCheckEngine::NextMessage()
         ClientCall([this] { Client.RetrieveSummary(MessageNumber); });
         return;
     }
-    if (Client.Connected)
+    if (Client.Connected) {
         ClientCall([this] { Client.Disconnect(); });
+        List.Renumber(AccountName(), DeletedInSession);
+    }
     MessageNumber = 1;
     ++AccountIndex;
     if (AccountIndex <= Options.SelectedAccounts().size() - 1)

@@ -113,6 +113,9 @@ private:
     TClientLauncher Launcher;
 
     TStep PendingStep = TStep::None;
+    // Blocked messages deleted in this account's session: the numbers of
+    // its later rows move up when its QUIT makes that final.
+    QList<int> DeletedInSession;
     // The user asked for what runs now, and is there to answer a question.
     bool UserStarted = false;
     // The row a delete or quick view acts on, as the check listed it.

@@ -60,10 +60,16 @@ void TMessageList::RemoveDeleted(int row)
     beginRemoveRows({}, row, row);
     rows.removeAt(row);
     endRemoveRows();
+    Renumber(deleted.Account, {deleted.Number});
+}
+
+void TMessageList::Renumber(const QString& account, const QList<int>& deleted)
+{
     for (int i = 0; i < Count(); ++i) {
         MessageEntry& entry = rows[i];
-        if (entry.Account == deleted.Account && entry.Number > deleted.Number) {
-            --entry.Number;
+        const auto before = std::ranges::count_if(deleted, [&entry](int number) { return number < entry.Number; });
+        if (entry.Account == account && before > 0) {
+            entry.Number -= int(before);
             emit dataChanged(index(i, 0), index(i, ColumnCount - 1), {NumberRole});
         }
     }

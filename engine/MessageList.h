@@ -61,6 +61,9 @@ public:
     // Takes the row away; the account's later messages move up one number,
     // as the server numbers them once the deletion is final.
     void RemoveDeleted(int row);
+    // The account's rows numbered as the server numbers them once the
+    // deletion of these (unlisted) message numbers is final.
+    void Renumber(const QString& account, const QList<int>& deleted);
 
     int Count() const { return int(rows.size()); }
     const MessageEntry& Entry(int row) const { return rows.at(row); }

@@ -145,7 +145,9 @@ TEST_F(CheckAgainstDovecot, TwoAccountsListTheirMessagesAndLeaveABlockedOneWhenS
 TEST_F(CheckAgainstDovecot, ABlockedSenderIsDeletedOnTheServerUnlessSaved)
 {
     CheckTwoAccounts("engine-delete", false);
-    EXPECT_EQ(ShownRows(), expectedRows);
+    EXPECT_EQ(ShownRows(), (QStringList{"Home #1 Ann Example <ann@example.org>", "Home #2 Jörg <joerg@example.de>",
+                                        "Work #1 Jörg <joerg@example.de>"}))
+        << "Jörg's message is the second on the server once Carol's is deleted";
     EXPECT_EQ(MessagesOnServer("engine-delete"), 2);
     EXPECT_EQ(MessagesOnServer("engine-work"), 1);
 }

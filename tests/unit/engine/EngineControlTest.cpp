@@ -399,9 +399,28 @@ TEST_F(CheckFailure, AReconnectInTheMiddleGoesOnWithTheSameMessage)
     EXPECT_TRUE(client.Log.contains("DELE 2"));
     EXPECT_FALSE(client.Log.contains("DELE 1"));
     EXPECT_EQ(client.Log.count("TOP 1 0"), 1);
-    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Three #3"}));
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Three #2"}));
     EXPECT_EQ(host.Panels[0], "Done");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+// The lost session's DELE was undone, so no number moves.
+TEST_F(CheckFailure, ADeletionInALostSessionMovesNoNumber)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One"), FakeMessage(" Spam", " buy"), FakeMessage(" Cid", " Three"),
+                        FakeMessage(" Dee", " Four")});
+    StoreBlockedSender(store, " Spam");
+    Load();
+    settings.SetSaveBlocked(false);
+    CheckNow();
+    while (!client.Log.contains("DELE 2") && std::exchange(host.Timer1Armed, false))
+        Run(&TCheckEngine::Timer1Timer);
+    client.Drop();
+    host.Answers = {true};
+    RunSteps();
+    EXPECT_EQ(Connections(client), 2);
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Three #3", "Home Four #4"}));
+    EXPECT_EQ(Mailbox("Home").Messages.size(), 4);
 }
 
 // --- overlap with a waiting client call -----------------------------------

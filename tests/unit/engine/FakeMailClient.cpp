@@ -43,6 +43,7 @@ void TFakeMailClient::Exchange(const QString& command)
 void TFakeMailClient::Drop()
 {
     Connected = false;
+    deleted.clear();
     if (OnDisconnect)
         OnDisconnect(nullptr);
 }

@@ -53,7 +53,8 @@ public:
     void DeleteMessage(int index) override;
     void Cancel() override { Aborted = true; }
 
-    // Drops the connection without QUIT, as a server going away does.
+    // Drops the connection without QUIT, as a server going away does: the
+    // session's deletions are undone.
     void Drop();
 
 private:
