@@ -14,7 +14,9 @@
 #include "desktop/WindowRect.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
+#include "engine/SeenMessages.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/Profile.h"
 #include "pop3/Pop3client.h"
 #include "resources/Images.h"
 
@@ -96,6 +98,8 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Notifier = new DesktopNotifier(this);
     EngineHost = std::make_unique<TMainFormHost>(*this, RunForm);
     Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
+    SeenMessages = std::make_unique<TSeenMessages>(Profile::SeenMessagesFilePath());
+    Engine->Seen = SeenMessages.get();
 }
 
 void TMainForm::CreateActions()

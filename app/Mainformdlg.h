@@ -22,6 +22,7 @@ class TConfigForm;
 class TQuickView;
 class TDialUp;
 class TMainFormHost;
+class TSeenMessages;
 class TMessageList;
 class TPop3Client;
 class TRunForm;
@@ -77,6 +78,7 @@ public:
     DesktopNotifier* Notifier;
     std::unique_ptr<TMainFormHost> EngineHost;
     std::unique_ptr<TCheckEngine> Engine;
+    std::unique_ptr<TSeenMessages> SeenMessages;
 
     QStatusBar* StatusBar1;
 

@@ -270,6 +270,10 @@ void TConfigForm::CreateNotifyTab()
                              &Settings::HighSoundfile, &Settings::SetHighSoundfile);
     Low = CreateNotifyGroup(u"Low"_s, u"Low Priority"_s, &Settings::LowNotify, &Settings::SetLowNotify,
                             &Settings::LowSoundfile, &Settings::SetLowSoundfile);
+    chkNotifyNewOnly = checkBox(u"chkNotifyNewOnly"_s, u"Only announce messages that were not there at the last check"_s,
+                                346, TabNotify);
+    Bind(chkNotifyNewOnly, &Settings::NotifyNewOnly, &Settings::SetNotifyNewOnly);
+    layout->addWidget(chkNotifyNewOnly);
 }
 
 TConfigForm::NotifyGroup TConfigForm::CreateNotifyGroup(const QString& prefix, const QString& caption,

@@ -92,6 +92,7 @@ public:
     NotifyGroup Norm;
     NotifyGroup High;
     NotifyGroup Low;
+    QCheckBox* chkNotifyNewOnly;
 
     QListWidget* listAccounts;
     QPushButton* btnAccNew;

@@ -128,6 +128,7 @@ void Settings::loadNotification(OptionReader& option)
     SetNormSoundfile(option.String(u"NormSoundfile"_s, {}));
     SetHighSoundfile(option.String(u"HighSoundfile"_s, {}));
     SetLowSoundfile(option.String(u"LowSoundfile"_s, {}));
+    SetNotifyNewOnly(option.Bool(u"NotifyNewOnly"_s, false));
 }
 
 void Settings::loadFilters(OptionReader& option)
@@ -163,6 +164,7 @@ void Settings::SaveSettings()
     reg.WriteString(u"NormSoundfile"_s, normSoundfile);
     reg.WriteString(u"HighSoundfile"_s, highSoundfile);
     reg.WriteString(u"LowSoundfile"_s, lowSoundfile);
+    reg.WriteBool(u"NotifyNewOnly"_s, notifyNewOnly);
     reg.WriteBool(u"BlockBlankFrom"_s, blockBlankFrom);
     reg.WriteBool(u"BlockBlankTo"_s, blockBlankTo);
     reg.WriteBool(u"BlockBlankSubject"_s, blockBlankSubject);

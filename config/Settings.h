@@ -132,6 +132,10 @@ public:
     QString LowSoundfile() const { return lowSoundfile; }
     void SetLowSoundfile(const QString& path) { lowSoundfile = path; }
 
+    // Announce only messages that were not there at the last check.
+    bool NotifyNewOnly() const { return notifyNewOnly; }
+    void SetNotifyNewOnly(bool value) { notifyNewOnly = value; }
+
     bool BlockBlankFrom() const { return blockBlankFrom; }
     void SetBlockBlankFrom(bool value) { blockBlankFrom = value; }
     bool BlockBlankTo() const { return blockBlankTo; }
@@ -206,6 +210,7 @@ private:
     QString normSoundfile;
     QString highSoundfile;
     QString lowSoundfile;
+    bool notifyNewOnly = false;
     bool blockBlankFrom = false;
     bool blockBlankTo = false;
     bool blockBlankSubject = false;

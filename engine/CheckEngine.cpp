@@ -2,6 +2,7 @@
 
 #include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
+#include "engine/SeenMessages.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/Settings.h"
@@ -264,6 +265,7 @@ void TCheckEngine::StartCheck(TCheckKind kind)
     Host.StopTimer1();
     PendingStep = TStep::None;
     List.Clear();
+    CheckedAccounts.clear();
     AccountIndex = 0;
     CancelRequested = false;
     Operation = opCheck;
@@ -405,6 +407,7 @@ void TCheckEngine::Pop1Connect()
         return;
     }
     ClientCall([this] { Client.Disconnect(); });
+    CheckedAccounts << AccountName();
     ++AccountIndex;
     if (AccountIndex < Options.SelectedAccounts().size())
         CheckNextAccount();
@@ -438,6 +441,7 @@ void TCheckEngine::NextMessage()
         ClientCall([this] { Client.Disconnect(); });
         List.Renumber(AccountName(), DeletedInSession);
     }
+    CheckedAccounts << AccountName();
     MessageNumber = 1;
     ++AccountIndex;
     if (AccountIndex <= Options.SelectedAccounts().size() - 1)
@@ -467,12 +471,14 @@ void TCheckEngine::FinishCheck()
     Host.SetStatusText(0, CancelRequested ? QStringLiteral("Canceled") : QStringLiteral("Done"));
     EngineBusy = false;
     Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
+    const TNoticeRows rows = Seen && Options.NotifyNewOnly() ? Seen->Announce(List, CheckedAccounts) : AllRows(List);
     if (List.Count() == 0) {
         Host.SetStatusText(2, QStringLiteral("No new messages"));
         return;
     }
     Host.SetStatusText(2, QString::number(List.Count()) + QStringLiteral(" new messages"));
-    Notifier.NotifyByPriority(List);
+    if (!rows.isEmpty())
+        Notifier.NotifyByPriority(rows);
 }
 
 // A connection this program dialled is hung up when the check ends, or after

@@ -15,6 +15,7 @@ class Settings;
 class TDialUp;
 class ECertificateError;
 class TMailClient;
+class TSeenMessages;
 
 // The check cycle: from Check Now or the minute timer, make sure there is a
 // connection, visit every enabled account with the mail client, hand each
@@ -42,6 +43,9 @@ public:
     // TimerHangUp's ticks toward a delayed hang-up; kept when the countdown
     // is stopped, so a later one goes on from there.
     int HangUpSeconds = 0;
+    // What earlier checks announced, for announcing new messages only;
+    // none where nothing is remembered (--check).
+    TSeenMessages* Seen = nullptr;
 
     // Entry points: the commands and the timers.
     void actCheckNowExecute();
@@ -116,6 +120,8 @@ private:
     // Blocked messages deleted in this account's session: the numbers of
     // its later rows move up when its QUIT makes that final.
     QList<int> DeletedInSession;
+    // The accounts this check has gone through to their last message.
+    QStringList CheckedAccounts;
     // The user asked for what runs now, and is there to answer a question.
     bool UserStarted = false;
     // The row a delete or quick view acts on, as the check listed it.

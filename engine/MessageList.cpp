@@ -4,6 +4,7 @@
 #include "config/Settings.h"
 #include "pop3/HeaderText.h"
 
+#include <QCryptographicHash>
 #include <algorithm>
 #include <functional>
 
@@ -87,6 +88,11 @@ TExStringList headerPart(const TExStringList& lines)
 bool SameHeader(const TExStringList& listed, const TExStringList& received)
 {
     return headerPart(listed) == headerPart(received);
+}
+
+QByteArray HeaderDigest(const TExStringList& header)
+{
+    return QCryptographicHash::hash(headerPart(header).join(u'\n').toUtf8(), QCryptographicHash::Sha256).toHex();
 }
 
 void TMessageList::Clear()

@@ -34,6 +34,9 @@ QString Shown(const QString& readable);
 // Whether two header listings are of the same message: their lines up to the
 // end of the header (a blank line or the closing ".") are equal.
 bool SameHeader(const TExStringList& listed, const TExStringList& received);
+// A digest of the header up to its end, by which a later check knows the
+// message again.
+QByteArray HeaderDigest(const TExStringList& header);
 
 // What became of a summary handed to the list.
 enum class TSummaryResult {

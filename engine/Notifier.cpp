@@ -22,14 +22,22 @@ int Rank(const QString& priority)
     return priority == Priority::Low ? 1 : 0;
 }
 
-int HighestRank(const TMessageList& list)
+int HighestRank(const TNoticeRows& rows)
 {
     int highest = 0;
-    for (int row = 0; row < list.Count(); ++row)
-        highest = std::max(highest, Rank(list.Entry(row).Priority));
+    for (const MessageEntry* entry : rows)
+        highest = std::max(highest, Rank(entry->Priority));
     return highest;
 }
 
+}
+
+TNoticeRows AllRows(const TMessageList& list)
+{
+    TNoticeRows rows;
+    for (int row = 0; row < list.Count(); ++row)
+        rows << &list.Entry(row);
+    return rows;
 }
 
 QString NoticeLine(const QString& from, const QString& subject)
@@ -49,20 +57,20 @@ bool IsEventSound(const QString& file)
         || file.endsWith(QLatin1String("ogg"));
 }
 
-void TNotifier::NotifyByPriority(const TMessageList& list)
+void TNotifier::NotifyByPriority(const TNoticeRows& rows)
 {
-    const int level = HighestRank(list);
+    const int level = HighestRank(rows);
     if (level >= 3 && options.HighNotify())
-        NotifyUser(options.HighNotify(), Priority::High, list);
+        NotifyUser(options.HighNotify(), Priority::High, rows);
     else if (level >= 2 && options.NormNotify())
-        NotifyUser(options.NormNotify(), Priority::Normal, list);
+        NotifyUser(options.NormNotify(), Priority::Normal, rows);
     else if (level >= 1 && options.LowNotify())
-        NotifyUser(options.LowNotify(), Priority::Low, list);
+        NotifyUser(options.LowNotify(), Priority::Low, rows);
 }
 
 // Where nothing can flash, the bubble stands in for the flashing icon. A
 // server that plays the bubble's sound plays it instead of us, not twice.
-void TNotifier::NotifyUser(NotifyFlags bits, const QString& priorityClass, const TMessageList& list)
+void TNotifier::NotifyUser(NotifyFlags bits, const QString& priorityClass, const TNoticeRows& rows)
 {
     const QString sound = SoundFile(priorityClass);
     const bool bubble = bits.testFlag(NotifyDesktop);
@@ -76,7 +84,7 @@ void TNotifier::NotifyUser(NotifyFlags bits, const QString& priorityClass, const
     if (bits.testFlag(NotifyPlaySound) && !soundInBubble)
         Sound(sound);
     if (bubble || (bits.testFlag(NotifyFlashIcon) && !flashed)) {
-        DesktopNotice notice = Notice(priorityClass, list);
+        DesktopNotice notice = Notice(priorityClass, rows);
         if (soundInBubble)
             notice.SoundFile = sound;
         host.ShowNotice(notice);
@@ -100,18 +108,17 @@ void TNotifier::Sound(const QString& file)
         host.OpenFile(file);
 }
 
-// The summary is the status bar's result; the body names the first
-// messages, the most urgent first.
-DesktopNotice TNotifier::Notice(const QString& priorityClass, const TMessageList& list) const
+// The summary counts the messages told about (all listed ones, as the status
+// bar says, unless only new ones are announced); the body names the first,
+// the most urgent first.
+DesktopNotice TNotifier::Notice(const QString& priorityClass, const TNoticeRows& rows) const
 {
-    QList<const MessageEntry*> rows;
-    for (int row = 0; row < list.Count(); ++row)
-        rows << &list.Entry(row);
-    std::stable_sort(rows.begin(), rows.end(),
+    TNoticeRows sorted = rows;
+    std::stable_sort(sorted.begin(), sorted.end(),
                      [](const MessageEntry* a, const MessageEntry* b) { return Rank(a->Priority) > Rank(b->Priority); });
     DesktopNotice notice;
-    notice.Summary = QString::number(list.Count()) + QStringLiteral(" new messages");
-    for (const MessageEntry* entry : rows.mid(0, MaxNoticeLines))
+    notice.Summary = QString::number(rows.size()) + QStringLiteral(" new messages");
+    for (const MessageEntry* entry : sorted.mid(0, MaxNoticeLines))
         notice.Lines << NoticeLine(entry->ReadableFrom, entry->ReadableSubject);
     notice.Level = priorityClass == Priority::High  ? DesktopNotice::Critical
                    : priorityClass == Priority::Low ? DesktopNotice::Low

@@ -5,6 +5,11 @@
 
 class TEngineHost;
 class TMessageList;
+struct MessageEntry;
+
+// The rows a notification tells about.
+using TNoticeRows = QList<const MessageEntry*>;
+TNoticeRows AllRows(const TMessageList& list);
 
 // Tells the user about the messages a finished check listed, in the ways
 // chosen for the highest priority among them.
@@ -15,15 +20,15 @@ public:
 
     // The bit set of the highest priority present; a class without any bit
     // set falls back to the next lower class, with that class's sound.
-    void NotifyByPriority(const TMessageList& list);
+    void NotifyByPriority(const TNoticeRows& rows);
     // The ways of one set, in their order; priorityClass is "High",
     // "Normal" or "Low".
-    void NotifyUser(NotifyFlags bits, const QString& priorityClass, const TMessageList& list);
+    void NotifyUser(NotifyFlags bits, const QString& priorityClass, const TNoticeRows& rows);
 
 private:
     QString SoundFile(const QString& priorityClass) const;
     void Sound(const QString& file);
-    DesktopNotice Notice(const QString& priorityClass, const TMessageList& list) const;
+    DesktopNotice Notice(const QString& priorityClass, const TNoticeRows& rows) const;
 
     const Settings& options;
     TEngineHost& host;

@@ -18,4 +18,9 @@ QString StoreFilePath()
     return ConfigFolder() + QStringLiteral("/registry.reg");
 }
 
+QString SeenMessagesFilePath()
+{
+    return ConfigFolder() + QStringLiteral("/seen-messages");
+}
+
 }

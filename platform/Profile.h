@@ -8,4 +8,6 @@
 namespace Profile {
 QString StoreFilePath();
 QString ConfigFolder();
+// The messages announced so far, beside the store file.
+QString SeenMessagesFilePath();
 }

@@ -5,6 +5,11 @@
 
 #include "config/Registry.h"
 #include "engine/ClientLauncher.h"
+#include "engine/SeenMessages.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <optional>
 
 namespace {
 
@@ -175,6 +180,82 @@ TEST_F(Notify, TheDesktopNoticeSaysWhatCameAndStandsInForAMissingTray)
     Finish();
     EXPECT_EQ(host.Told, QStringList{"notice 7 new messages"});
     EXPECT_TRUE(host.Notices.last().SoundFile.isEmpty());
+}
+
+// Announcing new messages only: what was seen lives in a file that a new
+// engine reads again, and only an account checked to its end replaces it.
+class NotifyNewOnly : public Notify
+{
+protected:
+    void SetUp() override
+    {
+        Notify::SetUp();
+        Restart();
+    }
+    void Restart()
+    {
+        seen.emplace(path);
+        engine.Seen = &*seen;
+    }
+    void Announce(int priority = Normal)
+    {
+        CheckWith({priority, priority});
+        settings.SetNormNotify(NotifyDesktop);
+        settings.SetHighNotify(NotifyDesktop);
+    }
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("seen-messages");
+    std::optional<TSeenMessages> seen;
+};
+
+TEST_F(NotifyNewOnly, OffEveryCheckAnnouncesOnOnlyNewMessagesEvenAfterARestart)
+{
+    Announce();
+    Finish();
+    Finish();
+    EXPECT_EQ(host.Notices.size(), 2);
+    EXPECT_FALSE(QFile::exists(path)) << "nothing remembered while the option is off";
+
+    settings.SetNotifyNewOnly(true);
+    Finish();
+    Finish();
+    ASSERT_EQ(host.Notices.size(), 3);
+    EXPECT_EQ(host.Panels[2], "2 new messages");
+    EXPECT_EQ(QFile(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+
+    Mailbox("Home").Messages << FakeMessage(" Bea", " Third", High);
+    Restart();
+    Finish();
+    ASSERT_EQ(host.Notices.size(), 4);
+    EXPECT_EQ(host.Notices.last().Summary, "1 new messages");
+    EXPECT_EQ(host.Notices.last().Lines, QStringList{"Bea: Third"});
+    EXPECT_EQ(host.Panels[2], "3 new messages");
+}
+
+TEST_F(NotifyNewOnly, ACanceledAccountKeepsWhatItHadAndAnUnreadableFileCountsAsEmpty)
+{
+    Announce();
+    settings.SetNotifyNewOnly(true);
+    Finish();
+    client.Waiting = [this](const QString& sent) {
+        if (sent == "TOP 2 0")
+            Cancel();
+    };
+    Finish();
+    EXPECT_EQ(host.Panels[0], "Canceled");
+    client.Waiting = {};
+    Finish();
+    EXPECT_EQ(host.Notices.size(), 1) << "the second message was seen before the canceled check";
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"Home\": [1, 2");
+    file.close();
+    Restart();
+    Finish();
+    ASSERT_EQ(host.Notices.size(), 2);
+    EXPECT_EQ(host.Notices.last().Summary, "2 new messages");
 }
 
 }

@@ -30,7 +30,7 @@ const QList<StoredOption> Defaults = {
     {u"HangUpDelay"_s, RegType::DWord, 60u},     {u"NormNotify"_s, RegType::DWord, 3u},
     {u"HighNotify"_s, RegType::DWord, 3u},       {u"LowNotify"_s, RegType::DWord, 3u},
     {u"NormSoundfile"_s, RegType::String, u""_s}, {u"HighSoundfile"_s, RegType::String, u""_s},
-    {u"LowSoundfile"_s, RegType::String, u""_s},
+    {u"LowSoundfile"_s, RegType::String, u""_s}, {u"NotifyNewOnly"_s, RegType::DWord, 0u},
     {u"BlockBlankFrom"_s, RegType::DWord, 0u},   {u"BlockBlankTo"_s, RegType::DWord, 0u},
     {u"BlockBlankSubject"_s, RegType::DWord, 0u}, {u"BlockZeroLength"_s, RegType::DWord, 0u},
     {u"SaveBlocked"_s, RegType::DWord, 0u},
@@ -119,6 +119,7 @@ TEST_F(SaveAndLoad, SaveWritesEveryOptionAndALaterLoadGetsThemBack)
     settings.SetNormSoundfile(u"/snd/norm.wav"_s);
     settings.SetHighSoundfile(u"/snd/high.wav"_s);
     settings.SetLowSoundfile(u"/snd/low.wav"_s);
+    settings.SetNotifyNewOnly(true);
     settings.SetBlockBlankFrom(true);
     settings.SetBlockBlankTo(true);
     settings.SetBlockBlankSubject(true);
@@ -141,6 +142,7 @@ TEST_F(SaveAndLoad, SaveWritesEveryOptionAndALaterLoadGetsThemBack)
         {u"NormSoundfile"_s, RegType::String, u"/snd/norm.wav"_s},
         {u"HighSoundfile"_s, RegType::String, u"/snd/high.wav"_s},
         {u"LowSoundfile"_s, RegType::String, u"/snd/low.wav"_s},
+        {u"NotifyNewOnly"_s, RegType::DWord, 1u},
         {u"BlockBlankFrom"_s, RegType::DWord, 1u},   {u"BlockBlankTo"_s, RegType::DWord, 1u},
         {u"BlockBlankSubject"_s, RegType::DWord, 1u}, {u"BlockZeroLength"_s, RegType::DWord, 1u},
         {u"SaveBlocked"_s, RegType::DWord, 1u},

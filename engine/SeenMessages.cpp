@@ -1,0 +1,66 @@
+#include "engine/SeenMessages.h"
+
+#include "engine/MessageList.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <utility>
+#include <sys/stat.h>
+
+TSeenMessages::TSeenMessages(const QString& filePath) : path(filePath) {}
+
+TNoticeRows TSeenMessages::Announce(const TMessageList& list, const QStringList& checkedAccounts)
+{
+    Load();
+    TNoticeRows fresh;
+    QHash<QString, QSet<QByteArray>> held;
+    for (int row = 0; row < list.Count(); ++row) {
+        const MessageEntry& entry = list.Entry(row);
+        const QByteArray digest = HeaderDigest(entry.Header);
+        if (!seen.value(entry.Account).contains(digest))
+            fresh << &entry;
+        held[entry.Account].insert(digest);
+    }
+    const QHash<QString, QSet<QByteArray>> before = seen;
+    for (const QString& account : checkedAccounts)
+        seen[account] = held.value(account);
+    if (seen != before)
+        Save();
+    return fresh;
+}
+
+// A file that cannot be read or understood is no harm: every message then
+// counts as new once more.
+void TSeenMessages::Load()
+{
+    if (std::exchange(loaded, true))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QJsonObject accounts = QJsonDocument::fromJson(file.readAll()).object();
+    for (auto account = accounts.begin(); account != accounts.end(); ++account)
+        for (const QJsonValue digest : account.value().toArray())
+            seen[account.key()].insert(digest.toString().toLatin1());
+}
+
+// Written whole beside the old file and renamed over it; a failure leaves
+// the old file and only means a message may be announced again.
+void TSeenMessages::Save() const
+{
+    QJsonObject accounts;
+    for (auto account = seen.begin(); account != seen.end(); ++account) {
+        QJsonArray digests;
+        for (const QByteArray& digest : account.value())
+            digests << QString::fromLatin1(digest);
+        accounts.insert(account.key(), digests);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
+        return;
+    file.write(QJsonDocument(accounts).toJson(QJsonDocument::Compact));
+    file.commit();
+}

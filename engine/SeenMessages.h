@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/Notifier.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class TMessageList;
+
+// The messages each account held at its last complete check, known by their
+// headers and kept in a file of their own, so that a message left on the
+// server is announced once, across restarts too.
+class TSeenMessages
+{
+public:
+    explicit TSeenMessages(const QString& filePath);
+
+    // The rows to announce: those whose message was not there at their
+    // account's last check. The accounts checked to their end then
+    // remember exactly what they hold; the others keep what they had.
+    TNoticeRows Announce(const TMessageList& list, const QStringList& checkedAccounts);
+
+private:
+    void Load();
+    void Save() const;
+
+    QString path;
+    bool loaded = false;
+    QHash<QString, QSet<QByteArray>> seen;
+};
