@@ -1,13 +1,90 @@
 #include "app/CommandLine.h"
 
+#include <QCommandLineParser>
+
+namespace {
+
+const QStringList Words = {QStringLiteral("checknow"), QStringLiteral("visible")};
+
+bool HoldsAWord(const QString& argument)
+{
+    return std::ranges::any_of(Words, [&](const QString& word) { return argument.contains(word, Qt::CaseInsensitive); });
+}
+
+struct Options
+{
+    QCommandLineOption check{QStringLiteral("check"),
+                             QStringLiteral("Check once with the stored accounts, without a window, and print the "
+                                            "messages (tab-separated) and the status texts.")};
+    QCommandLineOption list{QStringLiteral("list"),
+                            QStringLiteral("Print what the running copy lists, in the same form, without "
+                                           "connecting to any server.")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("With --list: one JSON object for panels such as waybar.")};
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Show the version.")};
+
+    void AddTo(QCommandLineParser& parser) const
+    {
+        parser.setApplicationDescription(QStringLiteral("Postwatch tells you about new mail on your POP3 accounts."));
+        parser.addOptions({check, list, json, help, version});
+        parser.addPositionalArgument(QStringLiteral("checknow"), QStringLiteral("Check for mail at once; a running "
+                                     "copy does it for a second start."), QStringLiteral("[checknow]"));
+        parser.addPositionalArgument(QStringLiteral("visible"), QStringLiteral("Show the main window at start."),
+                                     QStringLiteral("[visible]"));
+    }
+};
+
+CommandLine::TMode ModeOf(const QCommandLineParser& parser, const Options& options, QString& problem)
+{
+    if (parser.isSet(options.help))
+        return CommandLine::Help;
+    if (parser.isSet(options.version))
+        return CommandLine::Version;
+    const bool check = parser.isSet(options.check);
+    const bool list = parser.isSet(options.list);
+    if (check && list)
+        problem = QStringLiteral("--check and --list cannot go together.");
+    else if (parser.isSet(options.json) && !list)
+        problem = QStringLiteral("--json goes with --list.");
+    if (!problem.isEmpty())
+        return CommandLine::Invalid;
+    return check ? CommandLine::Check : list ? CommandLine::List : CommandLine::Run;
+}
+
+}
+
 CommandLine CommandLine::Parse(const QStringList& arguments)
 {
     CommandLine line;
     line.Text = arguments.join(QLatin1Char(' '));
-    const QString lowered = line.Text.toLower();
-    line.CheckNow = lowered.contains(QLatin1String("checknow"));
-    line.Visible = lowered.contains(QLatin1String("visible"));
+    line.CheckNow = line.Text.contains(Words[0], Qt::CaseInsensitive);
+    line.Visible = line.Text.contains(Words[1], Qt::CaseInsensitive);
+
+    const Options options;
+    QCommandLineParser parser;
+    options.AddTo(parser);
+    QStringList rest = arguments.mid(0, 1);
+    for (const QString& argument : arguments.mid(1))
+        if (!HoldsAWord(argument))
+            rest << argument;
+    if (!parser.parse(rest)) {
+        line.Mode = Invalid;
+        line.Problem = parser.errorText();
+        return line;
+    }
+    line.Mode = ModeOf(parser, options, line.Problem);
+    line.Json = parser.isSet(options.json);
     return line;
+}
+
+QString CommandLine::HelpText()
+{
+    QCommandLineParser parser;
+    Options().AddTo(parser);
+    return parser.helpText();
 }
 
 QStringList CommandLine::ForwardedWords() const

@@ -10,6 +10,9 @@
 #include "desktop/Runformdlg.h"
 #include "desktop/HelpViewer.h"
 #include "engine/CheckCommand.h"
+#include "engine/ListCommand.h"
+#include "engine/Listing.h"
+#include "engine/MessageList.h"
 #include "platform/InstanceChannel.h"
 #include "platform/NetworkManagerDialUp.h"
 #include "platform/Profile.h"
@@ -19,8 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
-
-#include <cstring>
+#include <QTextStream>
 
 Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& commandLine)
     : settings(std::make_unique<Settings>(store)), runForm(std::make_unique<TRunForm>(*settings))
@@ -42,6 +44,10 @@ void Program::Listen(InstanceChannel& channel)
                      GuardedSlot([this] { mainForm->actCheckNow->trigger(); }));
     QObject::connect(&channel, &InstanceChannel::ShowRequested, mainForm.get(),
                      GuardedSlot([this] { mainForm->ShowAndRaise(); }));
+    channel.Listing = [this] {
+        const QStringList status{mainForm->StatusText(0), mainForm->StatusText(1), mainForm->StatusText(2)};
+        return TListing::Of(*mainForm->MessageList, status).ToJson();
+    };
     channel.SetReady();
 }
 
@@ -52,20 +58,51 @@ void showErrorBox(const QString& message)
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), message, QMessageBox::Ok);
     box.exec();
 }
+
+void nameTheApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Postwatch"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(POSTWATCH_VERSION));
+}
+
+// --help, --version and a wrong option answer on the terminal, with no window.
+int runInfoCommand(int argc, char** argv, const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    nameTheApplication();
+    if (commandLine.Mode == CommandLine::Invalid) {
+        QTextStream(stderr) << "postwatch: " << commandLine.Problem << " See postwatch --help." << Qt::endl;
+        return 2;
+    }
+    QTextStream out(stdout);
+    if (commandLine.Mode == CommandLine::Help)
+        out << CommandLine::HelpText();
+    else
+        out << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
+    return 0;
+}
 }
 
 int RunPostwatch(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--check") == 0)
-        return RunCheckCommand(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = CommandLine::Parse(arguments);
+    switch (commandLine.Mode) {
+    case CommandLine::Check: return RunCheckCommand(argc, argv);
+    case CommandLine::List: return RunListCommand(argc, argv, commandLine.Json);
+    case CommandLine::Help:
+    case CommandLine::Version:
+    case CommandLine::Invalid: return runInfoCommand(argc, argv, commandLine);
+    case CommandLine::Run: break;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Postwatch"));
-    QApplication::setApplicationVersion(QStringLiteral(POSTWATCH_VERSION));
+    nameTheApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     SetErrorReport(showErrorBox);
     InstallHelpKey(app);
 
-    const CommandLine commandLine = CommandLine::Parse(QApplication::arguments());
     InstanceChannel channel(Profile::StoreFilePath());
     if (channel.ForwardOrListen(commandLine.ForwardedWords()) == InstanceChannel::Forwarded)
         return 0;

@@ -2,6 +2,7 @@
 
 #include "engine/CheckEngine.h"
 #include "engine/ConsoleHost.h"
+#include "engine/Listing.h"
 #include "engine/MessageList.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
@@ -16,27 +17,6 @@
 #include <QTextStream>
 
 namespace {
-
-void printRows(const TMessageList& list)
-{
-    QTextStream out(stdout);
-    for (int row = 0; row < list.Count(); ++row) {
-        const MessageEntry& entry = list.Entry(row);
-        out << QStringList{Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), entry.Size, entry.Priority, entry.Received, entry.Account,
-                           QString::number(entry.Number)}
-                   .join(QLatin1Char('\t'))
-            << '\n';
-    }
-}
-
-void printStatus(const TConsoleHost& host)
-{
-    QTextStream out(stdout);
-    for (const QString& text : host.StatusTexts) {
-        if (!text.isEmpty())
-            out << text << '\n';
-    }
-}
 
 int check()
 {
@@ -60,8 +40,7 @@ int check()
     if (client.Connected)
         Guarded([&client] { client.Disconnect(); });
 
-    printRows(list);
-    printStatus(host);
+    QTextStream(stdout) << TListing::Of(list, {std::begin(host.StatusTexts), std::end(host.StatusTexts)}).Text();
     return host.Failed ? 1 : 0;
 }
 

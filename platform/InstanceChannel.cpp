@@ -14,6 +14,9 @@ constexpr int ReplyWaitMs = 3000;
 // Longer than one Forward can take, so a copy waits out the one before it.
 constexpr int LockWaitMs = 4 * ReplyWaitMs;
 const QByteArray Accepted = "ok\n";
+const QString ListingWord = QStringLiteral("list");
+// More than any listing, less than a runaway reply could take.
+constexpr qint64 LongestListing = 16 * 1024 * 1024;
 
 // One name per user and profile, so a demo profile and the user's own run side by side.
 QString nameFor(const QString& storeFilePath)
@@ -42,6 +45,25 @@ bool InstanceChannel::Forward(const QStringList& words) const
             return false;
     }
     return socket.readLine() == Accepted;
+}
+
+std::optional<QByteArray> InstanceChannel::AskListing() const
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverName);
+    if (!socket.waitForConnected(ReplyWaitMs))
+        return std::nullopt;
+    socket.write(ListingWord.toUtf8() + "\n\n");
+    QByteArray reply;
+    while (socket.state() == QLocalSocket::ConnectedState && reply.size() <= LongestListing) {
+        if (!socket.waitForReadyRead(ReplyWaitMs) && socket.state() == QLocalSocket::ConnectedState)
+            return std::nullopt;
+        reply += socket.readAll();
+    }
+    reply += socket.readAll();
+    if (!reply.startsWith(Accepted))
+        return std::nullopt;
+    return reply.mid(Accepted.size());
 }
 
 // Without the lock two copies could both find nobody answering and both
@@ -98,9 +120,13 @@ void InstanceChannel::readWords(QLocalSocket* socket)
             words << word;
             continue;
         }
-        socket->write(Accepted);
+        const QStringList request = received.take(socket);
+        const bool listing = request == QStringList{ListingWord};
+        socket->write(listing && Listing ? Accepted + Listing() : Accepted);
         socket->disconnectFromServer();
-        waiting += received.take(socket);
+        if (listing)
+            return;
+        waiting += request;
         if (ready)
             dispatchLater();
         return;

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QHash>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -26,6 +28,8 @@ public:
 
     // Sends the words to the running copy; true when it took them.
     bool Forward(const QStringList& words) const;
+    // What the running copy's Listing gives now; none when no copy answers.
+    std::optional<QByteArray> AskListing() const;
     // Hands the words to the running copy or, when none answers, becomes it.
     // Copies that start together take turns, so exactly one of them listens.
     Outcome ForwardOrListen(const QStringList& words);
@@ -33,6 +37,9 @@ public:
     // Requests are held until the program can carry them out; from now on
     // they run, those held first, in the order they came.
     void SetReady();
+
+    // Answers a later start's AskListing, at once: it only reads.
+    std::function<QByteArray()> Listing;
 
 signals:
     void CheckNowRequested();

@@ -1,5 +1,5 @@
-// `postwatch --check` as a status bar runs it: a real process on a profile of
-// its own, against the test run's Dovecot.
+// `postwatch --check` and `--list` as a status bar runs them: real processes
+// on a profile of their own, against the test run's Dovecot.
 #include "config/FileStore.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
@@ -7,8 +7,12 @@
 #include "pop3/Linesock.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/support/TestDovecot.h"
+#include "tests/unit/pop3/ScriptServer.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -21,14 +25,20 @@ struct CheckRun {
     QString Errors;
 };
 
-CheckRun RunCheck(const QString& profile)
+QProcessEnvironment ProfileEnvironment(const QString& profile)
 {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("POSTWATCH_PROFILE", profile);
     environment.remove("DISPLAY");
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {"--check"});
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    return environment;
+}
+
+CheckRun RunPostwatch(const QString& profile, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(ProfileEnvironment(profile));
+    process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), arguments);
     process.closeWriteChannel();
     if (!process.waitForFinished(60000))
         return {};
@@ -59,7 +69,7 @@ protected:
 TEST_F(CheckCommand, PrintsOneLinePerMessageThenTheStatusAndSucceeds)
 {
     AddAccount("Home", "check-cli", "pw-check-cli");
-    const CheckRun run = RunCheck(profile.path());
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
 
     ASSERT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
     ASSERT_EQ(run.Lines.size(), 3 + 3) << run.Lines.join('\n').toStdString();
@@ -81,7 +91,7 @@ TEST_F(CheckCommand, PrintsOneLinePerMessageThenTheStatusAndSucceeds)
 TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)
 {
     AddAccount("Home", "check-cli", "not-the-password");
-    const CheckRun run = RunCheck(profile.path());
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
 
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Errors.contains("Username or Password for Homenot valid.")) << run.Errors.toStdString();
@@ -90,7 +100,7 @@ TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)
 
 TEST_F(CheckCommand, NoAccountIsAFailure)
 {
-    const CheckRun run = RunCheck(profile.path());
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
 
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Errors.contains("There are no accounts to check"));
@@ -100,7 +110,7 @@ TEST_F(CheckCommand, NoAccountIsAFailure)
 TEST_F(CheckCommand, AnUnspecifiedServerAddressIsRefusedBeforeConnecting)
 {
     AddAccount("Home", "check-cli", "pw-check-cli", "0.0.0.0");
-    const CheckRun run = RunCheck(profile.path());
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
 
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Errors.contains("Null Remote Address")) << run.Errors.toStdString();
@@ -122,7 +132,7 @@ TEST_F(CheckCommand, ListsASecuredMailboxOnceItsCertificateIsTrusted)
     const QString fingerprint = Fingerprint(DovecotCertificate());
 
     secure(secTls, DovecotTlsPort(), {});
-    CheckRun run = RunCheck(profile.path());
+    CheckRun run = RunPostwatch(profile.path(), {"--check"});
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Errors.contains("The certificate of localhost cannot be trusted: it is not signed by an authority "
                                     "this computer trusts.\nSHA-256 fingerprint: " + fingerprint))
@@ -131,8 +141,39 @@ TEST_F(CheckCommand, ListsASecuredMailboxOnceItsCertificateIsTrusted)
 
     for (const auto& [security, port] : {std::pair{secTls, DovecotTlsPort()}, {secStartTls, DovecotPort()}}) {
         secure(security, port, fingerprint);
-        run = RunCheck(profile.path());
+        run = RunPostwatch(profile.path(), {"--check"});
         EXPECT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
         EXPECT_EQ(run.Lines.size(), 2 + 3) << run.Lines.join('\n').toStdString();
     }
+}
+
+// A panel asks the running copy for what it lists; only that copy checks.
+TEST_F(CheckCommand, ListAsksTheRunningCopyForItsRows)
+{
+    AddAccount("Home", "check-cli", "pw-check-cli");
+    const CheckRun none = RunPostwatch(profile.path(), {"--list"});
+    EXPECT_EQ(none.ExitCode, 3);
+    EXPECT_EQ(none.Errors, "postwatch: Postwatch is not running, so there is nothing to list.\n");
+
+    QProcess running;
+    running.setProcessEnvironment(ProfileEnvironment(profile.path()));
+    running.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {});
+    ASSERT_TRUE(WaitUntil([&] { return RunPostwatch(profile.path(), {"--list"}).ExitCode == 0; }, 20000));
+    EXPECT_EQ(RunPostwatch(profile.path(), {"/CheckNow"}).ExitCode, 0) << "handed to the running copy";
+    QJsonObject panel;
+    ASSERT_TRUE(WaitUntil([&] {
+        panel = QJsonDocument::fromJson(RunPostwatch(profile.path(), {"--list", "--json"}).Lines.join("").toUtf8()).object();
+        return panel["status"].toArray().first().toString() == "Done";
+    }, 20000)) << QJsonDocument(panel).toJson().toStdString();
+    EXPECT_EQ(panel["count"].toInt(), 3);
+    EXPECT_EQ(panel["text"].toString(), "3");
+    EXPECT_EQ(panel["class"].toString(), "high");
+    EXPECT_EQ(panel["rows"].toArray()[2].toObject()["subject"].toString(), "Привет und Grüße");
+    EXPECT_EQ(panel["tooltip"].toString().split('\n').value(1), "Jörg: Grüße aus Köln");
+
+    const CheckRun text = RunPostwatch(profile.path(), {"--list"});
+    EXPECT_EQ(text.Lines.value(0).split('\t').mid(0, 2), (QStringList{"Ann Example <ann@example.org>", "Lunch on Friday"}));
+    EXPECT_EQ(text.Lines.value(3), "Done");
+    running.kill();
+    running.waitForFinished();
 }

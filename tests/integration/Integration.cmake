@@ -36,6 +36,6 @@ pw_dovecot_test(test_integration_engine
   ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/FirstAccountTest.cpp
   ${PW_SCRIPT_SERVER})
 
-# `postwatch --check` run as a process against the same server.
-pw_dovecot_test(test_integration_check ${CMAKE_CURRENT_SOURCE_DIR}/integration/CheckCommandTest.cpp)
+# `postwatch --check` and `--list` run as processes against the same server.
+pw_dovecot_test(test_integration_check ${CMAKE_CURRENT_SOURCE_DIR}/integration/CheckCommandTest.cpp ${PW_SCRIPT_SERVER})
 add_dependencies(test_integration_check postwatch)

@@ -26,3 +26,26 @@ TEST(CommandLine, SecondStartAsksToBeShownUnlessItOnlyWantsACheck)
     EXPECT_EQ(CommandLine::Parse({"postwatch", "checknow", "visible"}).ForwardedWords(),
               (QStringList{"show", "checknow"}));
 }
+
+TEST(CommandLine, OptionsChooseWhatRunsAndAWordIsNeverAnUnknownOption)
+{
+    const auto mode = [](const QStringList& arguments) { return CommandLine::Parse(arguments).Mode; };
+    EXPECT_EQ(mode({"postwatch"}), CommandLine::Run);
+    EXPECT_EQ(mode({"postwatch", "-CheckNow", "--VISIBLE"}), CommandLine::Run);
+    EXPECT_EQ(mode({"postwatch", "anything"}), CommandLine::Run) << "other words stay ignored";
+    EXPECT_EQ(mode({"postwatch", "--check"}), CommandLine::Check);
+    EXPECT_EQ(mode({"postwatch", "-h"}), CommandLine::Help);
+    EXPECT_EQ(mode({"postwatch", "--list", "--version"}), CommandLine::Version);
+
+    const CommandLine panel = CommandLine::Parse({"postwatch", "--json", "--list"});
+    EXPECT_EQ(panel.Mode, CommandLine::List);
+    EXPECT_TRUE(panel.Json);
+
+    for (const QStringList& wrong : {QStringList{"postwatch", "--frob"}, {"postwatch", "--json"},
+                                     {"postwatch", "--check", "--list"}, {"postwatch", "-x"}}) {
+        const CommandLine line = CommandLine::Parse(wrong);
+        EXPECT_EQ(line.Mode, CommandLine::Invalid) << wrong.join(' ').toStdString();
+        EXPECT_FALSE(line.Problem.isEmpty());
+        EXPECT_FALSE(line.Problem.contains('\n'));
+    }
+}

@@ -1,0 +1,106 @@
+#include "engine/Listing.h"
+
+#include "engine/HeaderLookup.h"
+#include "engine/MessageList.h"
+#include "engine/Notifier.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+
+namespace {
+
+const QStringList Fields = {QStringLiteral("from"),     QStringLiteral("subject"), QStringLiteral("size"),
+                            QStringLiteral("priority"), QStringLiteral("received"), QStringLiteral("account"),
+                            QStringLiteral("number")};
+enum { FromField, SubjectField, SizeField, PriorityField };
+
+QJsonArray RowsJson(const QList<QStringList>& rows)
+{
+    QJsonArray array;
+    for (const QStringList& row : rows) {
+        QJsonObject object;
+        for (int field = 0; field < Fields.size(); ++field)
+            object.insert(Fields[field], row.value(field));
+        array << object;
+    }
+    return array;
+}
+
+QString PanelClass(const QList<QStringList>& rows)
+{
+    if (rows.isEmpty())
+        return QStringLiteral("none");
+    const bool high = std::ranges::any_of(rows, [](const QStringList& row) { return row.value(PriorityField) == Priority::High; });
+    return high ? QStringLiteral("high") : QStringLiteral("normal");
+}
+
+QString Tooltip(const TListing& listing)
+{
+    QStringList lines;
+    for (const QStringList& row : listing.Rows)
+        lines << NoticeLine(row.value(FromField), row.value(SubjectField));
+    if (lines.isEmpty())
+        return listing.Text().trimmed();
+    return lines.join(QLatin1Char('\n'));
+}
+
+}
+
+TListing TListing::Of(const TMessageList& list, const QStringList& status)
+{
+    TListing listing;
+    listing.Status = status;
+    for (int row = 0; row < list.Count(); ++row) {
+        const MessageEntry& entry = list.Entry(row);
+        listing.Rows << QStringList{Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), entry.Size,
+                                    entry.Priority,           entry.Received,                entry.Account,
+                                    QString::number(entry.Number)};
+    }
+    return listing;
+}
+
+QString TListing::Text() const
+{
+    QString text;
+    for (const QStringList& row : Rows)
+        text += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    for (const QString& line : Status)
+        if (!line.isEmpty())
+            text += line + QLatin1Char('\n');
+    return text;
+}
+
+QByteArray TListing::ToJson() const
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("rows"), RowsJson(Rows)},
+                                     {QStringLiteral("status"), QJsonArray::fromStringList(Status)}})
+        .toJson(QJsonDocument::Compact);
+}
+
+TListing TListing::FromJson(const QByteArray& json)
+{
+    const QJsonObject object = QJsonDocument::fromJson(json).object();
+    TListing listing;
+    for (const QJsonValue& status : object.value(QStringLiteral("status")).toArray())
+        listing.Status << status.toString();
+    for (const QJsonValue& value : object.value(QStringLiteral("rows")).toArray()) {
+        QStringList row;
+        for (const QString& field : Fields)
+            row << value.toObject().value(field).toString();
+        listing.Rows << row;
+    }
+    return listing;
+}
+
+QByteArray TListing::PanelJson() const
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("count"), int(Rows.size())},
+                                     {QStringLiteral("status"), QJsonArray::fromStringList(Status)},
+                                     {QStringLiteral("rows"), RowsJson(Rows)},
+                                     {QStringLiteral("text"), QString::number(Rows.size())},
+                                     {QStringLiteral("tooltip"), Tooltip(*this)},
+                                     {QStringLiteral("class"), PanelClass(Rows)}})
+        .toJson(QJsonDocument::Compact);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class TMessageList;
+
+// The waiting messages as a status bar or panel reads them: each row's From,
+// Subject, Size, Priority, Received, Account and number, the texts as a
+// person reads them, and the three status texts. `--check` prints it, the
+// running copy hands it to `--list`.
+struct TListing
+{
+    QList<QStringList> Rows;
+    QStringList Status;
+
+    static TListing Of(const TMessageList& list, const QStringList& status);
+
+    // One tab-separated line per row, then each status text that is not empty.
+    QString Text() const;
+    // What the running copy sends; FromJson reads it back, and anything it
+    // does not understand gives an empty listing.
+    QByteArray ToJson() const;
+    static TListing FromJson(const QByteArray& json);
+    // For panels such as waybar: count, status, rows, and the module's
+    // text, tooltip and class ("none", "normal" or "high").
+    QByteArray PanelJson() const;
+};
