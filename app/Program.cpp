@@ -65,6 +65,13 @@ void nameTheApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(POSTWATCH_VERSION));
 }
 
+// The desktop finds the window's icon and name in the installed entry.
+void nameTheDesktopApplication()
+{
+    nameTheApplication();
+    QGuiApplication::setDesktopFileName(QStringLiteral(POSTWATCH_APP_ID));
+}
+
 // --help, --version and a wrong option answer on the terminal, with no window.
 int runInfoCommand(int argc, char** argv, const CommandLine& commandLine)
 {
@@ -98,7 +105,7 @@ int RunPostwatch(int argc, char** argv)
     case CommandLine::Run: break;
     }
     QApplication app(argc, argv);
-    nameTheApplication();
+    nameTheDesktopApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     SetErrorReport(showErrorBox);
     InstallHelpKey(app);

@@ -25,7 +25,7 @@ QString entryText(const TShellLink& link)
     if (!link.Arguments.isEmpty())
         exec += u' ' + link.Arguments;
     lines << QStringLiteral("Exec=") + exec;
-    lines << QStringLiteral("Icon=") + (link.IconPath.isEmpty() ? QStringLiteral("postwatch") : link.IconPath);
+    lines << QStringLiteral("Icon=") + (link.IconPath.isEmpty() ? QStringLiteral(POSTWATCH_APP_ID) : link.IconPath);
     if (!link.WorkingDirectory.isEmpty())
         lines << QStringLiteral("Path=") + link.WorkingDirectory;
     lines << QStringLiteral("X-GNOME-Autostart-enabled=true");

@@ -102,7 +102,7 @@ void DesktopNotifier::send(const DesktopNotice& notice)
     QVariantMap hints {
         {QStringLiteral("urgency"), QVariant::fromValue(uchar(notice.Level))},
         {QStringLiteral("category"), QStringLiteral("email.arrived")},
-        {QStringLiteral("desktop-entry"), QStringLiteral("postwatch")},
+        {QStringLiteral("desktop-entry"), QStringLiteral(POSTWATCH_APP_ID)},
     };
     if (!notice.SoundFile.isEmpty() && ServerPlaysSound())
         hints.insert(QStringLiteral("sound-file"), notice.SoundFile);

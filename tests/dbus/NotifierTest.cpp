@@ -61,7 +61,7 @@ TEST_F(DesktopNotifierTest, BubbleCarriesTheNoticeWithOurNameIconAndActions)
     EXPECT_EQ(call.Hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
     EXPECT_EQ(call.Hints.value("urgency").toInt(), 2);
     EXPECT_EQ(call.Hints.value("category"), "email.arrived");
-    EXPECT_EQ(call.Hints.value("desktop-entry"), "postwatch");
+    EXPECT_EQ(call.Hints.value("desktop-entry"), "org.tallowfen.Postwatch");
     EXPECT_FALSE(call.Hints.contains("sound-file")) << "this server plays no sounds";
 
     const QUrl icon(call.AppIcon);

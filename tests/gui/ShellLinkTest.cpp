@@ -32,7 +32,7 @@ TEST(ShellLink, WrittenOnlyWithLinkPathPathAndDescriptionReplacingAnOldOne)
     link.Arguments.clear();
     link.Save();
     EXPECT_EQ(Read(link.LinkPath), "[Desktop Entry]\nType=Application\nName=Postwatch\nComment=Postwatch\n"
-                                   "Exec=\"/usr/bin/postwatch\"\nIcon=postwatch\nX-GNOME-Autostart-enabled=true\n");
+                                   "Exec=\"/usr/bin/postwatch\"\nIcon=org.tallowfen.Postwatch\nX-GNOME-Autostart-enabled=true\n");
 }
 
 // Escaped for the quotes first, then each backslash doubled for the key.
