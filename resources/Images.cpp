@@ -66,9 +66,13 @@ QString LogoPath()
     return iconPath("logo");
 }
 
+// Installed, the frames come from the icon theme by name, which a
+// StatusNotifierItem host draws sharp at its own size; the built-in
+// pictures stand in wherever the theme lacks them.
 QList<QIcon> TrayImgs()
 {
-    return {QIcon(iconPath("tray")), QIcon(iconPath("tray-alert"))};
+    return {QIcon::fromTheme(QStringLiteral(POSTWATCH_APP_ID "-tray"), QIcon(iconPath("tray"))),
+            QIcon::fromTheme(QStringLiteral(POSTWATCH_APP_ID "-tray-alert"), QIcon(iconPath("tray-alert")))};
 }
 
 }
