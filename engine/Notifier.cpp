@@ -47,7 +47,8 @@ QString NoticeLine(const QString& from, const QString& subject)
         sender = sender.mid(1, sender.size() - 2).trimmed();
     if (sender.isEmpty())
         sender = from.trimmed();
-    const QString line = sender + QStringLiteral(": ") + subject.trimmed();
+    const QString shownSubject = subject.trimmed();
+    const QString line = shownSubject.isEmpty() ? sender : sender + QStringLiteral(": ") + shownSubject;
     return line.size() <= MaxNoticeLineLength ? line : line.left(MaxNoticeLineLength - 1) + QChar(0x2026);
 }
 

@@ -170,6 +170,7 @@ TEST_F(Notify, TheDesktopNoticeSaysWhatCameAndStandsInForAMissingTray)
     EXPECT_EQ(notice.Level, DesktopNotice::Critical);
     EXPECT_EQ(NoticeLine(" \"Jonas Weber\" <jonas@example.net>", " Photos"), "Jonas Weber: Photos");
     EXPECT_EQ(NoticeLine(" <board@example.org>", " Minutes"), "<board@example.org>: Minutes");
+    EXPECT_EQ(NoticeLine(" Lena Becker <lena@example.org>", " "), "Lena Becker") << "no subject, no dangling colon";
     EXPECT_EQ(NoticeLine(" Ann", QString(100, 'x')).size(), 80);
     EXPECT_EQ(notice.SoundFile, "/s/high.wav");
     EXPECT_EQ(host.Told, QStringList{"notice 7 new messages"}) << "the server plays the sound, not us";
