@@ -24,10 +24,15 @@ TNoticeRows TSeenMessages::Announce(const TMessageList& list, const QStringList&
             fresh << &entry;
         held[entry.Account].insert(digest);
     }
-    const QHash<QString, QSet<QByteArray>> before = seen;
-    for (const QString& account : checkedAccounts)
-        seen[account] = held.value(account);
-    if (seen != before)
+    bool changed = false;
+    for (const QString& account : checkedAccounts) {
+        const QSet<QByteArray> holds = held.value(account);
+        if (seen.value(account) != holds) {
+            seen[account] = holds;
+            changed = true;
+        }
+    }
+    if (changed)
         Save();
     return fresh;
 }
