@@ -3,7 +3,6 @@
 #include "app/Mainformdlg.h"
 #include "base/Guard.h"
 #include "desktop/Beep.h"
-#include "desktop/MsgBox.h"
 #include "desktop/Runformdlg.h"
 #include "platform/DesktopNotifier.h"
 #include "viewer/HtmlText.h"
@@ -41,6 +40,49 @@ void TMainFormHost::ShowMessage(const QString& text)
     MsgBox({text, QApplication::applicationName(), &form, QMessageBox::Ok});
 }
 
+void TMainFormHost::TellFailure(const QString& account, const QString& text, const QString& caption, TBoxOwner owner)
+{
+    WriteErrorLine(text);
+    KeepFailureBox(account, {text, caption.isEmpty() ? QStringLiteral("Error") : caption, Owner(owner), QMessageBox::Ok});
+}
+
+void TMainFormHost::ShowFailure(const QString& account, const QString& text)
+{
+    WriteErrorLine(text);
+    KeepFailureBox(account, {text, QApplication::applicationName(), &form, QMessageBox::Ok});
+}
+
+void TMainFormHost::KeepFailureBox(const QString& account, const TMsgBoxRequest& request)
+{
+    if (QPointer<QMessageBox> box = ShowMsgBox(request))
+        failureBoxes.insert(account, box);
+}
+
+void TMainFormHost::WithdrawFailures(const QString& account)
+{
+    for (const QPointer<QMessageBox>& box : failureBoxes.values(account))
+        if (box)
+            box->close();
+    failureBoxes.remove(account);
+}
+
+void TMainFormHost::AnnounceFailure(const QString& line, const QString& detail)
+{
+    WriteErrorLine(detail.isEmpty() ? line : line + QStringLiteral(" (") + detail + u')');
+    QStringList lines{line};
+    if (!detail.isEmpty())
+        lines << detail;
+    form.Notifier->Show({QStringLiteral("Postwatch could not check for mail"), lines, DesktopNotice::Normal, {}},
+                        DesktopNotifier::Problem);
+}
+
+void TMainFormHost::ShowStandingFailures(const QStringList& lines)
+{
+    runForm.SetHint(lines);
+    if (lines.isEmpty())
+        form.Notifier->Withdraw(DesktopNotifier::Problem);
+}
+
 void TMainFormHost::Beep()
 {
     ::Beep();
@@ -64,6 +106,11 @@ void TMainFormHost::ShowNotice(const DesktopNotice& notice)
 bool TMainFormHost::NoticePlaysSound()
 {
     return form.Notifier->ServerPlaysSound();
+}
+
+void TMainFormHost::WithdrawNotice()
+{
+    form.Notifier->Withdraw(DesktopNotifier::NewMail);
 }
 
 void TMainFormHost::ShowMainWindow()
@@ -132,6 +179,16 @@ void TMainFormHost::StopTimer1()
 void TMainFormHost::StopHangUpTimer()
 {
     form.TimerHangUp->stop();
+}
+
+void TMainFormHost::ArmCatchUp(int milliseconds)
+{
+    form.TimerCatchUp->start(milliseconds);
+}
+
+void TMainFormHost::RestartMinuteTimer()
+{
+    form.TimerMain->start();
 }
 
 void TMainFormHost::Post(std::function<void()> work)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "desktop/MsgBox.h"
 #include "engine/EngineHost.h"
 #include "platform/SoundPlayer.h"
+
+#include <QMultiHash>
+#include <QPointer>
 
 class QWidget;
 class TMainForm;
@@ -19,6 +23,11 @@ public:
     bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
     void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowMessage(const QString& text) override;
+    void TellFailure(const QString& account, const QString& text, const QString& caption, TBoxOwner owner) override;
+    void ShowFailure(const QString& account, const QString& text) override;
+    void WithdrawFailures(const QString& account) override;
+    void AnnounceFailure(const QString& line, const QString& detail) override;
+    void ShowStandingFailures(const QStringList& lines) override;
     void Beep() override;
     void StopFlashing() override;
     bool StartFlashing() override;
@@ -31,16 +40,22 @@ public:
     void OpenFile(const QString& file) override;
     void ShowNotice(const DesktopNotice& notice) override;
     bool NoticePlaysSound() override;
+    void WithdrawNotice() override;
     void ArmTimer1() override;
     void StopTimer1() override;
     void StartHangUpTimer() override;
     void StopHangUpTimer() override;
+    void ArmCatchUp(int milliseconds) override;
+    void RestartMinuteTimer() override;
     void Post(std::function<void()> work) override;
 
 private:
     QWidget* Owner(TBoxOwner owner) const;
+    void KeepFailureBox(const QString& account, const TMsgBoxRequest& request);
 
     TMainForm& form;
     TRunForm& runForm;
     SoundPlayer sounds;
+    // The failure boxes still open, by account.
+    QMultiHash<QString, QPointer<QMessageBox>> failureBoxes;
 };

@@ -16,7 +16,9 @@
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/NetworkWatch.h"
 #include "platform/Profile.h"
+#include "platform/SleepWatch.h"
 #include "pop3/Pop3client.h"
 #include "resources/Images.h"
 
@@ -92,7 +94,8 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Pop1->Port = 110;
     Pop1->TimeOut = 30000;
     Pop1->ReportLevel = 0;
-    Pop1->UUProcessor.ShowMessage = [this](const QString& text) { EngineHost->ShowMessage(text); };
+    // Said inside the client's retrieval: a box that does not wait for OK.
+    Pop1->UUProcessor.ShowMessage = [this](const QString& text) { EngineHost->ShowFailure(QString(), text); };
     MessageList = new TMessageList(settings, this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
     Notifier = new DesktopNotifier(this);
@@ -100,6 +103,10 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
     SeenMessages = std::make_unique<TSeenMessages>(Profile::SeenMessagesFilePath());
     Engine->Seen = SeenMessages.get();
+    NetworkWatch = new TNetworkWatch(QDBusConnection::systemBus(), this);
+    SleepWatch = new TSleepWatch(QDBusConnection::systemBus(), this);
+    Engine->Offline = [this] { return NetworkWatch->Offline(); };
+    Engine->NetworkChanged();
 }
 
 void TMainForm::CreateActions()
@@ -285,6 +292,8 @@ void TMainForm::CreateTimers()
     Timer1 = timer("Timer1", 100);
     Timer1->setSingleShot(true);
     TimerHangUp = timer("TimerHangUp", 1000);
+    TimerCatchUp = timer("TimerCatchUp", 0);
+    TimerCatchUp->setSingleShot(true);
     TimerMain->start();
 }
 
@@ -300,6 +309,9 @@ void TMainForm::ConnectEngine()
     connect(TimerMain, &QTimer::timeout, this, run(&TCheckEngine::TimerMainTimer));
     connect(Timer1, &QTimer::timeout, this, run(&TCheckEngine::Timer1Timer));
     connect(TimerHangUp, &QTimer::timeout, this, run(&TCheckEngine::TimerHangUpTimer));
+    connect(TimerCatchUp, &QTimer::timeout, this, run(&TCheckEngine::CatchUpTimer));
+    connect(NetworkWatch, &TNetworkWatch::Changed, this, run(&TCheckEngine::NetworkChanged));
+    connect(SleepWatch, &TSleepWatch::Resumed, this, run(&TCheckEngine::SystemResumed));
     connect(actLaunch, &QAction::triggered, this, run(&TCheckEngine::LaunchMailClient));
     connect(Notifier, &DesktopNotifier::DefaultActionInvoked, this, GuardedSlot([this] { ShowAndRaise(); }));
     connect(Notifier, &DesktopNotifier::CheckNowInvoked, actCheckNow, &QAction::trigger);

@@ -24,7 +24,9 @@ class TDialUp;
 class TMainFormHost;
 class TSeenMessages;
 class TMessageList;
+class TNetworkWatch;
 class TPop3Client;
+class TSleepWatch;
 class TRunForm;
 
 // The main window: toolbar, message list and status bar, the actions with
@@ -79,6 +81,9 @@ public:
     std::unique_ptr<TMainFormHost> EngineHost;
     std::unique_ptr<TCheckEngine> Engine;
     std::unique_ptr<TSeenMessages> SeenMessages;
+    // The network's state and the machine's sleep, on the system bus.
+    TNetworkWatch* NetworkWatch;
+    TSleepWatch* SleepWatch;
 
     QStatusBar* StatusBar1;
 
@@ -95,6 +100,7 @@ public:
     QTimer* TimerMain;   // 60000 ms, running from creation
     QTimer* Timer1;      // 100 ms, one-shot, off until armed
     QTimer* TimerHangUp; // 1000 ms, off until armed
+    QTimer* TimerCatchUp; // one-shot, armed after a wake or the network's return
 
     // StatusBar1's panels 0, 1 and 2.
     static constexpr int StatusPanelCount = 3;

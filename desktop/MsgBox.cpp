@@ -16,6 +16,21 @@ QMessageBox::StandardButton MsgBox(const TMsgBoxRequest& request)
     return QMessageBox::StandardButton(box.exec());
 }
 
+QPointer<QMessageBox> ShowMsgBox(const TMsgBoxRequest& request)
+{
+    if (hook()) {
+        hook()(request);
+        return nullptr;
+    }
+    auto* box = new QMessageBox(QMessageBox::NoIcon, request.Caption, request.Text, request.Buttons, request.Owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (request.Owner)
+        box->open();
+    else
+        box->show();
+    return box;
+}
+
 void SetMsgBoxHook(TMsgBoxHook newHook)
 {
     hook() = std::move(newHook);

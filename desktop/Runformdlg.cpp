@@ -136,6 +136,12 @@ void TRunForm::StopFlashing()
     SysTray1->SetImageIndex(0);
 }
 
+void TRunForm::SetHint(const QStringList& lines)
+{
+    SysTray1->ToolTip = (QStringList{QStringLiteral("Postwatch")} + lines).join(u'\n');
+    SysTray1->Loaded();
+}
+
 // A tray that never reports a double-click shows the window on a click, or
 // the user could not reach it from there.
 void TRunForm::SysTray1LButtonDown()

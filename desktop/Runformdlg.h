@@ -49,6 +49,9 @@ public:
     // where no tray shows the icon.
     bool Flash();
     void StopFlashing();
+    // The icon's hint: the program's name, then a line for each failure
+    // that stands.
+    void SetHint(const QStringList& lines);
 
     void Timer1Timer();
     void SysTray1LButtonDown();

@@ -12,6 +12,7 @@
 #include "pop3/HeaderText.h"
 #include "pop3/Pop3client.h"
 
+#include <QHostAddress>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -47,7 +48,7 @@ void TCheckEngine::actCheckNowExecute()
     if (!IsOnline() && Options.ConnType() == WaitConn
         && !Host.AskYesNo(QStringLiteral("Connect Now?"), QStringLiteral("Not Connected"), TBoxOwner::MainWindow))
         return;
-    if (!IsOnline() && Options.ConnType() != LanConn && !DialConnectoid())
+    if (!IsOnline() && Options.ConnType() != LanConn && !DialConnectoid(TCheckKind::User))
         return;
     StartCheck(TCheckKind::User);
 }
@@ -68,12 +69,15 @@ void TCheckEngine::TimerMainTimer()
 }
 
 // Waiting for a connection someone else makes is silent; the next due tick
-// tries again.
+// tries again. A check still under way is the one this tick asked for:
+// starting it over would never let a long one finish.
 void TCheckEngine::StartTimedCheck()
 {
+    if (CheckInFlight())
+        return;
     if (!IsOnline() && Options.ConnType() == WaitConn)
         return;
-    if (!IsOnline() && Options.ConnType() != LanConn && !DialConnectoid())
+    if (!IsOnline() && Options.ConnType() != LanConn && !DialConnectoid(TCheckKind::Timed))
         return;
     StartCheck(TCheckKind::Timed);
 }
@@ -121,6 +125,41 @@ void TCheckEngine::TimerHangUpTimer()
     DialUp.HangUp(DialConnection);
 }
 
+// Offline is no failure: the return of the network brings a check soon.
+void TCheckEngine::NetworkChanged()
+{
+    const bool offline = Offline && Offline();
+    if (std::exchange(networkWasOffline, offline) && !offline)
+        Host.ArmCatchUp(CatchUpDelay);
+}
+
+// The minute count went on while the machine slept; what matters now is
+// the mail that came meanwhile, as soon as the network is back.
+void TCheckEngine::SystemResumed()
+{
+    if (Offline && Offline())
+        networkWasOffline = true;
+    else
+        Host.ArmCatchUp(CatchUpDelay);
+}
+
+void TCheckEngine::CatchUpTimer()
+{
+    if (Offline && Offline()) {
+        networkWasOffline = true;
+        return;
+    }
+    MinutesElapsed = 0;
+    Host.RestartMinuteTimer();
+    if (!Options.CheckingEnabled())
+        return;
+    if (ClientCallWaiting()) {
+        deferred.TimedCheck = true;
+        return;
+    }
+    StartTimedCheck();
+}
+
 void TCheckEngine::LaunchMailClient()
 {
     if (EngineBusy)
@@ -141,11 +180,18 @@ void TCheckEngine::actDeleteExecute(int row)
     Host.StopHangUpTimer();
     if (row < 0 || row >= List.Count())
         return;
+    // A timed check may run while the question waits: the entry, not the
+    // row number, says which message the user meant.
+    const MessageEntry entry = List.Entry(row);
     if (!Host.AskYesNo(QStringLiteral("Are you sure you want to delete this message?"),
                        QStringLiteral("Delete Message"), TBoxOwner::MainWindow))
         return;
+    if (EngineBusy || CheckInFlight()) {
+        Host.Beep();
+        return;
+    }
     EngineBusy = true;
-    StartMessageAction(opDelete, row);
+    StartMessageAction(opDelete, entry);
 }
 
 void TCheckEngine::actViewExecute(int row)
@@ -157,7 +203,7 @@ void TCheckEngine::actViewExecute(int row)
         Host.Beep();
         return;
     }
-    StartMessageAction(opView, row);
+    StartMessageAction(opView, List.Entry(row));
 }
 
 bool TCheckEngine::CheckInFlight() const
@@ -165,16 +211,29 @@ bool TCheckEngine::CheckInFlight() const
     return ClientCallWaiting() || PendingStep != TStep::None;
 }
 
-// A stalled check's connection is closed first: the action needs a session
-// of its own.
-void TCheckEngine::StartMessageAction(TOperation operation, int row)
+// A failure ends the action with the engine free, and is told once the
+// calls are over; a question about it waits until then too.
+void TCheckEngine::StartMessageAction(TOperation operation, const MessageEntry& entry)
 {
     StopFlashing();
-    CloseLeftConnection();
     UserStarted = true;
+    Failure = {};
+    try {
+        RunMessageAction(operation, entry);
+    } catch (const Exception& error) {
+        CloseLeftConnection();
+        EngineBusy = false;
+        if (!dynamic_cast<const EAbortError*>(&error))
+            TellAccountFailure(entry.Account, error);
+    }
+    PostQuestions();
+}
+
+void TCheckEngine::RunMessageAction(TOperation operation, const MessageEntry& entry)
+{
+    CloseLeftConnection();
     Operation = operation;
-    ActionRow = row;
-    ActionEntry = List.Entry(row);
+    ActionEntry = entry;
     MessageNumber = ActionEntry.Number;
     AccountIndex = static_cast<int>(Options.SelectedAccounts().indexOf(ActionEntry.Account));
     ConnectAccount(ActionEntry.Account);
@@ -199,8 +258,9 @@ void TCheckEngine::RefuseMovedMessage(const QString& caption)
 {
     ClientCall([this] { Client.Disconnect(); });
     EngineBusy = false;
-    Host.Tell(QStringLiteral("This message is no longer on the server as listed. Check for mail again."), caption,
-              TBoxOwner::MainWindow);
+    Host.TellFailure(ActionEntry.Account,
+                     QStringLiteral("This message is no longer on the server as listed. Check for mail again."),
+                     caption, TBoxOwner::MainWindow);
 }
 
 // The QUIT makes the deletion final, and with it the numbers that follow.
@@ -211,7 +271,7 @@ void TCheckEngine::FinishDelete()
         return;
     }
     ClientCall([this] { Client.DeleteMessage(MessageNumber); });
-    List.RemoveDeleted(ActionRow);
+    List.RemoveDeleted(List.IndexOf(ActionEntry));
     ClientCall([this] { Client.Disconnect(); });
     EngineBusy = false;
 }
@@ -243,28 +303,45 @@ bool TCheckEngine::IsOnline()
 }
 
 // The dial waits in a nested event loop like a client call, and what
-// arrives meanwhile waits for it the same way: one dial at a time.
-bool TCheckEngine::DialConnectoid()
+// arrives meanwhile waits for it the same way: one dial at a time. A timed
+// dial that fails is told once, like an account's failure.
+bool TCheckEngine::DialConnectoid(TCheckKind kind)
 {
+    const QString connectoid = Options.Connectoid();
     quint32 handle = 0;
     bool dialled = false;
-    ClientCall([&] { dialled = DialUp.Dial(Options.Connectoid(), handle); });
+    ClientCall([&] { dialled = DialUp.Dial(connectoid, handle); });
     if (dialled) {
         DialConnection = handle;
+        Failures.Clear(connectoid);
         return true;
     }
-    Host.Tell(QStringLiteral("Failed to connect"), QStringLiteral("Error"), TBoxOwner::MainWindow);
     DialConnection = 0;
+    const QString reason = QStringLiteral("Failed to connect");
+    if (kind == TCheckKind::User)
+        Host.Tell(reason, QStringLiteral("Error"), TBoxOwner::MainWindow);
+    else if (Failures.Note(connectoid, reason, Now()))
+        Host.AnnounceFailure(connectoid + QStringLiteral(": ") + reason, QString());
+    Host.ShowStandingFailures(Failures.Lines());
     return false;
 }
 
 // A step still waiting on Timer1 belongs to the cycle being started over.
+// A timed check that would leave out every account changes nothing.
 void TCheckEngine::StartCheck(TCheckKind kind)
 {
+    const QStringList skipped = kind == TCheckKind::Timed ? AccountsToSkip() : QStringList();
+    const QStringList names = Options.SelectedAccounts();
+    if (!names.isEmpty() && skipped.size() == names.size()) {
+        if (SkippedOffline)
+            Host.SetStatusText(0, QStringLiteral("Offline"));
+        return;
+    }
     ++checksStarted;
     Host.StopTimer1();
     PendingStep = TStep::None;
-    List.Clear();
+    Skipped = skipped;
+    List.ClearExcept(Skipped);
     CheckedAccounts.clear();
     AccountIndex = 0;
     CancelRequested = false;
@@ -277,39 +354,148 @@ void TCheckEngine::StartCheck(TCheckKind kind)
     RunCycle([this] { CheckNextAccount(); });
 }
 
+// Without a network a timed check leaves out the servers elsewhere; a
+// server that asks for a pause between logins gets it from timed checks.
+QStringList TCheckEngine::AccountsToSkip()
+{
+    const bool offline = Options.ConnType() == LanConn && Offline && Offline();
+    SkippedOffline = false;
+    QStringList skipped;
+    for (const QString& name : Options.SelectedAccounts()) {
+        if (offline && !IsLocalAccount(name)) {
+            skipped << name;
+            SkippedOffline = true;
+        } else if (LoginTooSoon(name)) {
+            skipped << name;
+        }
+    }
+    return skipped;
+}
+
+bool TCheckEngine::IsLocalAccount(const QString& name)
+{
+    TRegistry reg(Store);
+    if (!reg.OpenKeyReadOnly(StoreKeys::Accounts + u'\\' + name))
+        return false;
+    const QString server = reg.ReadString(QStringLiteral("Server")).trimmed();
+    return server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(server).isLoopback();
+}
+
+bool TCheckEngine::LoginTooSoon(const QString& name) const
+{
+    const TLogin login = Logins.value(name);
+    if (login.Delay <= 0 || !login.At.isValid())
+        return false;
+    const qint64 since = login.At.secsTo(Now());
+    return since >= 0 && since < login.Delay;
+}
+
 // The user's cancel reaches a waiting request as the client's abort; it ends
-// the check as a cancel, not as a failure.
+// the check as a cancel. Any other failure ends the account's part only.
 void TCheckEngine::RunCycle(const std::function<void()>& step)
 {
     try {
         step();
-    } catch (const EAbortError&) {
-        if (!CancelRequested || ClientCallWaiting())
+    } catch (const Exception& error) {
+        if (ClientCallWaiting())
             throw;
-        EndCanceled();
+        if (CancelRequested && dynamic_cast<const EAbortError*>(&error))
+            EndCanceled();
+        else
+            AccountFailed(error);
     }
 }
 
-// A check that stalled and was cancelled leaves its connection open, and the
-// cancel makes its QUIT fail; it closes all the same.
+void TCheckEngine::AccountFailed(const Exception& error)
+{
+    const QString account = AccountName();
+    CloseLeftConnection();
+    const bool news = Failures.Note(account, FailureReason(error), Now());
+    if (UserStarted)
+        TellAccountFailure(account, error);
+    else if (news)
+        Host.AnnounceFailure(Failures.Line(account), error.Message.simplified());
+    RunCycle([this] { NextAccount(); });
+}
+
+// The boxes the failure events would have shown, then the failure's own
+// words; a refused certificate or a lost connection becomes a question.
+void TCheckEngine::TellAccountFailure(const QString& account, const Exception& error)
+{
+    const auto* certificate = dynamic_cast<const ECertificateError*>(&error);
+    if (certificate && Host.CanAsk() && !certificate->Fingerprint.isEmpty())
+        return AskTrust(account, certificate->Message, certificate->Fingerprint);
+    if (Failure.ConnectionLost && Host.CanAsk() && Operation == opCheck)
+        return Questions.append({QStringLiteral("Connection required for this operation. Connect now?"),
+                                 QStringLiteral("Connection Required"), [this] { actCheckNowExecute(); }, {}});
+    for (const TFailureBox& box : std::as_const(Failure.Boxes)) {
+        if (box.Plain)
+            Host.ShowFailure(account, box.Text);
+        else
+            Host.TellFailure(account, box.Text, box.Caption, box.Owner);
+    }
+    Host.ShowFailure(account, error.Message);
+}
+
+QString TCheckEngine::FailureReason(const Exception& error) const
+{
+    if (!Failure.Reason.isEmpty())
+        return Failure.Reason;
+    if (dynamic_cast<const ECertificateError*>(&error))
+        return QStringLiteral("Certificate not trusted");
+    if (error.Message.contains(QLatin1String("timed out"), Qt::CaseInsensitive))
+        return QStringLiteral("No answer in time");
+    return error.Message.simplified();
+}
+
+// Asked from the event loop once the calls are over, each after the last
+// one's answer; what a Yes starts is a check or action of its own.
+void TCheckEngine::PostQuestions()
+{
+    if (!Questions.isEmpty() && !std::exchange(questionsPosted, true))
+        Host.Post([this] { AskQuestions(); });
+}
+
+void TCheckEngine::AskQuestions()
+{
+    questionsPosted = false;
+    while (!Questions.isEmpty()) {
+        const TQuestion question = Questions.takeFirst();
+        if (Host.AskYesNo(question.Text, question.Caption, TBoxOwner::MainWindow)) {
+            if (question.Yes)
+                question.Yes();
+        } else if (question.No) {
+            question.No();
+        }
+    }
+}
+
+// A check that was cancelled while it waited leaves its connection open,
+// and the cancel makes its QUIT fail; after a failure the QUIT matters less
+// than the failure. It closes all the same.
 void TCheckEngine::CloseLeftConnection()
 {
     if (!Client.Connected)
         return;
     try {
         ClientCall([this] { Client.Disconnect(); });
-    } catch (const EAbortError&) {
+    } catch (const Exception&) {
     }
 }
 
-// Every due tick would stack another box on one nobody has answered yet.
+// A timed check tells nobody in a box: the status bar says it.
 void TCheckEngine::TellNoAccounts()
 {
+    const QString text = QStringLiteral("There are no accounts to check");
+    if (!UserStarted) {
+        Host.SetStatusText(0, text);
+        return;
+    }
     if (noAccountsShown)
         return;
     noAccountsShown = true;
     const auto closed = qScopeGuard([this] { noAccountsShown = false; });
-    Host.ShowMessage(QStringLiteral("There are no accounts to check"));
+    Host.ShowMessage(text);
 }
 
 void TCheckEngine::CheckNextAccount()
@@ -321,8 +507,13 @@ void TCheckEngine::CheckNextAccount()
         TellNoAccounts();
         return;
     }
+    while (AccountIndex < names.size() && Skipped.contains(names.at(AccountIndex)))
+        ++AccountIndex;
+    if (AccountIndex >= names.size())
+        return FinishCheck();
     const QString name = names.value(AccountIndex);
     DeletedInSession.clear();
+    Failure = {};
     Host.SetStatusText(0, QStringLiteral("Checking ") + name + QStringLiteral(" for mail"));
     ConnectAccount(name);
 }
@@ -332,15 +523,7 @@ void TCheckEngine::ConnectAccount(const QString& name)
 {
     if (!ReadAccount(name))
         return;
-    try {
-        ClientCall([this] { Client.Connect(); });
-    } catch (const ECertificateError& error) {
-        if (!UserStarted || !Host.CanAsk() || error.Fingerprint.isEmpty())
-            throw;
-        if (!TrustCertificate(name, error))
-            return DeclineCertificate();
-        ClientCall([this] { Client.Connect(); });
-    }
+    ClientCall([this] { Client.Connect(); });
 }
 
 // An account written before secure connections existed has neither value
@@ -361,40 +544,38 @@ bool TCheckEngine::ReadAccount(const QString& name)
     return true;
 }
 
-bool TCheckEngine::TrustCertificate(const QString& account, const ECertificateError& error)
+// Yes stores the fingerprint and does again what met the certificate; No
+// leaves a check as cancelled, an action as if never asked for.
+void TCheckEngine::AskTrust(const QString& account, const QString& message, const QString& fingerprint)
 {
-    if (!Host.AskYesNo(error.Message + QStringLiteral("\n\nTrust this certificate for ") + account + u'?',
-                       QStringLiteral("Certificate"), TBoxOwner::MainWindow))
-        return false;
-    TRegistry reg(Store);
-    if (reg.OpenKey(StoreKeys::Accounts + u'\\' + account, false))
-        reg.WriteString(QStringLiteral("CertFingerprint"), error.Fingerprint);
-    Client.CertFingerprint = error.Fingerprint;
-    return true;
-}
-
-// The user saw why and chose not to go on: a check ends as cancelled, a
-// message action as if never asked for.
-void TCheckEngine::DeclineCertificate()
-{
-    EngineBusy = false;
-    if (Operation != opCheck)
-        return;
-    CancelRequested = true;
-    throw EAbortError(QStringLiteral("Certificate not trusted"));
+    const TOperation operation = Operation;
+    const MessageEntry entry = ActionEntry;
+    auto again = [this, account, fingerprint, operation, entry] {
+        TRegistry reg(Store);
+        if (reg.OpenKey(StoreKeys::Accounts + u'\\' + account, false))
+            reg.WriteString(QStringLiteral("CertFingerprint"), fingerprint);
+        if (operation == opCheck) {
+            actCheckNowExecute();
+        } else if (!EngineBusy && !CheckInFlight()) {
+            EngineBusy = operation == opDelete;
+            StartMessageAction(operation, entry);
+        }
+    };
+    auto declined = [this, operation] {
+        if (operation == opCheck)
+            Host.SetStatusText(0, QStringLiteral("Canceled"));
+    };
+    Questions.append({message + QStringLiteral("\n\nTrust this certificate for ") + account + u'?',
+                      QStringLiteral("Certificate"), again, declined});
 }
 
 void TCheckEngine::Pop1Connect()
 {
     // A refused STAT fires this event after the client has logged out, and
-    // Connect raises the refusal next: there is nothing to count. A
-    // reconnect from inside a waiting request goes on with that request's
-    // message instead of starting the account over; the lost session's
-    // deletions were never made final.
-    if (callDepth > 1)
-        DeletedInSession.clear();
-    if (!Client.Connected || callDepth > 1)
+    // Connect raises the refusal next: there is nothing to count.
+    if (!Client.Connected)
         return;
+    Logins[AccountName()] = {Now(), Client.LoginDelay};
     if (Operation == opDelete)
         return FinishDelete();
     if (Operation == opView)
@@ -407,12 +588,8 @@ void TCheckEngine::Pop1Connect()
         return;
     }
     ClientCall([this] { Client.Disconnect(); });
-    CheckedAccounts << AccountName();
-    ++AccountIndex;
-    if (AccountIndex < Options.SelectedAccounts().size())
-        CheckNextAccount();
-    else
-        FinishCheck();
+    AccountChecked();
+    NextAccount();
 }
 
 void TCheckEngine::Pop1RetrieveEnd()
@@ -441,10 +618,26 @@ void TCheckEngine::NextMessage()
         ClientCall([this] { Client.Disconnect(); });
         List.Renumber(AccountName(), DeletedInSession);
     }
-    CheckedAccounts << AccountName();
+    AccountChecked();
+    NextAccount();
+}
+
+// Checked to its end: its failure, if it had one, is over, and so are the
+// boxes that still tell of it.
+void TCheckEngine::AccountChecked()
+{
+    const QString account = AccountName();
+    CheckedAccounts << account;
+    if (Failures.Clear(account))
+        Host.ShowStandingFailures(Failures.Lines());
+    Host.WithdrawFailures(account);
+}
+
+void TCheckEngine::NextAccount()
+{
     MessageNumber = 1;
     ++AccountIndex;
-    if (AccountIndex <= Options.SelectedAccounts().size() - 1)
+    if (AccountIndex < Options.SelectedAccounts().size())
         CheckNextAccount();
     else
         FinishCheck();
@@ -465,20 +658,39 @@ QString TCheckEngine::LongTimeText(const QTime& time)
     return QLocale::system().toString(time, format.trimmed());
 }
 
+// Questions wait for the event loop: this may run inside the last
+// account's calls.
 void TCheckEngine::FinishCheck()
 {
     ApplyHangUpRule();
-    Host.SetStatusText(0, CancelRequested ? QStringLiteral("Canceled") : QStringLiteral("Done"));
+    Failures.Keep(Options.SelectedAccounts());
+    Host.SetStatusText(0, ActivityText());
     EngineBusy = false;
     Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
+    Host.ShowStandingFailures(Failures.Lines());
+    PostQuestions();
     const TNoticeRows rows = Seen && Options.NotifyNewOnly() ? Seen->Announce(List, CheckedAccounts) : AllRows(List);
     if (List.Count() == 0) {
         Host.SetStatusText(2, QStringLiteral("No new messages"));
+        Host.WithdrawNotice();
         return;
     }
     Host.SetStatusText(2, QString::number(List.Count()) + QStringLiteral(" new messages"));
     if (!rows.isEmpty())
         Notifier.NotifyByPriority(rows);
+}
+
+// What panel 0 says when a check ends: a failure that stands names its
+// account, its reason and since when.
+QString TCheckEngine::ActivityText() const
+{
+    if (CancelRequested)
+        return QStringLiteral("Canceled");
+    if (SkippedOffline)
+        return QStringLiteral("Offline");
+    if (!Failures.IsEmpty())
+        return Failures.Lines().join(QStringLiteral("; "));
+    return QStringLiteral("Done");
 }
 
 // A connection this program dialled is hung up when the check ends, or after
@@ -509,40 +721,42 @@ QString TCheckEngine::AccountName() const
 
 // --- failures -------------------------------------------------------------
 
+// The failure events run inside the client's calls: they only note what
+// the account's failure is to tell, and the engine tells it after.
+// Handled lets the client look the name up once more.
 void TCheckEngine::Pop1InvalidHost(bool& Handled)
 {
-    Host.Tell(QStringLiteral("HostFailed"), QString(), TBoxOwner::MainWindow);
+    Failure.Reason = QStringLiteral("Server not found");
+    Failure.Boxes << TFailureBox{QStringLiteral("HostFailed"), QString(), TBoxOwner::MainWindow};
     Handled = true;
 }
 
-// Handled lets the client try again, and the cancel ends that try at once.
 void TCheckEngine::Pop1AuthenticationFailed(bool& Handled)
 {
-    Handled = true;
-    Host.Tell(QStringLiteral("Username or Password for ") + AccountName() + QStringLiteral("not valid."),
-              QStringLiteral("Login error"), TBoxOwner::None);
-    Client.Cancel();
+    Handled = false;
+    Failure.Reason = QStringLiteral("Login refused");
+    Failure.Boxes << TFailureBox{QStringLiteral("Username or Password for ") + AccountName() + QStringLiteral("not valid."),
+                                 QStringLiteral("Login error"), TBoxOwner::None};
 }
 
 void TCheckEngine::Pop1ConnectionFailed()
 {
-    Host.Tell(QStringLiteral("Failed to connect to ") + AccountName(), QStringLiteral("Connection Failed"),
-              TBoxOwner::None);
+    Failure.Reason = QStringLiteral("Failed to connect");
+    Failure.Boxes << TFailureBox{QStringLiteral("Failed to connect to ") + AccountName(),
+                                 QStringLiteral("Connection Failed"), TBoxOwner::None};
 }
 
+// Asked after the cycle, when nothing waits on the client.
 void TCheckEngine::Pop1ConnectionRequired(bool& Handled)
 {
-    Handled = true;
-    if (Host.AskYesNo(QStringLiteral("Connection required for this operation. Connect now?"),
-                      QStringLiteral("Connection Required"), TBoxOwner::MainWindow))
-        ClientCall([this] { Client.Connect(); });
-    else
-        Client.Cancel();
+    Handled = false;
+    Failure.Reason = QStringLiteral("Connection lost");
+    Failure.ConnectionLost = true;
 }
 
 void TCheckEngine::Pop1Failure()
 {
-    Host.ShowMessage(QStringLiteral("Operation Failed"));
+    Failure.Boxes << TFailureBox{QStringLiteral("Operation Failed"), QString(), TBoxOwner::MainWindow, true};
 }
 
 // --- overlap --------------------------------------------------------------

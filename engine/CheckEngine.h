@@ -2,9 +2,12 @@
 
 #include "engine/ClientLauncher.h"
 #include "engine/EngineHost.h"
+#include "engine/FailureLog.h"
 #include "engine/MessageList.h"
 #include "engine/Notifier.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QTime>
 #include <QtGlobal>
@@ -13,7 +16,7 @@
 class RegistryStore;
 class Settings;
 class TDialUp;
-class ECertificateError;
+class Exception;
 class TMailClient;
 class TSeenMessages;
 
@@ -23,8 +26,11 @@ class TSeenMessages;
 // event runs inside the client call that caused it; every request that
 // follows a summary waits for Timer1, after that call has returned.
 //
-// Nothing here catches a client failure: it ends the cycle where it stands
-// (Stalled) and leaves the entry point that Qt called, whose guard reports it.
+// A client failure ends that account's part of the check; the cycle goes on
+// with the next account, and the failure is told once nothing waits on the
+// client any more: in boxes that do not wait to be read when the user asked,
+// once and without a box when the timer did. Questions wait until the cycle
+// is over, so nothing that waits for the user holds the checks.
 class TCheckEngine
 {
 public:
@@ -46,6 +52,14 @@ public:
     // What earlier checks announced, for announcing new messages only;
     // none where nothing is remembered (--check).
     TSeenMessages* Seen = nullptr;
+    // Whether the system reports no network connection at all; empty where
+    // nothing tells (--check).
+    std::function<bool()> Offline;
+    // The clock of failures and of the servers' login delays.
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+    // How long after a wake or the network's return the catch-up check waits
+    // for the connection to settle.
+    int CatchUpDelay = 5000;
 
     // Entry points: the commands and the timers.
     void actCheckNowExecute();
@@ -53,6 +67,11 @@ public:
     void Timer1Timer();
     void actCancelExecute();
     void TimerHangUpTimer();
+    // The system's network state changed; the machine woke from sleep; the
+    // delay after either is over.
+    void NetworkChanged();
+    void SystemResumed();
+    void CatchUpTimer();
     // Launch Client, from its command or a notification.
     void LaunchMailClient();
     // Delete and Quick View of the list's row (-1: none selected). They
@@ -76,27 +95,66 @@ private:
     enum class TCheckKind { User, Timed };
     // The step decided at the last summary, run by Timer1.
     enum class TStep { None, Continue, DeleteThenContinue };
+    // A box a failure handler would have shown, told once the calls are over.
+    struct TFailureBox
+    {
+        QString Text;
+        QString Caption; // empty: the system's own
+        TBoxOwner Owner = TBoxOwner::MainWindow;
+        bool Plain = false; // under the application's title instead
+    };
+    // What the failure events of the account in progress said.
+    struct TAccountFailure
+    {
+        QString Reason;
+        QList<TFailureBox> Boxes;
+        bool ConnectionLost = false;
+    };
+    // A question for the user, asked after the cycle.
+    struct TQuestion
+    {
+        QString Text;
+        QString Caption;
+        std::function<void()> Yes;
+        std::function<void()> No;
+    };
+    struct TLogin
+    {
+        QDateTime At;
+        int Delay = 0; // seconds the server wants between logins
+    };
 
     bool IsOnline();
-    bool DialConnectoid();
+    bool DialConnectoid(TCheckKind kind);
     void StartTimedCheck();
     void StartCheck(TCheckKind kind);
+    QStringList AccountsToSkip();
+    bool IsLocalAccount(const QString& name);
+    bool LoginTooSoon(const QString& name) const;
     void RunCycle(const std::function<void()>& step);
+    void AccountFailed(const Exception& error);
+    void TellAccountFailure(const QString& account, const Exception& error);
+    QString FailureReason(const Exception& error) const;
+    void PostQuestions();
+    void AskQuestions();
     void CloseLeftConnection();
     void TellNoAccounts();
     void CheckNextAccount();
     void ConnectAccount(const QString& name);
     bool ReadAccount(const QString& name);
-    bool TrustCertificate(const QString& account, const ECertificateError& error);
-    void DeclineCertificate();
+    void AskTrust(const QString& account, const QString& message, const QString& fingerprint);
+    void AccountChecked();
+    void NextAccount();
     void NextMessage();
     void EndCanceled();
     void FinishCheck();
+    QString ActivityText() const;
     void ApplyHangUpRule();
     void StopFlashing();
     QString AccountName() const;
     bool CheckInFlight() const;
-    void StartMessageAction(TOperation operation, int row);
+    void StartMessageAction(TOperation operation, const MessageEntry& entry);
+    void RunMessageAction(TOperation operation, const MessageEntry& entry);
     bool NumberOnServer() const;
     bool StillListedMessage();
     void RefuseMovedMessage(const QString& caption);
@@ -124,8 +182,17 @@ private:
     QStringList CheckedAccounts;
     // The user asked for what runs now, and is there to answer a question.
     bool UserStarted = false;
-    // The row a delete or quick view acts on, as the check listed it.
-    int ActionRow = -1;
+    TFailureLog Failures;
+    TAccountFailure Failure;
+    QList<TQuestion> Questions;
+    bool questionsPosted = false;
+    // Accounts this timed check leaves out, their rows kept: no network, or
+    // the server's login delay not over.
+    QStringList Skipped;
+    bool SkippedOffline = false;
+    QHash<QString, TLogin> Logins;
+    bool networkWasOffline = false;
+    // The message a delete or quick view acts on, as the check listed it.
     MessageEntry ActionEntry;
     int callDepth = 0;
     unsigned checksStarted = 0;

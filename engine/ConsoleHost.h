@@ -24,6 +24,15 @@ public:
     bool AskYesNo(const QString& text, const QString& caption, TBoxOwner owner) override;
     void Tell(const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowMessage(const QString& text) override;
+    void TellFailure(const QString&, const QString& text, const QString& caption, TBoxOwner owner) override
+    {
+        Tell(text, caption, owner);
+    }
+    void ShowFailure(const QString&, const QString& text) override { ShowMessage(text); }
+    void WithdrawFailures(const QString&) override {}
+    // A run from the command line is one the user started: it tells all.
+    void AnnounceFailure(const QString& line, const QString&) override { Fail(line); }
+    void ShowStandingFailures(const QStringList&) override {}
     void Beep() override {}
     void StopFlashing() override {}
     bool StartFlashing() override { return true; }
@@ -36,11 +45,14 @@ public:
     void OpenFile(const QString&) override {}
     void ShowNotice(const DesktopNotice&) override {}
     bool NoticePlaysSound() override { return false; }
+    void WithdrawNotice() override {}
     void ArmTimer1() override { Timer1.start(); }
     void StopTimer1() override { Timer1.stop(); }
     // The process ends with the check: a delayed hang-up has no time to come.
     void StartHangUpTimer() override {}
     void StopHangUpTimer() override {}
+    void ArmCatchUp(int) override {}
+    void RestartMinuteTimer() override {}
     void Post(std::function<void()> work) override;
 
     // Runs the event loop until the engine has nothing more to do.

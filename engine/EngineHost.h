@@ -3,6 +3,7 @@
 #include "platform/DesktopNotice.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // What the quick view window shows of one retrieved message.
@@ -38,6 +39,20 @@ public:
     virtual void Tell(const QString& text, const QString& caption, TBoxOwner owner) = 0;
     // A plain message under the application's title.
     virtual void ShowMessage(const QString& text) = 0;
+    // A failure of a check or of an action on an account, in a box that does
+    // not wait to be read: nothing the program does waits for it.
+    // WithdrawFailures closes the account's boxes that still stand.
+    virtual void TellFailure(const QString& account, const QString& text, const QString& caption,
+                             TBoxOwner owner) = 0;
+    // The failure's own words, under the application's title.
+    virtual void ShowFailure(const QString& account, const QString& text) = 0;
+    virtual void WithdrawFailures(const QString& account) = 0;
+    // A timed check's failure, told where nobody needs to answer: a line on
+    // standard error and a desktop notification.
+    virtual void AnnounceFailure(const QString& line, const QString& detail) = 0;
+    // The failures that stand, one line each, for the tray icon's hint; none
+    // also withdraws what AnnounceFailure showed.
+    virtual void ShowStandingFailures(const QStringList& lines) = 0;
     // The desktop's default beep: a command refused without a word.
     virtual void Beep() = 0;
     // The tray icon stops flashing and shows its first image.
@@ -63,6 +78,8 @@ public:
     virtual void ShowNotice(const DesktopNotice& notice) = 0;
     // Whether the notification server plays a bubble's sound itself.
     virtual bool NoticePlaysSound() = 0;
+    // Takes the new-mail bubble away: there is no mail to tell of.
+    virtual void WithdrawNotice() = 0;
 
     // Timer1: the one-shot 100 ms delay before the cycle's next request.
     virtual void ArmTimer1() = 0;
@@ -70,6 +87,11 @@ public:
     // TimerHangUp: the 1000 ms ticks of a delayed hang-up.
     virtual void StartHangUpTimer() = 0;
     virtual void StopHangUpTimer() = 0;
+    // TimerCatchUp: one delay before the check that follows a wake or the
+    // network's return.
+    virtual void ArmCatchUp(int milliseconds) = 0;
+    // TimerMain counts its minute afresh.
+    virtual void RestartMinuteTimer() = 0;
 
     // Runs work from the event loop, after the calls now running have
     // returned.

@@ -104,6 +104,30 @@ void TMessageList::Clear()
     endResetModel();
 }
 
+void TMessageList::ClearExcept(const QStringList& accounts)
+{
+    if (accounts.isEmpty())
+        return Clear();
+    beginResetModel();
+    rows.removeIf([&](const MessageEntry& entry) { return !accounts.contains(entry.Account); });
+    endResetModel();
+}
+
+int TMessageList::IndexOf(const MessageEntry& entry) const
+{
+    int found = -1;
+    for (int row = 0; row < Count(); ++row) {
+        const MessageEntry& listed = rows.at(row);
+        if (listed.Account != entry.Account || !SameHeader(listed.Header, entry.Header))
+            continue;
+        if (listed.Number == entry.Number)
+            return row;
+        if (found < 0)
+            found = row;
+    }
+    return found;
+}
+
 int TMessageList::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : Count();

@@ -61,6 +61,11 @@ public:
 
     TSummaryResult AddSummary(const TSummary& summary, const QString& account, int number);
     void Clear();
+    // Keeps only the rows of these accounts, which a check leaves out.
+    void ClearExcept(const QStringList& accounts);
+    // The row that lists this entry's message now, -1 for none: the list may
+    // have been checked anew since the entry was taken.
+    int IndexOf(const MessageEntry& entry) const;
     // Takes the row away; the account's later messages move up one number,
     // as the server numbers them once the deletion is final.
     void RemoveDeleted(int row);

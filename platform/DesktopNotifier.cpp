@@ -22,6 +22,8 @@ const QString DefaultAction = QStringLiteral("default");
 const QString CheckNowAction = QStringLiteral("checknow");
 constexpr int MaxLines = 5;
 constexpr int ServerDecidesTimeout = -1;
+// Long enough for a server on the session bus, short enough for an exit.
+constexpr int CloseOnExitMilliseconds = 500;
 
 QDBusMessage method(const QString& name)
 {
@@ -67,10 +69,19 @@ DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent)
     // own terms and knows nothing of our bubble.
     auto* watcher = new QDBusServiceWatcher(Service, bus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, GuardedSlot([this] {
-                currentId = 0;
+                for (Bubble& bubble : bubbles)
+                    bubble.Id = 0;
                 askCapabilities();
             }));
     askCapabilities();
+}
+
+DesktopNotifier::~DesktopNotifier()
+{
+    for (const Bubble& bubble : bubbles)
+        if (bubble.Id != 0)
+            QDBusConnection::sessionBus().call(method("CloseNotification") << bubble.Id, QDBus::Block,
+                                               CloseOnExitMilliseconds);
 }
 
 bool DesktopNotifier::ServerPlaysSound() const
@@ -78,12 +89,31 @@ bool DesktopNotifier::ServerPlaysSound() const
     return capabilities.contains(QStringLiteral("sound"));
 }
 
-void DesktopNotifier::Show(const DesktopNotice& notice)
+void DesktopNotifier::Show(const DesktopNotice& notice, Kind kind)
 {
-    if (notifying)
-        waiting = notice;
+    Bubble& bubble = bubbles[kind];
+    bubble.WithdrawWaiting = false;
+    if (bubble.Sending)
+        bubble.Waiting = notice;
     else
-        send(notice);
+        send(kind, notice);
+}
+
+void DesktopNotifier::Withdraw(Kind kind)
+{
+    Bubble& bubble = bubbles[kind];
+    bubble.Waiting.reset();
+    if (bubble.Sending)
+        bubble.WithdrawWaiting = true;
+    else
+        close(kind);
+}
+
+void DesktopNotifier::close(Kind kind)
+{
+    const uint id = std::exchange(bubbles[kind].Id, 0);
+    if (id != 0)
+        QDBusConnection::sessionBus().asyncCall(method("CloseNotification") << id);
 }
 
 void DesktopNotifier::askCapabilities()
@@ -97,11 +127,11 @@ void DesktopNotifier::askCapabilities()
             }));
 }
 
-void DesktopNotifier::send(const DesktopNotice& notice)
+void DesktopNotifier::send(Kind kind, const DesktopNotice& notice)
 {
     QVariantMap hints {
         {QStringLiteral("urgency"), QVariant::fromValue(uchar(notice.Level))},
-        {QStringLiteral("category"), QStringLiteral("email.arrived")},
+        {QStringLiteral("category"), kind == NewMail ? QStringLiteral("email.arrived") : QStringLiteral("network.error")},
         {QStringLiteral("desktop-entry"), QStringLiteral(POSTWATCH_APP_ID)},
     };
     if (!notice.SoundFile.isEmpty() && ServerPlaysSound())
@@ -109,33 +139,37 @@ void DesktopNotifier::send(const DesktopNotice& notice)
     const QStringList actions {DefaultAction, QStringLiteral("Show"), CheckNowAction, QStringLiteral("Check Now")};
 
     QDBusMessage message = method("Notify");
-    message << QStringLiteral("Postwatch") << currentId << iconUri() << notice.Summary
+    Bubble& bubble = bubbles[kind];
+    message << QStringLiteral("Postwatch") << bubble.Id << iconUri() << notice.Summary
             << body(notice.Lines, capabilities.contains(QStringLiteral("body-markup")))
             << actions << hints << ServerDecidesTimeout;
-    notifying = true;
+    bubble.Sending = true;
     auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
     connect(call, &QDBusPendingCallWatcher::finished, this,
-            GuardedSlot([this](QDBusPendingCallWatcher* call) { notifyFinished(call); }));
+            GuardedSlot([this, kind](QDBusPendingCallWatcher* call) { notifyFinished(kind, call); }));
 }
 
-void DesktopNotifier::notifyFinished(QDBusPendingCallWatcher* call)
+void DesktopNotifier::notifyFinished(Kind kind, QDBusPendingCallWatcher* call)
 {
     call->deleteLater();
-    notifying = false;
+    Bubble& bubble = bubbles[kind];
+    bubble.Sending = false;
     QDBusPendingReply<uint> reply = *call;
     if (!reply.isError())
-        currentId = reply.value();
-    if (waiting) {
-        const DesktopNotice next = std::move(*waiting);
-        waiting.reset();
-        send(next);
+        bubble.Id = reply.value();
+    if (std::exchange(bubble.WithdrawWaiting, false)) {
+        close(kind);
+    } else if (bubble.Waiting) {
+        const DesktopNotice next = std::move(*bubble.Waiting);
+        bubble.Waiting.reset();
+        send(kind, next);
     }
 }
 
 void DesktopNotifier::actionInvoked(uint id, const QString& action)
 {
     Guarded([&] {
-        if (id == 0 || id != currentId)
+        if (id == 0 || (id != bubbles[NewMail].Id && id != bubbles[Problem].Id))
             return;
         if (action == DefaultAction)
             emit DefaultActionInvoked();

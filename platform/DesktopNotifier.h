@@ -9,20 +9,27 @@
 
 class QDBusPendingCallWatcher;
 
-// New-mail bubbles through the desktop's notification server on the session
-// bus. One bubble at a time: each Show replaces the bubble before it. Without
-// a session bus or a notification server nothing is shown, and nobody is told.
+// Bubbles through the desktop's notification server on the session bus: one
+// for new mail and one for a check that failed, each replacing its own kind's
+// bubble before it. Without a session bus or a notification server nothing is
+// shown, and nobody is told. The bubbles go when the program does: their
+// buttons would do nothing then.
 class DesktopNotifier : public QObject
 {
     Q_OBJECT
 
 public:
+    enum Kind { NewMail, Problem, KindCount };
+
     explicit DesktopNotifier(QObject* parent = nullptr);
+    ~DesktopNotifier() override;
 
     // Whether the notification server plays sounds itself (its capabilities
     // list "sound"); false until it has answered.
     bool ServerPlaysSound() const;
-    void Show(const DesktopNotice& notice);
+    void Show(const DesktopNotice& notice, Kind kind = NewMail);
+    // Takes the kind's bubble away, if one is shown.
+    void Withdraw(Kind kind = NewMail);
 
 signals:
     void DefaultActionInvoked(); // the bubble itself was clicked
@@ -32,13 +39,21 @@ private slots:
     void actionInvoked(uint id, const QString& action);
 
 private:
+    // One kind's bubble: the server's id for it, and what waits until the
+    // server has told the id of the bubble it replaces.
+    struct Bubble
+    {
+        uint Id = 0;
+        bool Sending = false;
+        std::optional<DesktopNotice> Waiting;
+        bool WithdrawWaiting = false;
+    };
+
     void askCapabilities();
-    void send(const DesktopNotice& notice);
-    void notifyFinished(QDBusPendingCallWatcher* call);
+    void send(Kind kind, const DesktopNotice& notice);
+    void notifyFinished(Kind kind, QDBusPendingCallWatcher* call);
+    void close(Kind kind);
 
     QStringList capabilities;
-    uint currentId = 0;
-    bool notifying = false;
-    // Shown once the server has told the id of the bubble it replaces.
-    std::optional<DesktopNotice> waiting;
+    Bubble bubbles[KindCount];
 };

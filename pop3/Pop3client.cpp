@@ -11,6 +11,10 @@ namespace {
 // A summary header without end must not fill the memory.
 constexpr qsizetype MaxSummaryLines = 64 * 1024;
 constexpr qsizetype MaxSummaryBytes = 16 * 1024 * 1024;
+constexpr qsizetype MaxCapabilities = 256;
+// A server may ask for a pause between logins, but not for one that stops
+// checking altogether.
+constexpr int MaxLoginDelay = 24 * 60 * 60;
 
 bool Positive(const QByteArray& reply)
 {
@@ -27,6 +31,27 @@ bool StrictlyPositive(const QByteArray& reply)
     throw Exception(WireText(reply));
 }
 
+// A refused login with a response code other than [AUTH] (RFC 2449, 3206:
+// [LOGIN-DELAY], [IN-USE], [SYS/TEMP], ...) is not about the password: the
+// server's own words say what it is.
+void RefuseUnlessAboutCredentials(const QByteArray& reply)
+{
+    const QByteArray text = reply.trimmed();
+    if (!text.startsWith("-ERR [") || text.startsWith("-ERR [AUTH]"))
+        return;
+    Refuse(reply);
+}
+
+int LoginDelayOf(const QStringList& capabilities)
+{
+    for (const QString& line : capabilities) {
+        const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
+        if (words.size() >= 2 && words.first().compare(QLatin1String("LOGIN-DELAY"), Qt::CaseInsensitive) == 0)
+            return qBound(0, words.at(1).toInt(), MaxLoginDelay);
+    }
+    return 0;
+}
+
 QString AuthenticationFailed()
 {
     return QStringLiteral("Authentication failed");
@@ -37,6 +62,13 @@ QByteArray WithoutLineEnd(const QByteArray& line)
 {
     const qsizetype cut = line.size() >= 2 && line[line.size() - 2] == '\r' ? 2 : 1;
     return line.left(qMax<qsizetype>(0, line.size() - cut));
+}
+
+// +OK as the reply's first word, whether text follows it or not: what a
+// multi-line reply starts with.
+bool OpensListing(const QByteArray& reply)
+{
+    return Word(WithoutLineEnd(reply), 1) == "+OK";
 }
 
 qint64 MessageSize(const QByteArray& reply)
@@ -73,6 +105,7 @@ void TPop3Client::Connect()
                 StartTls();
             LogIn();
             loggedIn = true;
+            ReadCapabilities();
             CountMessages();
         } catch (...) {
             QuitQuietly();
@@ -133,7 +166,28 @@ void TPop3Client::LogIn()
 
 bool TPop3Client::TryLogIn()
 {
-    return Positive(Transaction("USER " + UserID.toUtf8())) && Positive(Transaction("PASS " + Password.toUtf8()));
+    for (const QByteArray& command : {"USER " + UserID.toUtf8(), "PASS " + Password.toUtf8()}) {
+        const QByteArray reply = Transaction(command);
+        if (!Positive(reply)) {
+            RefuseUnlessAboutCredentials(reply);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Asked after the login, where LOGIN-DELAY gives the user's own value; a
+// server that does not know CAPA answers -ERR and has no capabilities.
+void TPop3Client::ReadCapabilities()
+{
+    Capabilities.clear();
+    LoginDelay = 0;
+    if (!OpensListing(Transaction("CAPA")))
+        return;
+    for (QByteArray line = WithoutLineEnd(ReadLn()); line != "."; line = WithoutLineEnd(ReadLn()))
+        if (Capabilities.size() < MaxCapabilities)
+            Capabilities << WireText(line.startsWith("..") ? line.mid(1) : line);
+    LoginDelay = LoginDelayOf(Capabilities);
 }
 
 void TPop3Client::CountMessages()

@@ -34,6 +34,11 @@ public:
     QString UserID;
     QString Password;
     int MessageCount = 0;
+    // What the server's CAPA listed after the login, one line each; none
+    // where it answered -ERR.
+    QStringList Capabilities;
+    // The seconds the server wants between two logins (LOGIN-DELAY), 0 for none.
+    int LoginDelay = 0;
     TSummary Summary;
     TMailMessage MailMessage;
     bool DeleteOnRead = false;
@@ -75,6 +80,7 @@ private:
     void StartTls();
     void LogIn();
     bool TryLogIn();
+    void ReadCapabilities();
     void CountMessages();
     void QuitQuietly();
     void EndConnect(bool wasBusy, bool loggedIn);

@@ -19,7 +19,11 @@
 #include "tests/unit/pop3/ScriptServer.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QTextEdit>
 #include <QTimer>
@@ -152,18 +156,86 @@ TEST_F(CheckAgainstDovecot, ABlockedSenderIsDeletedOnTheServerUnlessSaved)
     EXPECT_EQ(MessagesOnServer("engine-work"), 1);
 }
 
-TEST_F(CheckAgainstDovecot, AWrongPasswordIsToldAndCancelFreesTheWindow)
+TEST_F(CheckAgainstDovecot, AWrongPasswordIsToldAndTheWindowStaysFree)
 {
     ASSERT_GT(DovecotPort(), 0);
     StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), "engine-work", "not-the-password");
     Start();
     Trigger("actCheckNow");
-    ASSERT_TRUE(WaitUntil([&] { return !Errors.isEmpty(); }));
-    EXPECT_EQ(Boxes, QStringList{"Login error | Username or Password for Homenot valid."});
-    EXPECT_EQ(Form->StatusText(0), "Checking Home for mail");
-    EXPECT_TRUE(Form->Engine->EngineBusy);
-    Trigger("actCancel");
+    ASSERT_TRUE(WaitUntil([&] { return Form->StatusText(0).startsWith("Home: Login refused, "); }));
+    EXPECT_EQ(Boxes, (QStringList{"Login error | Username or Password for Homenot valid.",
+                                  QApplication::applicationName() + " | Authentication failed"}));
     EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+// A server of this test's own, stopped and started again: the boxes of the
+// user's check stay open, timed checks go on meanwhile without a box of
+// their own, and once the server is back the next one lists its mail and
+// the boxes close.
+class ServerAway : public CheckEndToEnd
+{
+protected:
+    void SetUp() override
+    {
+        CheckEndToEnd::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(Server({"add-user", dir.path(), "away", "pw-away"}));
+        ASSERT_TRUE(Server({"deliver", dir.path(), "away", PW_MESSAGES_DIR "/plain.eml"}));
+        ASSERT_TRUE(Server({"start", dir.path()}, &port));
+        ASSERT_TRUE(Server({"stop", dir.path()}));
+        SetMsgBoxHook({});
+    }
+    void TearDown() override
+    {
+        Server({"stop", dir.path()});
+        for (QWidget* box : OpenBoxes())
+            box->close();
+        CheckEndToEnd::TearDown();
+    }
+
+    bool Server(const QStringList& arguments, QByteArray* output = nullptr)
+    {
+        QProcess process;
+        process.start(POSTWATCH_SOURCE_DIR "/tools/pop3-server", arguments);
+        const bool ran = process.waitForFinished(30000) && process.exitCode() == 0;
+        if (output)
+            *output = process.readAllStandardOutput().trimmed();
+        return ran;
+    }
+
+    static QList<QWidget*> OpenBoxes()
+    {
+        QList<QWidget*> boxes;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (qobject_cast<QMessageBox*>(widget) && widget->isVisible())
+                boxes << widget;
+        return boxes;
+    }
+
+    QTemporaryDir dir{QStringLiteral("/tmp/postwatch-away-XXXXXX")};
+    QByteArray port;
+};
+
+TEST_F(ServerAway, ItsFailureIsToldOnceAndTheTimedCheckAfterItsReturnListsTheMail)
+{
+    StoreAccount(Store, "Away", "127.0.0.1", port.toInt(), "away", "pw-away");
+    Start();
+    Options.SetInterval(1);
+    Options.SetCheckingEnabled(true);
+    Trigger("actCheckNow");
+    ASSERT_TRUE(WaitUntil([&] { return Form->StatusText(0).startsWith("Away: Failed to connect, "); }));
+    ASSERT_EQ(OpenBoxes().size(), 2) << "the handler's box and the failure's words";
+
+    Form->TimerMain->start(200);
+    const QString checkedAt = Form->StatusText(1);
+    ASSERT_TRUE(WaitUntil([&] { return Form->StatusText(1) != checkedAt; })) << "a timed check ran";
+    EXPECT_EQ(OpenBoxes().size(), 2) << "and opened no box";
+
+    ASSERT_TRUE(Server({"start", dir.path(), QString::fromLatin1(port)}));
+    ASSERT_TRUE(WaitForPanel("Done"));
+    EXPECT_EQ(ShownRows(), QStringList{"Away #1 Ann Example <ann@example.org>"});
+    EXPECT_TRUE(WaitUntil([] { return OpenBoxes().isEmpty(); })) << "the stale boxes closed";
 }
 
 // Delete and Quick View of listed rows on Dovecot, where another client
@@ -267,17 +339,16 @@ protected:
     TScriptServer server;
 };
 
-TEST_F(SilentServer, TheNextTimedCheckStartsOverTheStalledOne)
+TEST_F(SilentServer, ItIsGivenUpAndTheNextTimedCheckListsAll)
 {
     Start();
     Options.SetTimeout(1);
     Options.SetInterval(1);
     EXPECT_EQ(Form->Pop1->TimeOut, 1000);
     Trigger("actCheckNow");
-    ASSERT_TRUE(WaitUntil([&] { return !Errors.isEmpty(); }, 10000));
-    EXPECT_EQ(Errors, QStringList{"Connection Timed out"});
-    EXPECT_EQ(Form->StatusText(0), "Checking Home for mail");
-    EXPECT_TRUE(Form->Engine->EngineBusy);
+    ASSERT_TRUE(WaitUntil([&] { return Form->StatusText(0).startsWith("Home: No answer in time, "); }, 10000));
+    EXPECT_EQ(Boxes, QStringList{QApplication::applicationName() + " | Connection Timed out"});
+    EXPECT_FALSE(Form->Engine->EngineBusy);
     EXPECT_EQ(ShownRows(), QStringList{"Home #1 Ann <ann@example.org>"});
 
     Form->TimerMain->setSingleShot(true);
@@ -304,7 +375,8 @@ TEST_F(SilentServer, ADueTickWhileTheServerIsSilentWaitsForTheCall)
     };
     Trigger("actCheckNow");
     ASSERT_TRUE(WaitForPanel("Done", 10000)) << Errors.join('\n').toStdString();
-    EXPECT_EQ(Errors, QStringList{"Connection Timed out"}) << "the waiting call ended first";
+    EXPECT_EQ(Boxes, QStringList{QApplication::applicationName() + " | Connection Timed out"})
+        << "the waiting call ended first";
     EXPECT_EQ(server.Connections, 2);
     EXPECT_EQ(ShownRows().size(), 2);
 }

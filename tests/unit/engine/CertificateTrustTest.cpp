@@ -31,10 +31,15 @@ protected:
 
 }
 
+// Asked once the check is over, so nothing waits on the answer; Yes checks
+// again.
 TEST_F(CertificateTrust, YesStoresTheFingerprintAndTheCheckGoesOnAndStaysTrusted)
 {
     host.Answers = {true};
     CheckNow();
+    EXPECT_TRUE(host.Boxes.isEmpty());
+    EXPECT_FALSE(engine.EngineBusy);
+    host.RunPosted();
     RunSteps();
     EXPECT_EQ(host.Boxes, QStringList{question});
     EXPECT_EQ(StoredFingerprint(), Own);
@@ -52,6 +57,7 @@ TEST_F(CertificateTrust, NoEndsTheCheckAsCanceledWithoutAnotherBox)
 {
     host.Answers = {false};
     CheckNow();
+    host.RunPosted();
     EXPECT_EQ(host.Boxes, QStringList{question});
     EXPECT_EQ(host.Panels[0], "Canceled");
     EXPECT_TRUE(StoredFingerprint().isEmpty());
@@ -63,8 +69,10 @@ TEST_F(CertificateTrust, ATimedCheckOnlyReports)
 {
     settings.SetInterval(1);
     Tick();
+    host.RunPosted();
     EXPECT_TRUE(host.Boxes.isEmpty());
-    EXPECT_EQ(Errors, QStringList{"The certificate of home.example.org cannot be trusted."});
+    EXPECT_TRUE(Errors.isEmpty());
+    EXPECT_EQ(host.Announced, QStringList{"Home: Certificate not trusted, 10:40 (The certificate of home.example.org cannot be trusted.)"});
     EXPECT_TRUE(StoredFingerprint().isEmpty());
 }
 

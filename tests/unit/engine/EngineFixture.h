@@ -75,6 +75,34 @@ public:
         if (WhileBoxOpen)
             WhileBoxOpen();
     }
+    void TellFailure(const QString& account, const QString& text, const QString& caption, TBoxOwner owner) override
+    {
+        Boxes << Box(caption, text, owner);
+        FailureBoxes << account;
+    }
+    // Where the program's error report went before: with the guard's.
+    void ShowFailure(const QString& account, const QString& text) override
+    {
+        ReportError(text);
+        FailureBoxes << account;
+    }
+    void WithdrawFailures(const QString& account) override { FailureBoxes.removeAll(account); }
+    void AnnounceFailure(const QString& line, const QString& detail) override
+    {
+        Announced << line + QStringLiteral(" (") + detail + u')';
+    }
+    void ShowStandingFailures(const QStringList& lines) override { Standing = lines; }
+    void WithdrawNotice() override { ++NoticesWithdrawn; }
+    void ArmCatchUp(int milliseconds) override { CatchUpDelay = milliseconds; }
+    void RestartMinuteTimer() override { ++MinuteRestarts; }
+    // The accounts of the failure boxes still open; the timed failures
+    // told; the tray's hint lines.
+    QStringList FailureBoxes;
+    QStringList Announced;
+    QStringList Standing;
+    int NoticesWithdrawn = 0;
+    int CatchUpDelay = -1; // -1: not armed
+    int MinuteRestarts = 0;
     void StopFlashing() override { ++FlashingStopped; }
     bool StartFlashing() override
     {
@@ -143,6 +171,7 @@ protected:
     void SetUp() override
     {
         SetErrorReport([this](const QString& message) { Errors << message; });
+        engine.Now = [this] { return Clock; };
     }
     void TearDown() override { SetErrorReport({}); }
 
@@ -194,4 +223,6 @@ protected:
     TRecordingHost host;
     TCheckEngine engine{client, settings, store, dialUp, list, host};
     QStringList Errors;
+    // The engine's clock: failures since 10:40.
+    QDateTime Clock{QDate(2026, 12, 10), QTime(10, 40)};
 };

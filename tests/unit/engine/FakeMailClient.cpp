@@ -58,6 +58,8 @@ void TFakeMailClient::Connect()
         try {
             LogIn();
             loggedIn = true;
+            Exchange(QStringLiteral("CAPA"));
+            LoginDelay = Box().LoginDelay;
             CountMessages();
         } catch (...) {
             QuitQuietly();

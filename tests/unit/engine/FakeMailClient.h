@@ -26,6 +26,7 @@ public:
         bool RefuseStat = false;
         QSet<int> RefuseDelete = {};
         QSet<int> RefuseTop = {};
+        int LoginDelay = 0; // what CAPA's LOGIN-DELAY says
     };
 
     // Mailboxes by host name; a host not listed has no address.

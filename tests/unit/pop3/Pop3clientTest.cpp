@@ -67,7 +67,7 @@ TEST_F(pop3Client, ConnectLogsInAndCounts)
         EXPECT_FALSE(client.Busy);
         client.Disconnect();
     }
-    EXPECT_EQ(server.Commands.mid(0, 4), Commands({"USER ann", "PASS s3cret", "STAT", "QUIT"}));
+    EXPECT_EQ(server.Commands.mid(0, 5), Commands({"USER ann", "PASS s3cret", "CAPA", "STAT", "QUIT"}));
     EXPECT_EQ(events.mid(0, 2), QStringList({"OnConnect", "OnDisconnect"}));
     EXPECT_EQ(client.Port, server.Port());
     EXPECT_EQ(TPop3Client().Port, 110);
@@ -80,7 +80,7 @@ TEST_F(pop3Client, GreetingMustBePositive)
     client.Disconnect();
     server.Greeting = "-ERR Go away.\r\n";
     EXPECT_EQ(FailureOf([&] { client.Connect(); }), "-ERR Go away.\r\n");
-    EXPECT_EQ(server.Commands.mid(4), Commands{"QUIT"});
+    EXPECT_EQ(server.Commands.mid(5), Commands{"QUIT"});
     EXPECT_FALSE(client.Connected);
     EXPECT_FALSE(client.Busy);
 }
@@ -135,6 +135,30 @@ TEST_F(pop3Client, RejectedLoginAsksTheHandlerOnce)
     EXPECT_TRUE(client.Connected);
 }
 
+// The server's pace: LOGIN-DELAY from CAPA after the login, bounded to a
+// day; a login refused for another reason than the password is the
+// server's own words, and no question about the password.
+TEST_F(pop3Client, CapabilitiesGiveTheLoginDelayAndACodedRefusalIsTheServers)
+{
+    for (const auto& [capa, delay] : {std::pair{"+OK\r\nTOP\r\nLOGIN-DELAY 300\r\nUIDL\r\n.\r\n", 300},
+                                      {"+OK\r\nLOGIN-DELAY 999999999 USER\r\n.\r\n", 86400}, {"-ERR\r\n", 0}}) {
+        server.Replies["CAPA"] = capa;
+        client.Connect();
+        EXPECT_EQ(client.LoginDelay, delay) << capa;
+        client.Disconnect();
+    }
+    EXPECT_TRUE(client.Capabilities.isEmpty());
+    server.Replies["CAPA"] = "+OK\r\nTOP\r\nUIDL\r\n.\r\n";
+    client.Connect();
+    EXPECT_EQ(client.Capabilities, QStringList({"TOP", "UIDL"}));
+    client.Disconnect();
+
+    server.Replies["PASS"] = "-ERR [LOGIN-DELAY] Wait 5 minutes between logins.\r\n";
+    client.OnAuthenticationFailed = [&](bool&) { events << "asked about the password"; };
+    EXPECT_EQ(FailureOf([&] { client.Connect(); }), "-ERR [LOGIN-DELAY] Wait 5 minutes between logins.\r\n");
+    EXPECT_FALSE(events.contains("asked about the password"));
+}
+
 TEST_F(pop3Client, RejectedStatStillReportsTheLogin)
 {
     server.Replies["STAT"] = "-ERR Mailbox locked.\r\n";
@@ -164,7 +188,7 @@ TEST_F(pop3Client, SummaryTakesTheFieldsAtTheirPositions)
     EXPECT_EQ(client.Summary.Header.size(), 8);
     EXPECT_EQ(client.Summary.Header.mid(5), QStringList({"..", "", "."}));
     EXPECT_EQ(client.Status, "Summary Retrieved");
-    EXPECT_EQ(server.Commands.mid(3), Commands({"TOP 1 0", "LIST 1"}));
+    EXPECT_EQ(server.Commands.mid(4), Commands({"TOP 1 0", "LIST 1"}));
     EXPECT_EQ(events, QStringList({"OnConnect", "OnRetrieveStart", "OnRetrieveEnd"}));
     EXPECT_FALSE(client.Busy);
 
@@ -224,7 +248,7 @@ TEST_F(pop3Client, NestedCallsDuringAnOperationDoNothing)
     client.OnRetrieveEnd = [&](QObject*) { client.RetrieveSummary(1), client.DeleteMessage(1); };
     client.RetrieveSummary(2);
     EXPECT_EQ(client.Summary.Subject, " Two");
-    EXPECT_EQ(server.Commands.mid(3), Commands({"TOP 1 0", "LIST 1", "TOP 2 0", "LIST 2"}));
+    EXPECT_EQ(server.Commands.mid(4), Commands({"TOP 1 0", "LIST 1", "TOP 2 0", "LIST 2"}));
 }
 
 TEST_F(pop3Client, DeleteNeedsExactlyPlusOk)
@@ -235,7 +259,7 @@ TEST_F(pop3Client, DeleteNeedsExactlyPlusOk)
     server.Replies["DELE"] = "+OK Marked to be deleted.\r\n";
     client.DeleteMessage(2);
     EXPECT_EQ(events, QStringList({"OnConnect", "OnFailure busy", "raised", "OnSuccess"}));
-    EXPECT_EQ(server.Commands.mid(3), Commands({"DELE 1", "DELE 2"}));
+    EXPECT_EQ(server.Commands.mid(4), Commands({"DELE 1", "DELE 2"}));
 }
 
 TEST_F(pop3Client, OperationsNeedAConnection)
