@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -16,6 +17,32 @@ QString Read(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
+
+// What desktop-file-validate finds wrong, warnings included; empty when all is well.
+QString Complaints(const QString& path)
+{
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start("desktop-file-validate", {path});
+    if (!validate.waitForFinished(10000))
+        return "desktop-file-validate did not run";
+    return QString::fromUtf8(validate.readAll()) + (validate.exitCode() == 0 ? "" : "exit code not 0");
+}
+
+class Environment
+{
+public:
+    Environment(const char* name, const QByteArray& value) : name(name), saved(qgetenv(name)), was(qEnvironmentVariableIsSet(name))
+    {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~Environment() { was ? qputenv(name, saved) : qunsetenv(name); }
+
+private:
+    const char* name;
+    QByteArray saved;
+    bool was;
+};
 
 TEST(ShellLink, WrittenOnlyWithLinkPathPathAndDescriptionReplacingAnOldOne)
 {
@@ -31,8 +58,12 @@ TEST(ShellLink, WrittenOnlyWithLinkPathPathAndDescriptionReplacingAnOldOne)
     link.Save();
     link.Arguments.clear();
     link.Save();
-    EXPECT_EQ(Read(link.LinkPath), "[Desktop Entry]\nType=Application\nName=Postwatch\nComment=Postwatch\n"
+    EXPECT_EQ(Read(link.LinkPath), "[Desktop Entry]\nType=Application\nName=a\nComment=Postwatch\n"
                                    "Exec=\"/usr/bin/postwatch\"\nIcon=org.tallowfen.Postwatch\nX-GNOME-Autostart-enabled=true\n");
+    link.Name = "Mail\nExec=/bin/false";
+    link.Save();
+    EXPECT_TRUE(Read(link.LinkPath).startsWith("[Desktop Entry]\nType=Application\nName=Mail\\nExec=/bin/false\n"))
+        << "a line break in a value cannot start a key of its own";
 }
 
 // Escaped for the quotes first, then each backslash doubled for the key.
@@ -49,6 +80,7 @@ TEST(ShellLink, StartAtLoginWritesTheRunningProgramAndRemovesItAgain)
     const QString entry = home.filePath("config/autostart/Postwatch.desktop");
     StartAtLogin(true);
     EXPECT_TRUE(Read(entry).contains("Exec=\"" + QCoreApplication::applicationFilePath() + "\"\n"));
+    EXPECT_EQ(Complaints(entry), "");
     StartAtLogin(false);
     EXPECT_FALSE(QFile::exists(entry));
     StartAtLogin(false); // a missing entry is no error
@@ -66,6 +98,35 @@ TEST(ShellLink, StartAtLoginWritesTheRunningProgramAndRemovesItAgain)
     SetMsgBoxHook({});
     EXPECT_EQ(boxes, QStringList{"Error | Could not locate startup folder."});
     qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// A demo or a test on a profile of its own must not replace or remove the
+// entry that starts the user's own copy.
+TEST(ShellLink, AnotherProfileHasAnEntryOfItsOwnThatStartsItOnThatProfile)
+{
+    QTemporaryDir home;
+    const Environment config("XDG_CONFIG_HOME", home.path().toUtf8());
+    const QString profile = home.filePath("my $demo");
+    const Environment demo("POSTWATCH_PROFILE", profile.toUtf8());
+    const QString own = home.filePath("autostart/Postwatch.desktop");
+    ASSERT_TRUE(QDir().mkpath(home.filePath("autostart")));
+    QFile userEntry(own);
+    ASSERT_TRUE(userEntry.open(QIODevice::WriteOnly));
+    userEntry.write("[Desktop Entry]\nType=Application\nName=Postwatch\nExec=postwatch\n");
+    userEntry.close();
+
+    StartAtLogin(true);
+    const QStringList entries = QDir(home.filePath("autostart")).entryList({"Postwatch-*.desktop"}, QDir::Files);
+    ASSERT_EQ(entries.size(), 1);
+    const QString entry = home.filePath("autostart/" + entries[0]);
+    EXPECT_TRUE(Read(entry).contains("\nName=Postwatch (" + profile + ")\n"));
+    EXPECT_TRUE(Read(entry).contains("\nExec=\"/usr/bin/env\" \"POSTWATCH_PROFILE=" + home.path() + "/my \\\\$demo\" \""
+                                     + QCoreApplication::applicationFilePath() + "\"\n"))
+        << Read(entry).toStdString();
+    EXPECT_EQ(Complaints(entry), "");
+    StartAtLogin(false);
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_EQ(Read(own), "[Desktop Entry]\nType=Application\nName=Postwatch\nExec=postwatch\n");
 }
 
 }

@@ -2,6 +2,7 @@
 #include "config/Registry.h"
 #include "platform/InstanceChannel.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -112,28 +113,46 @@ TEST(SecondStart, WithoutARunningCopyTheProgramStartsAndStoresItsDefaults)
 }
 
 // "Load On Startup" leaves a desktop entry in the autostart folder that
-// starts this very program; off, there is none.
+// starts this very program on its profile; off, there is none. A copy on a
+// profile other than the usual one leaves the user's own entry alone.
 TEST(SecondStart, LoadOnStartupLeavesAnAutostartEntryNamingTheProgram)
 {
-    for (const bool on : {true, false}) {
-        QTemporaryDir profile, configHome;
-        const QString storePath = profile.filePath("registry.reg");
-        {
-            FileStore store(storePath);
-            TRegistry reg(store);
-            reg.OpenKey(ProgramKey, true);
-            reg.WriteBool("LoadOnStartup", on);
-            reg.WriteBool("StartVisible", false);
-        }
-        Copy copy(profile.path(), {}, configHome.path());
-        ASSERT_TRUE(copy.waitForStarted());
-        ASSERT_TRUE(waitUntilStarted(storePath));
-        QFile entry(configHome.filePath("autostart/Postwatch.desktop"));
-        EXPECT_EQ(entry.exists(), on);
-        if (on) {
-            ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-            const QString program = QFileInfo(POSTWATCH_BINARY_DIR "/app/postwatch").canonicalFilePath();
-            EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains("\nExec=\"" + program + "\"\n"));
+    const QString program = QFileInfo(POSTWATCH_BINARY_DIR "/app/postwatch").canonicalFilePath();
+    const QByteArray usersEntry = "[Desktop Entry]\nType=Application\nName=Postwatch\nExec=postwatch\n";
+    for (const bool usual : {true, false}) {
+        for (const bool on : {true, false}) {
+            SCOPED_TRACE(std::string(usual ? "usual profile, " : "other profile, ") + (on ? "on" : "off"));
+            QTemporaryDir configHome;
+            const QString profile = configHome.filePath(usual ? "Postwatch" : "demo");
+            const QString storePath = profile + "/registry.reg";
+            {
+                FileStore store(storePath);
+                TRegistry reg(store);
+                reg.OpenKey(ProgramKey, true);
+                reg.WriteBool("LoadOnStartup", on);
+                reg.WriteBool("StartVisible", false);
+            }
+            const QDir autostart(configHome.filePath("autostart"));
+            QFile users(autostart.filePath("Postwatch.desktop"));
+            if (!usual) {
+                ASSERT_TRUE(autostart.mkpath(".") && users.open(QIODevice::WriteOnly) && users.write(usersEntry) > 0);
+                users.close();
+            }
+
+            Copy copy(profile, {}, configHome.path());
+            ASSERT_TRUE(copy.waitForStarted());
+            ASSERT_TRUE(waitUntilStarted(storePath));
+            const QStringList own = autostart.entryList({usual ? "Postwatch.desktop" : "Postwatch-*.desktop"}, QDir::Files);
+            EXPECT_EQ(own.size(), int(on));
+            if (!usual)
+                EXPECT_TRUE(users.open(QIODevice::ReadOnly) && users.readAll() == usersEntry);
+            if (on) {
+                QFile entry(autostart.filePath(own.value(0)));
+                ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+                const QString exec = usual ? "\"" + program + "\""
+                                           : "\"/usr/bin/env\" \"POSTWATCH_PROFILE=" + profile + "\" \"" + program + "\"";
+                EXPECT_TRUE(QString::fromUtf8(entry.readAll()).contains("\nExec=" + exec + "\n"));
+            }
         }
     }
 }
