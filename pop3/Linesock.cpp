@@ -250,10 +250,13 @@ void TLineSocket::StartEncryption()
         RequestCloseSocket();
         throw EAbortError(QStringLiteral("Secure connection canceled"));
     }
-    if (!certErrors.isEmpty())
+    // An account that trusts one certificate and meets another hears that,
+    // whatever the other's chain says: an authority was never asked for.
+    const bool pinned = !CertFingerprint.trimmed().isEmpty();
+    if (!certErrors.isEmpty() && !pinned)
         RefuseCertificate(CertificateRefusal(Host, refusedCertificate, certErrors));
-    if (socket->isEncrypted())
-        RefuseCertificate(UntrustedPinRefusal(Host, socket->peerCertificate()));
+    if (!certErrors.isEmpty() || socket->isEncrypted())
+        RefuseCertificate(UntrustedPinRefusal(Host, certErrors.isEmpty() ? socket->peerCertificate() : refusedCertificate));
     FailWait(QStringLiteral("The secure connection to %1 could not be set up: %2").arg(Host, socket->errorString()));
 }
 
