@@ -5,6 +5,7 @@
 #include "desktop/Shelllink.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -28,21 +29,6 @@ QString Complaints(const QString& path)
         return "desktop-file-validate did not run";
     return QString::fromUtf8(validate.readAll()) + (validate.exitCode() == 0 ? "" : "exit code not 0");
 }
-
-class Environment
-{
-public:
-    Environment(const char* name, const QByteArray& value) : name(name), saved(qgetenv(name)), was(qEnvironmentVariableIsSet(name))
-    {
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    ~Environment() { was ? qputenv(name, saved) : qunsetenv(name); }
-
-private:
-    const char* name;
-    QByteArray saved;
-    bool was;
-};
 
 TEST(ShellLink, WrittenOnlyWithLinkPathPathAndDescriptionReplacingAnOldOne)
 {
@@ -105,14 +91,15 @@ TEST(ShellLink, StartAtLoginWritesTheRunningProgramAndRemovesItAgain)
 TEST(ShellLink, AnotherProfileHasAnEntryOfItsOwnThatStartsItOnThatProfile)
 {
     QTemporaryDir home;
-    const Environment config("XDG_CONFIG_HOME", home.path().toUtf8());
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     const QString profile = home.filePath("my $demo");
-    const Environment demo("POSTWATCH_PROFILE", profile.toUtf8());
+    qputenv("POSTWATCH_PROFILE", profile.toUtf8());
     const QString own = home.filePath("autostart/Postwatch.desktop");
-    ASSERT_TRUE(QDir().mkpath(home.filePath("autostart")));
+    const QByteArray usersEntry = "[Desktop Entry]\nType=Application\nName=Postwatch\nExec=postwatch\n";
     QFile userEntry(own);
-    ASSERT_TRUE(userEntry.open(QIODevice::WriteOnly));
-    userEntry.write("[Desktop Entry]\nType=Application\nName=Postwatch\nExec=postwatch\n");
+    ASSERT_TRUE(QDir().mkpath(home.filePath("autostart")) && userEntry.open(QIODevice::WriteOnly));
+    userEntry.write(usersEntry);
     userEntry.close();
 
     StartAtLogin(true);
@@ -126,7 +113,9 @@ TEST(ShellLink, AnotherProfileHasAnEntryOfItsOwnThatStartsItOnThatProfile)
     EXPECT_EQ(Complaints(entry), "");
     StartAtLogin(false);
     EXPECT_FALSE(QFile::exists(entry));
-    EXPECT_EQ(Read(own), "[Desktop Entry]\nType=Application\nName=Postwatch\nExec=postwatch\n");
+    EXPECT_EQ(Read(own), usersEntry);
+    qunsetenv("POSTWATCH_PROFILE");
+    qputenv("XDG_CONFIG_HOME", saved);
 }
 
 }
