@@ -250,8 +250,8 @@ void TLineSocket::StartEncryption()
         RequestCloseSocket();
         throw EAbortError(QStringLiteral("Secure connection canceled"));
     }
-    // An account that trusts one certificate and meets another hears that,
-    // whatever the other's chain says: an authority was never asked for.
+    // A pinned account takes its own certificate whatever the chain says, so
+    // any other is refused for not being that one, not for its chain.
     const bool pinned = !CertFingerprint.trimmed().isEmpty();
     if (!certErrors.isEmpty() && !pinned)
         RefuseCertificate(CertificateRefusal(Host, refusedCertificate, certErrors));
