@@ -1,33 +1,60 @@
 #include "desktop/Shelllink.h"
 
 #include "desktop/MsgBox.h"
+#include "platform/Profile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
 
-const QString EntryName = QStringLiteral("Postwatch.desktop");
+const QString Comment = QStringLiteral("Tells you about new mail on your POP3 accounts");
 
 QString autostartFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart");
 }
 
+// The user's own profile keeps the name older versions wrote; any other
+// profile has an entry of its own, so turning it on or off there leaves the
+// user's alone.
+QString entryName()
+{
+    if (Profile::IsDefault())
+        return QStringLiteral("Postwatch.desktop");
+    return QStringLiteral("Postwatch-%1.desktop").arg(Profile::FolderTag());
+}
+
+// What would end the line or read as an escape in a string value.
+QString escapedValue(QString text)
+{
+    text.replace(u'\\', QStringLiteral("\\\\"));
+    text.replace(u'\n', QStringLiteral("\\n"));
+    text.replace(u'\t', QStringLiteral("\\t"));
+    text.replace(u'\r', QStringLiteral("\\r"));
+    return text;
+}
+
+// A desktop lists a shell link by its file name, as Windows does, unless
+// the link names itself.
 QString entryText(const TShellLink& link)
 {
+    const QString name = link.Name.isEmpty() ? QFileInfo(link.LinkPath).completeBaseName() : link.Name;
     QStringList lines{QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
-                      QStringLiteral("Name=") + link.Description, QStringLiteral("Comment=") + link.Description};
+                      QStringLiteral("Name=") + escapedValue(name),
+                      QStringLiteral("Comment=") + escapedValue(link.Description)};
     QString exec = DesktopEntryExec(link.Path);
     if (!link.Arguments.isEmpty())
         exec += u' ' + link.Arguments;
     lines << QStringLiteral("Exec=") + exec;
-    lines << QStringLiteral("Icon=") + (link.IconPath.isEmpty() ? QStringLiteral(POSTWATCH_APP_ID) : link.IconPath);
+    lines << QStringLiteral("Icon=")
+                 + escapedValue(link.IconPath.isEmpty() ? QStringLiteral(POSTWATCH_APP_ID) : link.IconPath);
     if (!link.WorkingDirectory.isEmpty())
-        lines << QStringLiteral("Path=") + link.WorkingDirectory;
+        lines << QStringLiteral("Path=") + escapedValue(link.WorkingDirectory);
     lines << QStringLiteral("X-GNOME-Autostart-enabled=true");
     return lines.join(u'\n') + u'\n';
 }
@@ -45,7 +72,7 @@ QString DesktopEntryExec(const QString& path)
             quoted += u'\\';
         quoted += c;
     }
-    quoted.replace(u'\\', QStringLiteral("\\\\"));
+    quoted = escapedValue(quoted);
     quoted.replace(u'%', QStringLiteral("%%"));
     return u'"' + quoted + u'"';
 }
@@ -63,7 +90,7 @@ void StartAtLogin(bool on)
 {
     const QString folder = autostartFolder();
     if (!on) {
-        QFile::remove(folder + u'/' + EntryName);
+        QFile::remove(folder + u'/' + entryName());
         return;
     }
     if (!QDir().mkpath(folder)) {
@@ -72,7 +99,14 @@ void StartAtLogin(bool on)
     }
     TShellLink link;
     link.Path = QCoreApplication::applicationFilePath();
-    link.Description = QStringLiteral("Postwatch");
-    link.LinkPath = folder + u'/' + EntryName;
+    link.Description = Comment;
+    link.LinkPath = folder + u'/' + entryName();
+    if (!Profile::IsDefault()) {
+        // At login nothing else would say which settings to open.
+        link.Name = QStringLiteral("Postwatch (%1)").arg(Profile::ConfigFolder());
+        link.Arguments = DesktopEntryExec(QStringLiteral("POSTWATCH_PROFILE=") + Profile::ConfigFolder()) + u' '
+                         + DesktopEntryExec(link.Path);
+        link.Path = QStringLiteral("/usr/bin/env");
+    }
     link.Save();
 }

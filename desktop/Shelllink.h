@@ -7,8 +7,9 @@
 class TShellLink
 {
 public:
-    QString Arguments;
-    QString Description;
+    QString Arguments;   // as the Exec key reads them: quoted by the caller
+    QString Description; // the entry's Comment
+    QString Name;        // what the desktop lists; the file's name without .desktop when empty
     quint16 Hotkey = 0; // kept for callers; a desktop entry has no hot key
     QString IconPath;
     int IconIndex = 0;  // kept for callers; an icon file holds one picture
@@ -27,5 +28,7 @@ QString DesktopEntryExec(const QString& path);
 
 // "Load On Startup": on writes Postwatch.desktop for the running program
 // into the autostart folder ($XDG_CONFIG_HOME/autostart, made if missing,
-// "Could not locate startup folder." if it cannot be); off deletes it.
+// "Could not locate startup folder." if it cannot be); off deletes it. A
+// copy on a profile other than the usual one writes and deletes an entry of
+// its own instead, which starts the program on that profile.
 void StartAtLogin(bool on);

@@ -13,6 +13,17 @@ QString ClientCommand(QString command)
     return quote < 0 ? command : command.left(quote);
 }
 
+namespace {
+// The host splits the line at blanks: a program path that came quoted is
+// quoted again, so "/opt/Mail App/mail" starts that program and not
+// /opt/Mail. It holds no quote of its own, being cut at the first.
+QString clientCommandLine(const QString& command)
+{
+    const QString program = ClientCommand(command);
+    return command.startsWith(u'"') ? u'"' + program + u'"' : program;
+}
+}
+
 void TClientLauncher::Launch()
 {
     QString client = options.ClientToUse();
@@ -22,7 +33,7 @@ void TClientLauncher::Launch()
     if (!ReadDefault(StoreKeys::MailClients + client + QStringLiteral("\\Protocols\\mailto\\Shell\\Open\\Command"),
                      command))
         return;
-    host.StartProgram(ClientCommand(command));
+    host.StartProgram(clientCommandLine(command));
     host.HideMainWindow();
 }
 

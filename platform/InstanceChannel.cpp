@@ -1,11 +1,15 @@
 #include "platform/InstanceChannel.h"
 
+#include "base/Exception.h"
+#include "base/Guard.h"
+#include "platform/Profile.h"
+
 #include <QCryptographicHash>
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 
+#include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
 
@@ -18,24 +22,44 @@ const QString ListingWord = QStringLiteral("list");
 // More than any listing, less than a runaway reply could take.
 constexpr qint64 LongestListing = 16 * 1024 * 1024;
 
-// One name per user and profile, so a demo profile and the user's own run side by side.
+// One name per profile, so a demo profile and the user's own run side by side.
 QString nameFor(const QString& storeFilePath)
 {
     const QByteArray hash = QCryptographicHash::hash(storeFilePath.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("postwatch-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash));
+    return QStringLiteral("postwatch-%1").arg(QString::fromLatin1(hash));
 }
 }
 
-InstanceChannel::InstanceChannel(const QString& storeFilePath, QObject* parent)
-    : QObject(parent), serverName(nameFor(storeFilePath))
+// A name in /tmp would let any other user listen there first, or hold the
+// lock, and so answer for this program or stall its start.
+InstanceChannel::InstanceChannel(const QString& storeFilePath, QObject* parent) : QObject(parent)
 {
+    try {
+        serverName = Profile::RuntimeFolder() + u'/' + nameFor(storeFilePath);
+    } catch (const Exception& e) {
+        refusal = e.Message;
+    }
+}
+
+bool InstanceChannel::open() const
+{
+    if (!refusal.isEmpty())
+        WriteErrorLine(QStringLiteral("Copies of Postwatch cannot reach each other: %1.").arg(refusal));
+    return refusal.isEmpty();
+}
+
+bool InstanceChannel::connectToRunningCopy(QLocalSocket& socket) const
+{
+    if (serverName.isEmpty())
+        return false;
+    socket.connectToServer(serverName);
+    return socket.waitForConnected(ReplyWaitMs) && PeerIsThisUser(socket.socketDescriptor());
 }
 
 bool InstanceChannel::Forward(const QStringList& words) const
 {
     QLocalSocket socket;
-    socket.connectToServer(serverName);
-    if (!socket.waitForConnected(ReplyWaitMs))
+    if (!connectToRunningCopy(socket))
         return false;
     socket.write(words.join(QLatin1Char('\n')).toUtf8() + "\n\n");
     if (!socket.waitForBytesWritten(ReplyWaitMs))
@@ -50,8 +74,7 @@ bool InstanceChannel::Forward(const QStringList& words) const
 std::optional<QByteArray> InstanceChannel::AskListing() const
 {
     QLocalSocket socket;
-    socket.connectToServer(serverName);
-    if (!socket.waitForConnected(ReplyWaitMs))
+    if (!open() || !connectToRunningCopy(socket))
         return std::nullopt;
     socket.write(ListingWord.toUtf8() + "\n\n");
     QByteArray reply;
@@ -68,10 +91,12 @@ std::optional<QByteArray> InstanceChannel::AskListing() const
 
 // Without the lock two copies could both find nobody answering and both
 // listen, the later one unlinking the earlier one's socket. The lock lies
-// beside the socket, where QLocalServer puts a name without a folder.
+// beside the socket.
 InstanceChannel::Outcome InstanceChannel::ForwardOrListen(const QStringList& words)
 {
-    QLockFile lock(QDir::temp().filePath(serverName + QStringLiteral(".lock")));
+    if (!open())
+        return NotListening;
+    QLockFile lock(serverName + QStringLiteral(".lock"));
     if (!lock.tryLock(LockWaitMs))
         return NotListening;
     if (Forward(words))
@@ -79,8 +104,8 @@ InstanceChannel::Outcome InstanceChannel::ForwardOrListen(const QStringList& wor
     return listen() ? Listening : NotListening;
 }
 
-// Listening replaces any socket file of that name; nobody answered there, so
-// it was left by a copy that crashed.
+// Listening replaces any socket file of that name; nobody of this user
+// answered there, so it was left by a copy that crashed.
 bool InstanceChannel::listen()
 {
     QLocalServer::removeServer(serverName);
@@ -101,6 +126,11 @@ void InstanceChannel::SetReady()
 void InstanceChannel::serveConnection()
 {
     while (QLocalSocket* socket = server->nextPendingConnection()) {
+        if (!PeerIsThisUser(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
             received.remove(socket);
             socket->deleteLater();
@@ -151,4 +181,12 @@ void InstanceChannel::dispatchWord(const QString& word)
         emit CheckNowRequested();
     else if (word == QLatin1String("show"))
         emit ShowRequested();
+}
+
+bool PeerIsThisUser(qintptr socketDescriptor)
+{
+    ucred peer{};
+    socklen_t size = sizeof(peer);
+    return getsockopt(int(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof(peer)
+           && peer.uid == getuid();
 }

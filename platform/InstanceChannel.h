@@ -22,8 +22,11 @@ public:
         NotListening // no lock or no socket: this copy runs but takes no requests
     };
 
+    // The socket lies in the user's runtime folder; where that folder is not
+    // safe, the channel stays closed and says why on standard error.
     explicit InstanceChannel(const QString& storeFilePath, QObject* parent = nullptr);
 
+    // The socket's full path; empty when the folder was refused.
     QString ServerName() const { return serverName; }
 
     // Sends the words to the running copy; true when it took them.
@@ -46,6 +49,8 @@ signals:
     void ShowRequested();
 
 private:
+    bool open() const;
+    bool connectToRunningCopy(QLocalSocket& socket) const;
     bool listen();
     void serveConnection();
     void readWords(QLocalSocket* socket);
@@ -54,8 +59,13 @@ private:
     void dispatchWord(const QString& word);
 
     QString serverName;
+    QString refusal;
     QLocalServer* server = nullptr;
     QHash<QLocalSocket*, QStringList> received;
     QStringList waiting;
     bool ready = false;
 };
+
+// Whether the other end of a connected local socket runs as this user: the
+// kernel's word for it, which the peer cannot forge.
+bool PeerIsThisUser(qintptr socketDescriptor);

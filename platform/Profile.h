@@ -10,4 +10,19 @@ QString StoreFilePath();
 QString ConfigFolder();
 // The messages announced so far, beside the store file.
 QString SeenMessagesFilePath();
+// Whether the files are in the usual place, however POSTWATCH_PROFILE says it.
+bool IsDefault();
+// A short name for the profile's folder, the same at every start, for files
+// that each profile needs one of its own.
+QString FolderTag();
+
+// The folder for what lives only while the user is logged in:
+// $XDG_RUNTIME_DIR, or /tmp/postwatch-<uid> where that is unset. Checked
+// as PrivateFolder checks it.
+QString RuntimeFolder();
+// The path, made a folder with mode 0700 if missing. Throws Exception, with
+// the reason as a clause ("the folder ... belongs to another user"), unless
+// it is a folder of this user's own that no other user can open; a symbolic
+// link is refused, as another user could point it elsewhere later.
+QString PrivateFolder(const QString& path);
 }

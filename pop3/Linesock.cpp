@@ -250,10 +250,13 @@ void TLineSocket::StartEncryption()
         RequestCloseSocket();
         throw EAbortError(QStringLiteral("Secure connection canceled"));
     }
-    if (!certErrors.isEmpty())
+    // A pinned account takes its own certificate whatever the chain says, so
+    // any other is refused for not being that one, not for its chain.
+    const bool pinned = !CertFingerprint.trimmed().isEmpty();
+    if (!certErrors.isEmpty() && !pinned)
         RefuseCertificate(CertificateRefusal(Host, refusedCertificate, certErrors));
-    if (socket->isEncrypted())
-        RefuseCertificate(UntrustedPinRefusal(Host, socket->peerCertificate()));
+    if (!certErrors.isEmpty() || socket->isEncrypted())
+        RefuseCertificate(UntrustedPinRefusal(Host, certErrors.isEmpty() ? socket->peerCertificate() : refusedCertificate));
     FailWait(QStringLiteral("The secure connection to %1 could not be set up: %2").arg(Host, socket->errorString()));
 }
 

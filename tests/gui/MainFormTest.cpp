@@ -10,6 +10,7 @@
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
+#include "config/StoreKeys.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/WindowRect.h"
 #include "pop3/Pop3client.h"
@@ -29,6 +30,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -693,6 +696,30 @@ TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
 
     Find<QAction>("actMinimize")->trigger();
     EXPECT_FALSE(Form->isVisible());
+}
+
+
+// A mail program's path may hold a blank: the whole path is what starts.
+TEST_F(MainFormTest, LaunchClientStartsTheProgramAtAQuotedPathWithABlank)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Mail App"));
+    QFile program(dir.filePath("Mail App/mail"));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write("#!/bin/sh\ntouch '" + dir.filePath("started").toUtf8() + "'\n");
+    program.close();
+    ASSERT_TRUE(program.setPermissions(program.permissions() | QFile::ExeOwner));
+    TRegistry reg(Store, RootKey::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenKey(StoreKeys::MailClients, true));
+    reg.WriteString(QString(), "Mail");
+    ASSERT_TRUE(reg.OpenKey(StoreKeys::MailClients + "Mail\\Protocols\\mailto\\Shell\\Open\\Command", true));
+    reg.WriteString(QString(), '"' + program.fileName() + "\" --compose %1");
+    reg.CloseKey();
+
+    Start();
+    Find<QAction>("actLaunch")->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.filePath("started")); }, 10000));
+    EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(", ").toStdString();
 }
 
 }

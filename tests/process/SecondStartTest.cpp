@@ -112,12 +112,14 @@ TEST(SecondStart, WithoutARunningCopyTheProgramStartsAndStoresItsDefaults)
 }
 
 // "Load On Startup" leaves a desktop entry in the autostart folder that
-// starts this very program; off, there is none.
+// starts this very program; off, there is none. The copy runs on the usual
+// profile, which POSTWATCH_PROFILE names here.
 TEST(SecondStart, LoadOnStartupLeavesAnAutostartEntryNamingTheProgram)
 {
     for (const bool on : {true, false}) {
-        QTemporaryDir profile, configHome;
-        const QString storePath = profile.filePath("registry.reg");
+        QTemporaryDir configHome;
+        const QString profile = configHome.filePath("Postwatch");
+        const QString storePath = profile + "/registry.reg";
         {
             FileStore store(storePath);
             TRegistry reg(store);
@@ -125,7 +127,7 @@ TEST(SecondStart, LoadOnStartupLeavesAnAutostartEntryNamingTheProgram)
             reg.WriteBool("LoadOnStartup", on);
             reg.WriteBool("StartVisible", false);
         }
-        Copy copy(profile.path(), {}, configHome.path());
+        Copy copy(profile, {}, configHome.path());
         ASSERT_TRUE(copy.waitForStarted());
         ASSERT_TRUE(waitUntilStarted(storePath));
         QFile entry(configHome.filePath("autostart/Postwatch.desktop"));

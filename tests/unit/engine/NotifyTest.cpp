@@ -80,7 +80,7 @@ TEST_F(Notify, ShowFlashAndLaunchEndWithTheWindowHiddenAndTheFlashingStopped)
     CheckNow();
     const int stoppedBefore = host.FlashingStopped;
     RunSteps();
-    EXPECT_EQ(host.Told, (QStringList{"show", "flash", "launch", "start /opt/Mail App/mail", "hide"}));
+    EXPECT_EQ(host.Told, (QStringList{"show", "flash", "launch", "start \"/opt/Mail App/mail\"", "hide"}));
     EXPECT_EQ(host.FlashingStopped, stoppedBefore + 1);
 }
 
