@@ -88,6 +88,22 @@ TEST_F(CheckCommand, PrintsOneLinePerMessageThenTheStatusAndSucceeds)
     EXPECT_EQ(run.Lines[5], "3 new messages");
 }
 
+// A sender's terminal title, colour, tab and carriage return in the Date, a
+// line separator in the From, a right-to-left override in the Subject.
+TEST_F(CheckCommand, HostileHeaderTextsReachTheTerminalCleaned)
+{
+    AddAccount("Home", "check-hostile", "pw-check-hostile");
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
+
+    ASSERT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
+    ASSERT_EQ(run.Lines.size(), 1 + 3) << run.Lines.join('\n').toStdString();
+    const QStringList row = run.Lines[0].split('\t');
+    ASSERT_EQ(row.size(), 7) << run.Lines[0].toStdString();
+    EXPECT_EQ(row[0], "IT Support Password expired, call 0800 <it@example.org>");
+    EXPECT_EQ(row[1], "Invoice fdp.exe");
+    EXPECT_EQ(row[4], "Mon, 4 Dec 2000  ]0;owned  [31m10:00 +0100");
+}
+
 TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)
 {
     AddAccount("Home", "check-cli", "not-the-password");
