@@ -397,8 +397,14 @@ void TMainForm::actBlockSenderExecute()
     if (row < 0 || !ConfigForm)
         return;
     TBSForm form(*ConfigForm, this);
-    form.editSenderName->setText(MessageList->Entry(row).ReadableFrom);
+    form.editSenderName->setText(SelectedSender());
     form.exec();
+}
+
+QString TMainForm::SelectedSender() const
+{
+    const int row = SelectedRow();
+    return row < 0 ? QString() : MessageList->Entry(row).ReadableFrom;
 }
 
 void TMainForm::actWebsiteExecute()

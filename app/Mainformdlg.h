@@ -116,6 +116,9 @@ public:
 
     // The list's selected row, -1 for none.
     int SelectedRow() const;
+    // The selected row's sender as Block Sender offers it: as read, with the
+    // blank after "From:" that the blocked test compares; empty for none.
+    QString SelectedSender() const;
 
     void actCloseExecute();
     void actConfigExecute();

@@ -31,7 +31,8 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
     mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);
     configForm = std::make_unique<TConfigForm>(*settings, *mainForm->Pop1, [this] { mainForm->ShowAndRaise(); });
     mainForm->ConfigForm = configForm.get();
-    quickView = std::make_unique<TQuickView>(*configForm, mainForm->actDelete, mainForm->actLaunch);
+    quickView = std::make_unique<TQuickView>(*configForm, mainForm->actDelete, mainForm->actLaunch,
+                                             [form = mainForm.get()] { return form->SelectedSender(); });
     mainForm->QuickView = quickView.get();
 }
 

@@ -8,7 +8,7 @@
 bool BlockedSenderList::Blocks(const QString& sender) const
 {
     return !sender.isEmpty() && std::any_of(items.cbegin(), items.cend(), [&](const CheckedName& item) {
-        return item.Name.contains(sender, Qt::CaseSensitive);
+        return item.Name.contains(sender, Qt::CaseInsensitive);
     });
 }
 

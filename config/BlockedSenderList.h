@@ -13,8 +13,9 @@ public:
 
     const CheckedNames& Items() const { return items; }
 
-    // True when sender is non-empty and occurs, case-sensitively, in the name
-    // of any entry; check marks do not matter.
+    // True when sender is non-empty and occurs in the name of any entry;
+    // case and check marks do not matter. The store knows names without
+    // case, so blocking "ANN" where "Ann" is listed keeps the entry "Ann".
     bool Blocks(const QString& sender) const;
 
     // Re-reads the list, creating the key when it is missing.

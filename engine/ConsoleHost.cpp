@@ -2,14 +2,20 @@
 
 #include "engine/CheckEngine.h"
 #include "base/Guard.h"
+#include "pop3/HeaderText.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
 namespace {
+// Some messages carry a server's reply, which must not steer the terminal;
+// their own line breaks stay.
 void sayOnStandardError(const QString& text)
 {
-    QTextStream(stderr) << text << Qt::endl;
+    QStringList lines = text.trimmed().split(u'\n');
+    for (QString& line : lines)
+        line = CleanedText(line);
+    QTextStream(stderr) << lines.join(u'\n') << Qt::endl;
 }
 }
 

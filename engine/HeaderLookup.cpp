@@ -1,5 +1,7 @@
 #include "engine/HeaderLookup.h"
 
+#include "pop3/HeaderText.h"
+
 #include <optional>
 
 namespace {
@@ -17,7 +19,7 @@ std::optional<QString> HeaderValue(const TExStringList& header, const QString& n
 
 QString HeaderDate(const TExStringList& header)
 {
-    return HeaderValue(header, QStringLiteral("Date")).value_or(QString());
+    return CleanedText(HeaderValue(header, QStringLiteral("Date")).value_or(QString()));
 }
 
 QString HeaderTo(const TExStringList& header)

@@ -15,6 +15,7 @@ inline const QString Low = QStringLiteral("Low");
 // line that contains its name anywhere (case-sensitive); the value starts
 // after the name, its colon and one blank, counted from the start of that
 // line, so 'Reply-To: Carol' answers for "To" with 'y-To: Carol'.
+// The Date's value comes cleaned as CleanedText cleans it, since it is shown.
 QString HeaderDate(const TExStringList& header);
 QString HeaderTo(const TExStringList& header);
 // "High" below 3, "Normal" at 3, "Low" above 3, by the value's first digit;

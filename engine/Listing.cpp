@@ -36,14 +36,14 @@ QString PanelClass(const QList<QStringList>& rows)
     return high ? QStringLiteral("high") : QStringLiteral("normal");
 }
 
+// Panels such as waybar read the tooltip as Pango markup: a "<" in a
+// subject would hide the whole tooltip, a tag would restyle it.
 QString Tooltip(const TListing& listing)
 {
     QStringList lines;
     for (const QStringList& row : listing.Rows)
         lines << NoticeLine(row.value(FromField), row.value(SubjectField));
-    if (lines.isEmpty())
-        return listing.Text().trimmed();
-    return lines.join(QLatin1Char('\n'));
+    return (lines.isEmpty() ? listing.Text().trimmed() : lines.join(QLatin1Char('\n'))).toHtmlEscaped();
 }
 
 }

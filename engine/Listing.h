@@ -25,6 +25,6 @@ struct TListing
     QByteArray ToJson() const;
     static TListing FromJson(const QByteArray& json);
     // For panels such as waybar: count, status, rows, and the module's
-    // text, tooltip and class ("none", "normal" or "high").
+    // text, tooltip (escaped for markup) and class ("none", "normal" or "high").
     QByteArray PanelJson() const;
 };

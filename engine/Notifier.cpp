@@ -49,7 +49,11 @@ QString NoticeLine(const QString& from, const QString& subject)
         sender = from.trimmed();
     const QString shownSubject = subject.trimmed();
     const QString line = shownSubject.isEmpty() ? sender : sender + QStringLiteral(": ") + shownSubject;
-    return line.size() <= MaxNoticeLineLength ? line : line.left(MaxNoticeLineLength - 1) + QChar(0x2026);
+    if (line.size() <= MaxNoticeLineLength)
+        return line;
+    // Not between the two halves of a character beyond 16 bits (an emoji).
+    const bool pairAtCut = line[MaxNoticeLineLength - 2].isHighSurrogate();
+    return line.left(MaxNoticeLineLength - (pairAtCut ? 2 : 1)) + QChar(0x2026);
 }
 
 bool IsEventSound(const QString& file)

@@ -6,6 +6,7 @@
 #include "desktop/ToolButton.h"
 #include "resources/Images.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGuiApplication>
@@ -79,8 +80,9 @@ QVBoxLayout* headerHalf(QLabel* caption1, QLabel* value1, QLabel* caption2, QLab
 
 }
 
-TQuickView::TQuickView(TConfigForm& configForm, QAction* actDelete, QAction* actLaunch, QWidget* parent)
-    : QWidget(parent, Qt::Window), ConfigForm(configForm)
+TQuickView::TQuickView(TConfigForm& configForm, QAction* actDelete, QAction* actLaunch,
+                       std::function<QString()> selectedSender, QWidget* parent)
+    : QWidget(parent, Qt::Window), ConfigForm(configForm), SelectedSender(std::move(selectedSender))
 {
     setObjectName(QStringLiteral("QuickView"));
     setWindowTitle(QStringLiteral("QuickView"));
@@ -189,10 +191,17 @@ void TQuickView::btnReplyClick()
     QDesktopServices::openUrl(ReplyUrl(lblFrom->text(), lblSubject->text()));
 }
 
+// A check since the view may have emptied the list: then there is no row
+// whose sender the list would block.
 void TQuickView::btnBlockSenderClick()
 {
+    const QString sender = SelectedSender();
+    if (sender.isEmpty()) {
+        QApplication::beep();
+        return;
+    }
     TBSForm form(ConfigForm, this);
-    form.editSenderName->setText(lblFrom->text());
+    form.editSenderName->setText(sender);
     form.exec();
 }
 

@@ -3,6 +3,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -20,8 +22,11 @@ class TQuickView : public QWidget
 
 public:
     // actDelete and actLaunch are the main window's: they work on the row
-    // selected in its list.
-    TQuickView(TConfigForm& configForm, QAction* actDelete, QAction* actLaunch, QWidget* parent = nullptr);
+    // selected in its list. Block Sender works on that row too: selectedSender
+    // gives the sender text the list's own Block Sender offers (empty without
+    // a row), since the blocked test needs it exactly so.
+    TQuickView(TConfigForm& configForm, QAction* actDelete, QAction* actLaunch,
+               std::function<QString()> selectedSender, QWidget* parent = nullptr);
 
     QToolBar* ToolBar1;
     QToolButton* btnReply;
@@ -59,6 +64,7 @@ private:
     void CreateMsgText();
 
     TConfigForm& ConfigForm;
+    std::function<QString()> SelectedSender;
 };
 
 // The mailto URL that answers a message: to the From text, subject "RE: "

@@ -2,12 +2,13 @@
 // after RETR: the header reader, the multipart reader, the part reader and
 // the decoders behind them, then makes the texts a person reads of it.
 // Every file must land in the attachment folder, and no header text shown
-// may hold a control character.
+// may hold a control, separator or bidirectional control character.
 #include "pop3/BodyText.h"
 #include "pop3/HeaderText.h"
 #include "pop3/MailMessage.h"
 #include "pop3/MessageReader.h"
 #include "pop3/Uudecoder.h"
+#include "tests/fuzz/ShownText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,9 +39,8 @@ void CheckReadable(const TMailMessage& message)
 {
     ReadableBody(message);
     for (const QString& name : {QStringLiteral("From:"), QStringLiteral("Subject:")})
-        for (const QChar c : ReadableField(message.Head, name, QString()))
-            if (c.category() == QChar::Other_Control)
-                std::abort();
+        if (!FitToShow(ReadableField(message.Head, name, QString())))
+            std::abort();
 }
 
 } // namespace

@@ -52,10 +52,10 @@ protected:
     void SetUp() override { ASSERT_GT(DovecotPort(), 0) << "no Dovecot started for this run"; }
 
     void AddAccount(const QString& name, const QString& user, const QString& password,
-                    const QString& server = "127.0.0.1")
+                    const QString& server = "127.0.0.1", int port = DovecotPort())
     {
         FileStore store(profile.filePath("registry.reg"));
-        StoreAccount(store, name, server, DovecotPort(), user, password);
+        StoreAccount(store, name, server, port, user, password);
         TRegistry reg(store);
         reg.OpenKey(StoreKeys::Program, true);
         reg.WriteInteger("ConnType", 0); // loopback needs no internet connection
@@ -86,6 +86,35 @@ TEST_F(CheckCommand, PrintsOneLinePerMessageThenTheStatusAndSucceeds)
     EXPECT_EQ(run.Lines[3], "Done");
     EXPECT_TRUE(run.Lines[4].startsWith("Checked at: "));
     EXPECT_EQ(run.Lines[5], "3 new messages");
+}
+
+// A sender's terminal title, colour, tab and carriage return in the Date, a
+// line separator in the From, a right-to-left override in the Subject.
+TEST_F(CheckCommand, HostileHeaderTextsReachTheTerminalCleaned)
+{
+    AddAccount("Home", "check-hostile", "pw-check-hostile");
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
+
+    ASSERT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
+    ASSERT_EQ(run.Lines.size(), 1 + 3) << run.Lines.join('\n').toStdString();
+    const QStringList row = run.Lines[0].split('\t');
+    ASSERT_EQ(row.size(), 7) << run.Lines[0].toStdString();
+    EXPECT_EQ(row[0], "IT Support Password expired, call 0800 <it@example.org>");
+    EXPECT_EQ(row[1], "Invoice fdp.exe");
+    EXPECT_EQ(row[4], "Mon, 4 Dec 2000  ]0;owned  [31m10:00 +0100");
+}
+
+// The server's refusal is told on standard error; its escape sequences are not.
+TEST_F(CheckCommand, AHostileServersReplyReachesTheTerminalCleaned)
+{
+    TScriptServer server;
+    server.Replies = {{"USER", "+OK\r\n"}, {"PASS", "+OK\r\n"}, {"STAT", "-ERR \x1b]0;owned\x07\x1b[2Jlocked\r\n"}};
+    AddAccount("Home", "ann", "pw", "127.0.0.1", server.Port());
+    QProcess process;
+    process.setProcessEnvironment(ProfileEnvironment(profile.path()));
+    process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {"--check"});
+    ASSERT_TRUE(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()), "-ERR  ]0;owned  [2Jlocked\n");
 }
 
 TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)

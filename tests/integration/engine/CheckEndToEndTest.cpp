@@ -13,6 +13,7 @@
 #include "desktop/Runformdlg.h"
 #include "viewer/Quickviewdlg.h"
 #include "pop3/Pop3client.h"
+#include "tests/support/ModalSteps.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/support/TestDovecot.h"
@@ -25,8 +26,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
@@ -250,7 +253,8 @@ protected:
         ASSERT_GT(DovecotPort(), 0);
         StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), user, "pw-" + user);
         Start();
-        View = std::make_unique<TQuickView>(*Config, Form->actDelete, Form->actLaunch);
+        View = std::make_unique<TQuickView>(*Config, Form->actDelete, Form->actLaunch,
+                                            [this] { return Form->SelectedSender(); });
         Form->QuickView = View.get();
         CheckNow();
     }
@@ -297,6 +301,22 @@ TEST_F(ActionsAgainstDovecot, QuickViewShowsTheSelectedMessageAndRefusesOneThatM
     Trigger("actView");
     EXPECT_FALSE(View->isVisible());
     EXPECT_EQ(Boxes.last(), "Quick View | " + moved);
+}
+
+// The quick view's label shows the sender without the blank after "From:";
+// the entry must keep it, as the list's Block Sender does, to block.
+TEST_F(ActionsAgainstDovecot, BlockSenderInTheQuickViewHidesTheSenderFromTheNextCheck)
+{
+    ASSERT_NO_FATAL_FAILURE(Begin("actions-block"));
+    Options.SetSaveBlocked(true);
+    Select(1);
+    Trigger("actView");
+    ASSERT_TRUE(View->isVisible());
+    OnNextModal([](QDialog& dialog) { dialog.findChild<QPushButton*>("btnOK")->click(); });
+    View->btnBlockSender->click();
+    CheckNow();
+    EXPECT_EQ(ShownRows(),
+              (QStringList{"Home #1 Ann Example <ann@example.org>", "Home #3 Carol <carol@example.net>"}));
 }
 
 TEST_F(ActionsAgainstDovecot, DeleteRefusesAMovedMessageAndDeletesItAfterANewCheck)

@@ -1,12 +1,18 @@
 // The message list: header lookups, the filters, and the rows as a model.
 
 #include "engine/HeaderLookup.h"
+#include "engine/Listing.h"
 #include "engine/MessageList.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "tests/support/TestAccounts.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -16,6 +22,8 @@ TEST(HeaderLookup, DateToAndPriorityFromTheirLines)
     EXPECT_EQ(HeaderDate(header), "Mon, 4 Dec 2000 10:00:00 +0100");
     EXPECT_EQ(HeaderTo(header), "Bob");
     EXPECT_EQ(HeaderPriority(header), "High");
+    EXPECT_EQ(HeaderDate({u"Date: Mon\x1b]0;owned\x07,\t4 Dec\r2000\u2028x\u202e"_s}), "Mon ]0;owned , 4 Dec 2000 x")
+        << "shown, so cleaned as From and Subject are";
 }
 
 TEST(HeaderLookup, TheFirstLineContainingTheNameAnywhereCountsFromItsStart)
@@ -125,7 +133,7 @@ TEST_F(MessageListTest, SenderBlockedWhenAnEntryContainsIt)
     EXPECT_NE(Add(Summary(" Ann Smith", " s")), TSummaryResult::Kept);
     EXPECT_NE(Add(Summary("Smith", " s")), TSummaryResult::Kept) << "any part of the entry";
     EXPECT_EQ(Add(Summary(" Ann Smith Jr", " s")), TSummaryResult::Kept) << "more than the entry holds";
-    EXPECT_EQ(Add(Summary(" ann smith", " s")), TSummaryResult::Kept) << "case-sensitive";
+    EXPECT_NE(Add(Summary(" ann SMITH", " s")), TSummaryResult::Kept) << "in any case";
     EXPECT_EQ(Add(Summary("", " s")), TSummaryResult::Kept) << "an empty sender never matches";
 }
 
@@ -165,6 +173,14 @@ TEST_F(MessageListTest, BlankMeansEmptyAndCountsOnlyWhenItsOptionIsOn)
         EXPECT_EQ(Add(summary), TSummaryResult::Delete) << summary.Header.join('|').toStdString();
     EXPECT_EQ(Add(Summary(" ", " ")), TSummaryResult::Kept) << "a blank after the colon is not blank";
     EXPECT_EQ(Add(Summary(" Ann", " s", 10, {"Reply-To: Carol"})), TSummaryResult::Kept);
+}
+
+TEST_F(MessageListTest, ThePanelTooltipIsEscapedForMarkupAndTheRowsAreNot)
+{
+    Add(Summary(" Ann <ann@example.org>", " <b>Win</b> & more"));
+    const QJsonObject panel = QJsonDocument::fromJson(TListing::Of(list, {}).PanelJson()).object();
+    EXPECT_EQ(panel["tooltip"].toString(), "Ann: &lt;b&gt;Win&lt;/b&gt; &amp; more");
+    EXPECT_EQ(panel["rows"].toArray()[0].toObject()["subject"].toString(), "<b>Win</b> & more");
 }
 
 } // namespace

@@ -172,6 +172,9 @@ TEST_F(Notify, TheDesktopNoticeSaysWhatCameAndStandsInForAMissingTray)
     EXPECT_EQ(NoticeLine(" <board@example.org>", " Minutes"), "<board@example.org>: Minutes");
     EXPECT_EQ(NoticeLine(" Lena Becker <lena@example.org>", " "), "Lena Becker") << "no subject, no dangling colon";
     EXPECT_EQ(NoticeLine(" Ann", QString(100, 'x')).size(), 80);
+    EXPECT_EQ(NoticeLine(" Ann", QString(73, 'x') + QString::fromUtf8("😀").repeated(10)),
+              "Ann: " + QString(73, 'x') + QChar(0x2026))
+        << "an emoji is not cut in half";
     EXPECT_EQ(notice.SoundFile, "/s/high.wav");
     EXPECT_EQ(host.Told, QStringList{"notice 7 new messages"}) << "the server plays the sound, not us";
 

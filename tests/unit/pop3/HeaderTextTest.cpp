@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 TEST(pop3HeaderText, DecodesEncodedWordsInTheirCharsets)
 {
     EXPECT_EQ(DecodeHeaderText(" =?UTF-8?B?R3LDvMOfZQ==?= aus Wien"), QString::fromUtf8(" Grüße aus Wien"));
@@ -36,6 +38,20 @@ TEST(pop3HeaderText, LeavesWhatDoesNotDecodeAsItCame)
 TEST(pop3HeaderText, TurnsControlCharactersIntoBlanks)
 {
     EXPECT_EQ(DecodeHeaderText("=?utf-8?q?a=0D=0Ab=1B[2Jc?=\td"), "a  b [2Jc d");
+}
+
+// Each mark is what a hostile sender would use: a C1 control (CSI, NEL),
+// DEL, a line or paragraph separator that starts a line of its own, and
+// the bidirectional controls that reorder what is read.
+TEST(pop3HeaderText, CleansWhatCouldBreakALineOrReorderTheText)
+{
+    EXPECT_EQ(CleanedText(u"a\u009b2Jb\u0085c\u007fd\u2028IT Support\u2029e"_s), "a 2Jb c d IT Support e");
+    EXPECT_EQ(CleanedText(u"Invoice \u202efdp.exe"_s), "Invoice fdp.exe");
+    EXPECT_EQ(CleanedText(u"\u202a\u202b\u202c\u202d\u2066\u2067\u2068\u2069\u200e\u200f\u061cx"_s), "x");
+    const QString rightToLeft = u"שלום مرحبا 12"_s;
+    EXPECT_EQ(CleanedText(rightToLeft), rightToLeft) << "only the invisible controls go";
+    EXPECT_EQ(CleanedText(u"😀\u00e9"_s), u"😀\u00e9"_s);
+    EXPECT_EQ(DecodeHeaderText("=?utf-8?q?Hi=E2=80=A8IT=E2=80=AEfdp.exe?="), "Hi ITfdp.exe") << "decoded, then cleaned";
 }
 
 TEST(pop3HeaderText, UnfoldsTheLastFieldOfAName)
