@@ -272,6 +272,17 @@ TEST_F(ConfigFormTest, HelpOpensTheTopicOfTheTabShown)
     THelpViewer::Instance().close();
 }
 
+TEST_F(ConfigFormTest, TabOnTheNotificationTabGoesRowByRow)
+{
+    Start();
+    QStringList order;
+    for (QWidget* w = Find(u"chkNormShowList"_s); order.size() < 8; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w->objectName();
+    EXPECT_EQ(order, (QStringList{"chkNormShowList", "chkNormFlashIcon", "chkNormLaunch", "chkNormDesktop",
+                                  "chkNormPlaySound", "editNormSoundFile", "btnNormBrowse", "chkHighShowList"}));
+}
+
 TEST_F(ConfigFormTest, AccountsAreAddedMarkedAndDeletedAsTheyAreMade)
 {
     StoreAccount(Store, "Home", "pop.example.org", 110, "ann", "secret", false);
