@@ -102,6 +102,7 @@ void TAccountForm::CreateControls()
     CreateSecurityControls();
     lblError = new TErrorLabel(u"lblError"_s, 2, this);
     lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editCertFingerprint});
+    connect(spinPort, &QSpinBox::textChanged, lblError, &QLabel::clear);
 
     auto* port = new QHBoxLayout;
     port->addWidget(spinPort);
@@ -226,6 +227,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
     const std::pair<QWidget*, QString> checks[] = {
         {editAccName, AccountNameProblem(editAccName->text())},
         {editServer, AccountServerProblem(editServer->text())},
+        {spinPort, spinPort->hasAcceptableInput() ? QString() : u"The port must be a number from 1 to 65535."_s},
         {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
         {editPassword, requiredProblem(editPassword->text(), u"password"_s)},
         {editCertFingerprint, fingerprintProblem(editCertFingerprint->text())},
