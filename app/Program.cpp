@@ -9,6 +9,7 @@
 #include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/HelpViewer.h"
+#include "desktop/MsgBox.h"
 #include "engine/CheckCommand.h"
 #include "engine/ListCommand.h"
 #include "engine/Listing.h"
@@ -56,8 +57,7 @@ namespace {
 void showErrorBox(const QString& message)
 {
     WriteErrorLine(message);
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), message, QMessageBox::Ok);
-    box.exec();
+    MsgBox({message, QApplication::applicationName(), nullptr, QMessageBox::Ok});
 }
 
 void nameTheApplication()

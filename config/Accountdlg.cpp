@@ -1,13 +1,13 @@
 #include "config/Accountdlg.h"
 
 #include "base/Guard.h"
+#include "config/AccountText.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/StoreKeys.h"
-#include "desktop/Beep.h"
 #include "desktop/DialogFrame.h"
+#include "desktop/ErrorLabel.h"
 #include "desktop/HelpViewer.h"
-#include "desktop/SpinField.h"
 #include "pop3/Certificate.h"
 #include "pop3/Linesock.h"
 
@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -44,17 +45,33 @@ QLineEdit* edit(const QString& name, int helpContext, QWidget* parent)
     return field;
 }
 
-// A backslash would make a nested key, and a line break a key the settings
-// file cannot store.
-bool IsUsableAccountName(const QString& name)
+// Typed, as a port is read off a provider's page; the arrows still step.
+QSpinBox* portField(QWidget* parent)
 {
-    return !name.contains(u'\\') && !name.contains(u'\n') && !name.contains(u'\r');
+    auto* field = new QSpinBox(parent);
+    field->setObjectName(u"spinPort"_s);
+    field->setRange(1, MaxPort);
+    field->setAccelerated(true);
+    SetHelpContext(field, 203);
+    return field;
+}
+
+QString requiredProblem(const QString& text, const QString& what)
+{
+    return text.isEmpty() ? u"The %1 is empty."_s.arg(what) : QString();
+}
+
+QString fingerprintProblem(const QString& text)
+{
+    if (text.trimmed().isEmpty() || !NormalFingerprint(text).isEmpty())
+        return {};
+    return u"The trusted certificate must be a SHA-256 fingerprint, 32 pairs of hex digits (0-9, A-F), or empty."_s;
 }
 
 }
 
 TAccountForm::TAccountForm(RegistryStore& store, const QString& accountName, QWidget* parent)
-    : QDialog(parent), IsNewAccount(accountName.isEmpty()), Store(store)
+    : QDialog(parent), IsNewAccount(accountName.isEmpty()), Store(store), OpenedName(accountName)
 {
     setObjectName(u"AccountForm"_s);
     CreateControls();
@@ -69,8 +86,7 @@ void TAccountForm::CreateControls()
     editAccName = edit(u"editAccName"_s, 201, this);
     editAccName->setToolTip(u"An account name cannot contain a backslash or a line break."_s);
     editServer = edit(u"editServer"_s, 202, this);
-    spinPort = new TSpinField(u"spinPort"_s, 1, MaxPort, this);
-    SetHelpContext(spinPort, 203);
+    spinPort = portField(this);
     btnUseDef = new QPushButton(u"Use Default"_s, this);
     btnUseDef->setObjectName(u"btnUseDef"_s);
     btnUseDef->setAutoDefault(false);
@@ -84,6 +100,9 @@ void TAccountForm::CreateControls()
     btnShowPassword->setToolTip(u"Shows the password while the button is held down"_s);
     btnShowPassword->setFocusPolicy(Qt::NoFocus);
     CreateSecurityControls();
+    lblError = new TErrorLabel(u"lblError"_s, 2, this);
+    lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editCertFingerprint});
+    connect(spinPort, &QSpinBox::textChanged, lblError, &QLabel::clear);
 
     auto* port = new QHBoxLayout;
     port->addWidget(spinPort);
@@ -103,6 +122,7 @@ void TAccountForm::CreateControls()
     form->addRow(u"Trusted certificate"_s, editCertFingerprint);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(lblError);
     layout->addStretch();
 
     connect(btnUseDef, &QPushButton::clicked, this, GuardedSlot([this] { btnUseDefClick(); }));
@@ -193,34 +213,50 @@ void TAccountForm::cmbSecurityChange(int previous)
 
 void TAccountForm::btnOKClick()
 {
-    if (!FieldsComplete()) {
-        Beep();
+    if (const auto [field, why] = FirstProblem(); field) {
+        lblError->Refuse(field, why);
         return;
     }
     WriteAccount();
     accept();
 }
 
-bool TAccountForm::FieldsComplete() const
+// A password is taken as typed: blanks may be part of it.
+std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
 {
-    const QLineEdit* required[] = {editAccName, editServer, editUsername, editPassword};
-    const QString fingerprint = editCertFingerprint->text().trimmed();
-    return IsUsableAccountName(editAccName->text())
-           && (fingerprint.isEmpty() || !NormalFingerprint(fingerprint).isEmpty())
-           && std::none_of(std::begin(required), std::end(required), [](const QLineEdit* field) { return field->text().isEmpty(); });
+    const std::pair<QWidget*, QString> checks[] = {
+        {editAccName, AccountNameProblem(editAccName->text())},
+        {editServer, AccountServerProblem(editServer->text())},
+        {spinPort, spinPort->hasAcceptableInput() ? QString() : u"The port must be a number from 1 to 65535."_s},
+        {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
+        {editPassword, requiredProblem(editPassword->text(), u"password"_s)},
+        {editCertFingerprint, fingerprintProblem(editCertFingerprint->text())},
+    };
+    for (const auto& check : checks) {
+        if (!check.second.isEmpty())
+            return check;
+    }
+    return {};
 }
 
+// An account stored before names were trimmed moves to its trimmed name
+// instead of being doubled by it.
 void TAccountForm::WriteAccount()
 {
-    const QString name = editAccName->text();
+    const QString name = AccountText(editAccName->text());
     TRegistry reg(Store);
     reg.OpenKey(StoreKeys::Accounts, true);
-    if (reg.KeyExists(name))
-        reg.DeleteKey(name);
+    const auto replace = [&reg](const QString& key) {
+        if (reg.KeyExists(key))
+            reg.DeleteKey(key);
+    };
+    replace(name);
+    if (AccountText(OpenedName) == name)
+        replace(OpenedName);
     reg.CloseKey();
     reg.OpenKey(StoreKeys::Accounts + u'\\' + name, true);
-    reg.WriteString(u"Server"_s, editServer->text());
-    reg.WriteString(u"Username"_s, editUsername->text());
+    reg.WriteString(u"Server"_s, AccountText(editServer->text()));
+    reg.WriteString(u"Username"_s, AccountText(editUsername->text()));
     reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
     reg.WriteInteger(u"Port"_s, spinPort->value());
     reg.WriteBool(u"Selected"_s, IsNewAccount || WasSelected);

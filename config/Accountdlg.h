@@ -1,17 +1,20 @@
 #pragma once
 
 #include <QDialog>
+#include <utility>
 
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QToolButton;
 class RegistryStore;
-class TSpinField;
+class TErrorLabel;
 
 // Adds a POP3 account (no name given) or edits the named one, writing
 // straight to the store. An account is keyed by its name: OK replaces any
-// account of that name, and a renamed account leaves the old one as it was.
+// account of that name, and a renamed account leaves the old one as it was,
+// unless the new name is the old one without its surrounding blanks.
 class TAccountForm : public QDialog
 {
     Q_OBJECT
@@ -24,13 +27,14 @@ public:
 
     QLineEdit* editAccName;
     QLineEdit* editServer;
-    TSpinField* spinPort;
+    QSpinBox* spinPort; // typed, or stepped with the arrows
     QComboBox* cmbSecurity; // the index is the stored Security value
     QPushButton* btnUseDef;
     QLineEdit* editUsername;
     QLineEdit* editPassword;
     QToolButton* btnShowPassword; // shows the password while held
     QLineEdit* editCertFingerprint;
+    TErrorLabel* lblError; // why OK was refused
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnHelp;
@@ -46,9 +50,11 @@ private:
     void CreateSecurityControls();
     void ReadSecurity(class TRegistry& reg);
     void CreateButtons();
-    bool FieldsComplete() const;
+    // The first field that cannot be stored as it is, with why; none when OK may store.
+    std::pair<QWidget*, QString> FirstProblem() const;
     void WriteAccount();
 
     RegistryStore& Store;
+    const QString OpenedName;
     int shownSecurity = 0;
 };

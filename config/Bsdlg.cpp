@@ -3,8 +3,8 @@
 #include "base/Guard.h"
 #include "config/Configdlg.h"
 #include "config/Settings.h"
-#include "desktop/Beep.h"
 #include "desktop/DialogFrame.h"
+#include "desktop/ErrorLabel.h"
 #include "desktop/HelpViewer.h"
 
 #include <QDialogButtonBox>
@@ -26,6 +26,8 @@ TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), Co
     editSenderName->setObjectName(QStringLiteral("editSenderName"));
     SetHelpContext(editSenderName, 207);
     label->setBuddy(editSenderName);
+    lblError = new TErrorLabel(QStringLiteral("lblError"), 1, this);
+    lblError->ClearOnEdit({editSenderName});
 
     const TDialogButtons buttons = CreateDialogButtons(*this, QStringLiteral("OK"), QStringLiteral("btnOK"), true);
     btnOK = buttons.Accept;
@@ -35,6 +37,7 @@ TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), Co
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(editSenderName);
+    layout->addWidget(lblError);
     layout->addWidget(buttons.Box);
     SetDialogFrame(*this, QStringLiteral("Block Sender"), QSize(241, 89));
 
@@ -43,13 +46,14 @@ TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), Co
     connect(btnHelp, &QPushButton::clicked, this, GuardedSlot([this] { btnHelpClick(); }));
 }
 
-// The sender text is a value name, stored exactly as typed; blocking it again
-// marks the one entry checked again.
+// The sender text is a value name, stored exactly as typed: a blank in front
+// is part of the sender text a message is matched by. Blocking it again marks
+// the one entry checked again; blanks alone would look like no entry at all.
 void TBSForm::btnOKClick()
 {
     const QString sender = editSenderName->text();
-    if (sender.isEmpty()) {
-        Beep();
+    if (sender.trimmed().isEmpty()) {
+        lblError->Refuse(editSenderName, QStringLiteral("The sender to block is empty."));
         return;
     }
     if (!ConfigForm.Options.BlockedSenders().Add(sender))

@@ -5,6 +5,7 @@
 class QLineEdit;
 class QPushButton;
 class TConfigForm;
+class TErrorLabel;
 
 // Adds one sender to the blocked senders. Whichever window opens it, the
 // configuration dialog's list is refilled after an entry is added, so the
@@ -17,6 +18,7 @@ public:
     explicit TBSForm(TConfigForm& configForm, QWidget* parent = nullptr);
 
     QLineEdit* editSenderName;
+    TErrorLabel* lblError; // why OK was refused
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnHelp;

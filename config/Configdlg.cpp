@@ -288,12 +288,13 @@ TConfigForm::NotifyGroup TConfigForm::CreateNotifyGroup(const QString& prefix, c
         BindFlag(check, bit, get, set);
         return check;
     };
+    // Made in the order they are laid out, row by row: that is the Tab order.
     NotifyGroup group;
     group.ShowList = flag(u"ShowList"_s, u"Show Message List"_s, 317, NotifyShowList);
     group.FlashIcon = flag(u"FlashIcon"_s, u"Flash Tray Icon"_s, 318, NotifyFlashIcon);
     group.Launch = flag(u"Launch"_s, u"Launch Email Client"_s, 319, NotifyLaunchClient);
-    group.PlaySound = flag(u"PlaySound"_s, u"Play Sound"_s, 320, NotifyPlaySound);
     group.Desktop = flag(u"Desktop"_s, u"Show Desktop Notification"_s, 340, NotifyDesktop);
+    group.PlaySound = flag(u"PlaySound"_s, u"Play Sound"_s, 320, NotifyPlaySound);
     group.SoundFile = named(new QLineEdit(box), u"edit"_s + prefix + u"SoundFile"_s, 321);
     Bind(group.SoundFile, getSound, setSound);
     group.Browse = named(new QToolButton(box), u"btn"_s + prefix + u"Browse"_s, 322);

@@ -13,6 +13,8 @@ QMessageBox::StandardButton MsgBox(const TMsgBoxRequest& request)
     if (hook())
         return hook()(request);
     QMessageBox box(QMessageBox::NoIcon, request.Caption, request.Text, request.Buttons, request.Owner);
+    // Texts quote what servers and certificates sent: shown, never read as markup or links.
+    box.setTextFormat(Qt::PlainText);
     return QMessageBox::StandardButton(box.exec());
 }
 

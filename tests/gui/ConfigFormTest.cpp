@@ -272,6 +272,17 @@ TEST_F(ConfigFormTest, HelpOpensTheTopicOfTheTabShown)
     THelpViewer::Instance().close();
 }
 
+TEST_F(ConfigFormTest, TabOnTheNotificationTabGoesRowByRow)
+{
+    Start();
+    QStringList order;
+    for (QWidget* w = Find(u"chkNormShowList"_s); order.size() < 8; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w->objectName();
+    EXPECT_EQ(order, (QStringList{"chkNormShowList", "chkNormFlashIcon", "chkNormLaunch", "chkNormDesktop",
+                                  "chkNormPlaySound", "editNormSoundFile", "btnNormBrowse", "chkHighShowList"}));
+}
+
 TEST_F(ConfigFormTest, AccountsAreAddedMarkedAndDeletedAsTheyAreMade)
 {
     StoreAccount(Store, "Home", "pop.example.org", 110, "ann", "secret", false);
@@ -313,6 +324,22 @@ TEST_F(ConfigFormTest, AccountsAreAddedMarkedAndDeletedAsTheyAreMade)
     TRegistry reg(Store);
     EXPECT_TRUE(reg.OpenKey(StoreKeys::Accounts, false)) << "the Accounts key stays";
     EXPECT_TRUE(reg.GetKeyNames().isEmpty());
+}
+
+// A blank in front is part of the sender text a message is matched by.
+TEST_F(ConfigFormTest, BlockSenderRefusesBlanksAloneInWordsAndStoresALeadingBlank)
+{
+    Start();
+    TBSForm form(*Form);
+    auto* sender = Find<QLineEdit>(u"editSenderName"_s, &form);
+    QTest::keyClicks(sender, "   ");
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(Find<QLabel>(u"lblError"_s, &form)->text(), "The sender to block is empty.");
+    sender->setText(u" Spam <spam@example.com>"_s);
+    EXPECT_EQ(Find<QLabel>(u"lblError"_s, &form)->text(), "") << "an edit clears the reason";
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    EXPECT_EQ(Items(u"listBS"_s), QStringList{" Spam <spam@example.com> [x]"});
 }
 
 TEST_F(ConfigFormTest, BlockingASenderTwiceLeavesOneCheckedEntry)
@@ -479,6 +506,79 @@ TEST_F(AccountFormTest, SecurityMovesAUsualPortAndATrustedFingerprintIsKept)
     EXPECT_EQ(Field(edit, "editCertFingerprint"), normal);
     Find<QPushButton>(u"btnOK"_s, &edit)->click();
     EXPECT_EQ(Stored(key, u"CertFingerprint"_s), normal);
+}
+
+// Each refusal names the field and why, takes the focus there and goes at
+// the next edit; the beep stays for those who hear it.
+TEST_F(AccountFormTest, ARefusedOkSaysWhichFieldIsWrongAndWhy)
+{
+    TAccountForm form(Store);
+    form.show();
+    auto* why = Find<QLabel>(u"lblError"_s, &form);
+    const auto refusal = [&](const char* field, const QString& text) {
+        Type(form, field, text);
+        Find<QPushButton>(u"btnOK"_s, &form)->click();
+        return why->text() + " @" + form.focusWidget()->objectName();
+    };
+    EXPECT_EQ(refusal("editAccName", u"  "_s), "The account name is empty. @editAccName");
+    EXPECT_EQ(refusal("editAccName", u"Home\\Work"_s), "An account name cannot contain a backslash (\\). @editAccName");
+    EXPECT_EQ(refusal("editAccName", u"Home"_s), "The server name is empty. @editServer");
+    const QString pasted = u"pop.a-long-provider-name-for-mail.example.org imap.another-long-name.example.org"_s;
+    EXPECT_EQ(refusal("editServer", pasted), "The server name \"" + pasted + "\" has a blank in it. @editServer");
+    EXPECT_GE(why->height(), why->heightForWidth(why->width())) << "a long reason is not cut";
+    auto* port = Find<QSpinBox>(u"spinPort"_s, &form);
+    port->selectAll();
+    QTest::keyClick(port, Qt::Key_0);
+    EXPECT_EQ(refusal("editServer", u"pop.example.org"_s), "The port must be a number from 1 to 65535. @spinPort")
+        << "stored would be another port than the one shown";
+    QTest::keyClick(port, Qt::Key_2);
+    EXPECT_EQ(why->text(), "");
+    EXPECT_EQ(refusal("editServer", u"pop.example.org"_s), "The username is empty. @editUsername");
+    EXPECT_EQ(refusal("editUsername", u"ann"_s), "The password is empty. @editPassword");
+    Type(form, "editPassword", u"secret"_s);
+    EXPECT_TRUE(refusal("editCertFingerprint", u"AB:CD"_s).startsWith("The trusted certificate must be a SHA-256"));
+    EXPECT_EQ(Beeps, 8);
+    Type(form, "editCertFingerprint", {});
+    EXPECT_EQ(why->text(), "");
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+}
+
+// A pasted blank would fail every check; a password keeps its blanks.
+TEST_F(AccountFormTest, BlanksAroundNamesAreNotStoredAndAnOldBlankNameIsMovedNotDoubled)
+{
+    TAccountForm form(Store);
+    Type(form, "editAccName", u" Home "_s);
+    Type(form, "editServer", u"\tpop.example.org "_s);
+    Type(form, "editUsername", u" ann "_s);
+    Type(form, "editPassword", u" pass word "_s);
+    Find<QPushButton>(u"btnOK"_s, &form)->click();
+    const QString key = StoreKeys::Accounts + u"\\Home"_s;
+    EXPECT_EQ(Stored(key, u"Server"_s), "pop.example.org");
+    EXPECT_EQ(Stored(key, u"Username"_s), "ann");
+    EXPECT_EQ(Stored(key, u"Password"_s), ScramblePassword(u" pass word "_s));
+
+    StoreAccount(Store, "Work ", "mail.example.com", 110, "bob", "pw");
+    TAccountForm edit(Store, u"Work "_s);
+    Find<QPushButton>(u"btnOK"_s, &edit)->click();
+    Options.Accounts().Fill();
+    EXPECT_EQ(Options.SelectedAccounts(), (QStringList{"Home", "Work"}));
+    EXPECT_EQ(Stored(StoreKeys::Accounts + u"\\Work"_s, u"Server"_s), "mail.example.com");
+}
+
+// Typed as a provider's page gives it; the arrows step one by one as before.
+TEST_F(AccountFormTest, ThePortTakesTypedDigitsFrom1To65535)
+{
+    TAccountForm form(Store);
+    auto* port = Find<QSpinBox>(u"spinPort"_s, &form);
+    port->selectAll();
+    QTest::keyClicks(port, "52300");
+    EXPECT_EQ(port->value(), 52300);
+    port->selectAll();
+    QTest::keyClicks(port, "70000");
+    EXPECT_EQ(port->text(), "7000") << "beyond 65535 the last digit is refused";
+    QTest::keyClick(port, Qt::Key_Up);
+    EXPECT_EQ(port->value(), 7001);
 }
 
 }
