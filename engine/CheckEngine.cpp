@@ -3,6 +3,7 @@
 #include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
+#include "config/AccountText.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/Settings.h"
@@ -377,7 +378,7 @@ bool TCheckEngine::IsLocalAccount(const QString& name)
     TRegistry reg(Store);
     if (!reg.OpenKeyReadOnly(StoreKeys::Accounts + u'\\' + name))
         return false;
-    const QString server = reg.ReadString(QStringLiteral("Server")).trimmed();
+    const QString server = AccountText(reg.ReadString(QStringLiteral("Server")));
     return server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(server).isLoopback();
 }
 
@@ -527,14 +528,18 @@ void TCheckEngine::ConnectAccount(const QString& name)
 }
 
 // An account written before secure connections existed has neither value
-// and connects in the clear, as it always did.
+// and connects in the clear, as it always did. Blanks pasted around the
+// server or user name are no part of them; one inside the server's name is
+// told in words, not as a lookup that failed.
 bool TCheckEngine::ReadAccount(const QString& name)
 {
     TRegistry reg(Store);
     if (!reg.OpenKeyReadOnly(StoreKeys::Accounts + u'\\' + name))
         return false;
-    Client.Host = reg.ReadString(QStringLiteral("Server"));
-    Client.UserID = reg.ReadString(QStringLiteral("Username"));
+    Client.Host = AccountText(reg.ReadString(QStringLiteral("Server")));
+    if (const QString problem = AccountServerProblem(Client.Host); !problem.isEmpty())
+        throw Exception(problem);
+    Client.UserID = AccountText(reg.ReadString(QStringLiteral("Username")));
     Client.Password = ScramblePassword(reg.ReadString(QStringLiteral("Password")));
     Client.Port = reg.ReadInteger(QStringLiteral("Port"));
     const QString security = QStringLiteral("Security");

@@ -355,6 +355,19 @@ TEST_F(CheckFailure, AHostWithoutAddress)
     EXPECT_EQ(Errors, QStringList{"Null Remote Address"});
 }
 
+// Pasted blanks around the names go; one inside the server's name is told.
+TEST_F(CheckFailure, BlanksAroundTheServerGoAndOneInsideIsToldInWords)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One")});
+    StoreAccount(store, "Home", " home.example.org\t", 110, " home ", "pw-Home");
+    StoreAccount(store, "Work", "pop .example.org", 110, "work", "pw");
+    Load();
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(Rows(), QStringList{"Home One #1"});
+    EXPECT_EQ(Errors, QStringList{"The server name \"pop .example.org\" has a blank in it."});
+}
+
 TEST_F(CheckFailure, ARefusedConnectionNamesTheAccount)
 {
     StoreAccount(store, "Home", "closed.example.org", 110, "home", "pw");
