@@ -31,11 +31,13 @@ QString LastComponent(const QString& name)
     return name.mid(slash + 1);
 }
 
+// Format characters go too: a right-to-left override would make
+// "photo<RLO>gpj.exe" read as a picture's name.
 QString WithoutControls(const QString& name)
 {
     QString kept;
     for (const QChar c : name)
-        if (c.category() != QChar::Other_Control)
+        if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format)
             kept += c;
     return kept;
 }

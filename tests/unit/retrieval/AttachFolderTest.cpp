@@ -25,6 +25,7 @@ TEST(attachFolder, HostileNamesStayOneNameInTheFolder)
         {"dir/", "text.tmp"},
         {"", "text.tmp"},
         {"a\nb\tc\x7f.txt", "abc.txt"},
+        {QString::fromUtf8("photo\u202egpj.exe"), "photogpj.exe"},
         {"\x01..hidden", "hidden"},
         {QString::fromUtf8("Grüße.txt"), QString::fromUtf8("Grüße.txt")},
     };
