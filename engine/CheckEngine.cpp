@@ -277,18 +277,23 @@ void TCheckEngine::FinishDelete()
     EngineBusy = false;
 }
 
+// Another message under the listed number is refused once its header is
+// in, before any of its parts is written.
 void TCheckEngine::FinishView()
 {
     if (!NumberOnServer()) {
         RefuseMovedMessage(QStringLiteral("Quick View"));
         return;
     }
-    ClientCall([this] { Client.RetrieveMessage(MessageNumber); });
-    const TMailMessage& message = Client.MailMessage;
-    if (!SameHeader(ActionEntry.Header, message.Head)) {
+    Client.AcceptHeader = [this](const TExStringList& head) { return SameHeader(ActionEntry.Header, head); };
+    const auto forget = qScopeGuard([this] { Client.AcceptHeader = nullptr; });
+    try {
+        ClientCall([this] { Client.RetrieveMessage(MessageNumber); });
+    } catch (const EMessageRefused&) {
         RefuseMovedMessage(QStringLiteral("Quick View"));
         return;
     }
+    const TMailMessage& message = Client.MailMessage;
     const TReadableBody body = ReadableBody(message);
     Host.ShowQuickView({Shown(ReadableField(message.Head, QStringLiteral("From:"), message.From)),
                         Shown(ReadableField(message.Head, QStringLiteral("Subject:"), message.Subject)),

@@ -4,7 +4,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStandardPaths>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,11 +31,13 @@ QString LastComponent(const QString& name)
     return name.mid(slash + 1);
 }
 
+// Format characters go too: a right-to-left override would make
+// "photo<RLO>gpj.exe" read as a picture's name.
 QString WithoutControls(const QString& name)
 {
     QString kept;
     for (const QChar c : name)
-        if (c.category() != QChar::Other_Control)
+        if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format)
             kept += c;
     return kept;
 }
@@ -66,6 +73,20 @@ QString Numbered(const QString& name, int counter)
     const qsizetype dot = name.indexOf('.');
     const QString suffix = QStringLiteral("_%1").arg(counter);
     return dot < 0 ? name + suffix : name.left(dot) + suffix + name.mid(dot);
+}
+
+// Only we can change such a folder: no entry in it can be swapped between
+// our look at it and its removal.
+bool OursAlone(const struct stat& folder)
+{
+    return S_ISDIR(folder.st_mode) && folder.st_uid == geteuid() && (folder.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool OurOldFile(int folder, const char* name, time_t before)
+{
+    struct stat file = {};
+    return fstatat(folder, name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode) &&
+           file.st_uid == geteuid() && file.st_mtime < before;
 }
 
 } // namespace
@@ -114,19 +135,49 @@ std::unique_ptr<QFile> TAttachFolder::CreateScratch()
     return file;
 }
 
+void TAttachFolder::RemoveScratch()
+{
+    QFile::remove(path + "Temp.mme");
+}
+
 std::unique_ptr<QFile> TAttachFolder::CreateNumbered(QString& name)
 {
     Prepare();
-    for (int counter = 0;; ++counter) {
-        const QString candidate = counter == 0 ? name : Numbered(name, counter);
+    int& next = nextNumbers[name];
+    for (;; ++next) {
+        const QString candidate = next == 0 ? name : Numbered(name, next);
         auto file = std::make_unique<QFile>(path + candidate);
         if (CreateNew(*file)) {
+            ++next;
             name = candidate;
             return file;
         }
         if (!Occupied(candidate))
             EFileStreamError::CannotCreate(*file);
     }
+}
+
+// The entries are looked at and removed through the folder opened once, so
+// a path swapped meanwhile cannot lead elsewhere.
+void TAttachFolder::RemoveOlderThan(const QDateTime& time)
+{
+    const int folder = ::open(QFile::encodeName(QDir::cleanPath(path)).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    struct stat status = {};
+    DIR* entries = fstat(folder, &status) == 0 && OursAlone(status) ? fdopendir(folder) : nullptr;
+    if (!entries) {
+        ::close(folder);
+        return;
+    }
+    const auto closed = qScopeGuard([entries] { closedir(entries); });
+    QList<QByteArray> old;
+    while (const dirent* entry = readdir(entries))
+        if (OurOldFile(folder, entry->d_name, time.toSecsSinceEpoch()))
+            old.append(entry->d_name);
+    for (const QByteArray& name : old)
+        unlinkat(folder, name.constData(), 0);
 }
 
 // Exclusive creation fails on any existing name, a link included.

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QString>
 #include <memory>
 
@@ -22,9 +24,15 @@ public:
 
     // The scratch file "Temp.mme", made anew.
     std::unique_ptr<QFile> CreateScratch();
+    void RemoveScratch();
     // A new file named after name, numbered a_1.txt, a_2.txt, ... while the
-    // name is taken. Returns it open for writing; name becomes the one used.
+    // name is taken, going on from the number this folder object used last
+    // for that name. Returns it open for writing; name becomes the one used.
     std::unique_ptr<QFile> CreateNumbered(QString& name);
+    // Removes the regular files of ours last changed before the time. Only
+    // the folder's own entries are looked at, and nothing is done in a
+    // folder that is a link or that someone else could write to.
+    void RemoveOlderThan(const QDateTime& time);
 
     const QString& Path() const { return path; }
 
@@ -34,4 +42,6 @@ private:
     bool Occupied(const QString& name) const;
 
     QString path;
+    // The number to try next, by the name asked for.
+    QHash<QString, int> nextNumbers;
 };

@@ -5,11 +5,21 @@
 #include "pop3/MailMessage.h"
 #include "pop3/Uudecoder.h"
 
+#include <QDateTime>
+#include <QScopeGuard>
+#include <algorithm>
+
 namespace {
 
 constexpr qsizetype FieldLength = 256;
 constexpr qint64 CopyChunk = 64 * 1024;
 constexpr qsizetype TextPartLimit = 16 * 1024 * 1024;
+// A hostile sender must neither fill the folder nor keep the reader busy
+// for minutes: parts past this many files are read away unwritten.
+constexpr qsizetype MaxFiles = 1000;
+// A multipart deeper than this is read as one part, delimiters and all.
+constexpr qsizetype MaxNesting = 20;
+constexpr int KeptDays = 7;
 
 // The last line of a body whose text did not all fit in memory.
 const char* const CutNote = "[The message is too long: the rest of its text is left out.]";
@@ -53,6 +63,19 @@ QByteArray Quoted(const QByteArray& line)
     return close < 0 ? QByteArray() : line.mid(open + 1, close - open - 1);
 }
 
+// As RFC 2046 writes a delimiter line: "--" and the boundary, "--" after it
+// on the closing one, then at most blanks.
+bool Delimits(QByteArrayView text, const QByteArray& boundary, bool& close)
+{
+    if (!text.startsWith("--") || !text.sliced(2).startsWith(boundary))
+        return false;
+    QByteArrayView rest = text.sliced(2 + boundary.size());
+    close = rest.startsWith("--");
+    if (close)
+        rest = rest.sliced(2);
+    return std::all_of(rest.begin(), rest.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
 // A line beginning with a dot came with one more from the server.
 QByteArray Unstuffed(const QByteArray& line)
 {
@@ -67,14 +90,31 @@ void TMessageReader::Read(const TLineSource& lines, const QString& attachFilePat
 {
     source = lines;
     folder = std::make_unique<TAttachFolder>(attachFilePath);
+    folder->RemoveOlderThan(QDateTime::currentDateTime().addDays(-KeptDays));
+    const auto scratchGone = qScopeGuard([this] { folder->RemoveScratch(); });
     atEnd = false;
     multipart = false;
+    boundaries.clear();
     PartMode = 2;
+    decoder.EndLineMissing = false;
     Clear();
     ReadHeader();
-    // Without a boundary no part could ever be told from the next.
+    if (AcceptHeader && !AcceptHeader(message.Head))
+        throw EMessageRefused(QStringLiteral("This is not the message expected; nothing of it was saved."));
+    ReadBody();
+    SkipToEnd();
+    if (kept.Reached())
+        message.Body.append(QString::fromLatin1(CutNote));
+    if (kept.Reached() || message.Text.Cut)
+        message.Notes.append(QString::fromLatin1(CutNote));
+}
+
+// Without a boundary no part could ever be told from the next.
+void TMessageReader::ReadBody()
+{
     if (ContentType.toLower().contains("multipart") && !Boundary.isEmpty()) {
         multipart = true;
+        boundaries.append(Boundary);
         ReadMultipart();
     } else if (TransferEncoding.toUpper().contains("BASE64")) {
         PartMode = 0;
@@ -83,11 +123,6 @@ void TMessageReader::Read(const TLineSource& lines, const QString& attachFilePat
     } else {
         ReadPart();
     }
-    SkipToEnd();
-    if (kept.Reached())
-        message.Body.append(QString::fromLatin1(CutNote));
-    if (kept.Reached() || message.Text.Cut)
-        message.Notes.append(QString::fromLatin1(CutNote));
 }
 
 void TMessageReader::Clear()
@@ -127,6 +162,7 @@ void TMessageReader::ReadHeader()
 {
     OwnContentType.clear();
     OwnTransferEncoding.clear();
+    OwnBoundary.clear();
     OwnAttachment = false;
     ownField = nullptr;
     while (!atEnd) {
@@ -160,7 +196,7 @@ void TMessageReader::TakeHeaderField(const QByteArray& line)
     const QByteArray upper = line.toUpper();
     const qsizetype boundary = upper.indexOf("BOUNDARY=");
     if (boundary >= 0)
-        Boundary = BoundaryValue(line.mid(boundary + 9));
+        Boundary = OwnBoundary = BoundaryValue(line.mid(boundary + 9));
     if (upper.contains("CONTENT-TRANSFER-ENCODING"))
         TransferEncoding = line.mid(27, FieldLength);
     if (upper.contains("NAME"))
@@ -213,54 +249,100 @@ void TMessageReader::KeepText(const QByteArray& line)
 }
 
 // Part state carries over from part to part: a part without its own
-// encoding or name takes the previous one's.
+// encoding or name takes the previous one's. What comes before a
+// multipart's first delimiter and after its closing one is no part.
 void TMessageReader::ReadMultipart()
 {
-    while (!atEnd && !IsBoundaryLine(ReadLine())) {
-    }
-    bool closed = false;
-    while (!atEnd && !closed) {
+    TDelimiter delimiter = ReadToDelimiter({});
+    while (delimiter.Level >= 0) {
+        boundaries.resize(delimiter.Level + 1);
+        if (delimiter.Close) {
+            boundaries.removeLast();
+            delimiter = boundaries.isEmpty() ? TDelimiter() : ReadToDelimiter({});
+            continue;
+        }
         ReadHeader();
-        if (!atEnd)
-            closed = ReadPart();
+        if (atEnd)
+            return;
+        if (OpensMultipart()) {
+            boundaries.append(OwnBoundary);
+            delimiter = ReadToDelimiter({});
+        } else {
+            delimiter = ReadPart();
+        }
     }
 }
 
-// Returns whether this MIME part ended with the closing boundary.
-bool TMessageReader::ReadPart()
+bool TMessageReader::OpensMultipart() const
 {
-    std::unique_ptr<QFile> scratch;
-    if (PartMode == 0) {
-        scratch = folder->CreateScratch();
-        const QString note = "\r\nFile \"" + WireText(PartFileName) + "\" extracted";
-        if (kept.Keep(message.Body, note) && multipart)
-            message.Notes.append(note);
-    }
-    const bool text = StartsText();
+    return OwnContentType.toLower().startsWith("multipart/") && !OwnBoundary.isEmpty() &&
+           boundaries.size() < MaxNesting;
+}
+
+// Returns the delimiter that ended this MIME part. A file part past the
+// limit is read away, and the text says so.
+TMessageReader::TDelimiter TMessageReader::ReadPart()
+{
+    const bool leftOut = PartMode == 0 && message.Attachments.size() >= MaxFiles;
+    const std::unique_ptr<QFile> scratch = PartMode == 0 && !leftOut ? folder->CreateScratch() : nullptr;
+    const bool text = !leftOut && StartsText();
     Report(QStringLiteral("Extracting file"));
-    QByteArray line;
-    while (!atEnd) {
-        line = ReadLine();
-        if (atEnd || IsBoundaryLine(line))
-            break;
+    const TDelimiter delimiter = ReadToDelimiter([&](const QByteArray& line) {
         if (text)
             KeepText(line);
         if (PartMode > 0)
             kept.Keep(message.Body, WireText(WithoutLineEnd(line)));
-        else if (scratch->write(Unstuffed(line)) < 0)
+        else if (scratch && scratch->write(Unstuffed(line)) < 0)
             EFileStreamError::CannotWrite(*scratch);
-    }
+    });
     if (scratch)
         StoreFile(*scratch);
+    else if (leftOut)
+        Note(QStringLiteral("\r\nFile \"%1\" left out: at most %2 files of a message are saved")
+                 .arg(TAttachFolder::SafeFileName(WireText(PartFileName)))
+                 .arg(MaxFiles));
     PartMode = 0;
-    return IsBoundaryLine(line) && WithoutLineEnd(line).endsWith("--");
+    return delimiter;
 }
 
-// Only a multipart message has boundaries; elsewhere a stray boundary
-// parameter must not cut the body short.
-bool TMessageReader::IsBoundaryLine(const QByteArray& line) const
+// Hands each line before the delimiter to take, if any.
+TMessageReader::TDelimiter TMessageReader::ReadToDelimiter(const std::function<void(const QByteArray& line)>& take)
 {
-    return multipart && !Boundary.isEmpty() && line.contains(Boundary);
+    while (!atEnd) {
+        const QByteArray line = ReadLine();
+        if (atEnd)
+            break;
+        const TDelimiter delimiter = DelimiterOf(line);
+        if (delimiter.Level >= 0)
+            return delimiter;
+        if (take)
+            take(line);
+    }
+    return {};
+}
+
+// Where two multiparts share a boundary, the inner one's parts end at it.
+TMessageReader::TDelimiter TMessageReader::DelimiterOf(const QByteArray& line) const
+{
+    if (!line.startsWith("--"))
+        return {};
+    TDelimiter delimiter;
+    const QByteArray text = WithoutLineEnd(line);
+    for (qsizetype level = boundaries.size() - 1; level >= 0; --level) {
+        if (Delimits(text, boundaries[level], delimiter.Close)) {
+            delimiter.Level = level;
+            return delimiter;
+        }
+    }
+    return {};
+}
+
+// A note goes into the body, and for a multipart message also beside the
+// text a person reads.
+void TMessageReader::Note(const QString& note)
+{
+    if (kept.Keep(message.Body, note) && multipart)
+        message.Notes.append(note);
 }
 
 void TMessageReader::StoreFile(QFile& scratch)
@@ -273,6 +355,7 @@ void TMessageReader::StoreFile(QFile& scratch)
     QString name = TAttachFolder::SafeFileName(WireText(PartFileName));
     const std::unique_ptr<QFile> target = folder->CreateNumbered(name);
     message.Attachments.append(name);
+    Note("\r\nFile \"" + name + "\" extracted");
     if (TransferEncoding.toLower().contains("base64") || TransferEncoding.contains("X-UUENCODE"))
         Decode(scratch, *target);
     else

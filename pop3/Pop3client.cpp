@@ -329,12 +329,16 @@ void TPop3Client::ReadMessage(int index)
     ReportStatus(1, QStringLiteral("Message Retrieved"));
 }
 
-// A failure of our own (a file that cannot be written) leaves the rest of
-// the message on the connection: it is read away, so the session goes on.
+// A failure of our own (a file that cannot be written, a refused header)
+// leaves the rest of the message on the connection: it is read away, so the
+// session goes on. A missing uuencode end line is told once the message is
+// in, so no box opens in the middle of it.
 void TPop3Client::ReadMessageText()
 {
+    Reader.AcceptHeader = AcceptHeader;
     try {
         Reader.Read([this] { return ReadLn(); }, AttachFilePath);
+        UUProcessor.TellEndLineMissing();
     } catch (const ESockError&) {
         throw;
     } catch (...) {

@@ -45,6 +45,10 @@ public:
     // Where a retrieved message's parts are written; names are joined to it
     // without a separator, so it ends with "/".
     QString AttachFilePath;
+    // Asked when a retrieved message's header has arrived, before any part
+    // is written: a refusal reads the rest away and RetrieveMessage raises
+    // EMessageRefused. Empty: every message is taken.
+    THeaderCheck AcceptHeader;
     bool Busy = false;
 
     TNotifyEvent OnConnect;

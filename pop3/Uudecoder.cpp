@@ -4,6 +4,7 @@
 
 #include <QFileDevice>
 #include <QIODevice>
+#include <utility>
 
 namespace {
 
@@ -40,6 +41,12 @@ void TUUProcessor::Decode()
         DecodeMime();
     if (OnEndDecode)
         OnEndDecode(this);
+}
+
+void TUUProcessor::TellEndLineMissing()
+{
+    if (std::exchange(EndLineMissing, false) && ShowMessage)
+        ShowMessage(QStringLiteral(" No end line."));
 }
 
 // The next line without its line end. Lines are read whole, however long.
@@ -117,7 +124,7 @@ bool TUUProcessor::DecodeMimeLine(const QByteArray& line, QByteArray& pending)
 // --- uuencode -------------------------------------------------------------
 
 // Only data lines are decoded: the begin line and the end line are known
-// for what they are. Data left without their end line are reported.
+// for what they are. Data left without their end line are noted.
 void TUUProcessor::DecodeUU()
 {
     bool open = false;
@@ -139,22 +146,15 @@ void TUUProcessor::DecodeUU()
         // A zero count closes the data, and the end line must follow it.
         open = false;
         if (!NextLine(line)) {
-            ExpectEndLine();
+            EndLineMissing = true;
             return;
         }
         if (!IsEndLine(line)) {
-            ExpectEndLine();
+            EndLineMissing = true;
             held = true;
         }
     }
-    if (open)
-        ExpectEndLine();
-}
-
-void TUUProcessor::ExpectEndLine()
-{
-    if (ShowMessage)
-        ShowMessage(QStringLiteral(" No end line."));
+    EndLineMissing = EndLineMissing || open;
 }
 
 // The count in the first character says how many bytes the line holds;

@@ -18,12 +18,17 @@ using TShowMessage = std::function<void(const QString& Text)>;
 // Decodes base64 (uuMime) or uuencoded (uuCode) text from InputStream,
 // from its current position to its end, into OutputStream. Neither stream
 // is owned. Works line by line, so memory stays small whatever the size.
+// Uuencoded data without their end line are only noted: the user is told
+// once, by TellEndLineMissing, when the whole message is read.
 class TUUProcessor : public QObject
 {
 public:
     explicit TUUProcessor(QObject* parent = nullptr) : QObject(parent) {}
 
     void Decode();
+    // Shows the note through ShowMessage if a decoding since the last call
+    // missed its end line.
+    void TellEndLineMissing();
 
     UUMethods Method = uuMime;
     QIODevice* InputStream = nullptr;
@@ -31,6 +36,7 @@ public:
     TNotifyEvent OnBeginDecode;
     TNotifyEvent OnEndDecode;
     TShowMessage ShowMessage;
+    bool EndLineMissing = false;
 
 private:
     bool NextLine(QByteArray& line);
@@ -38,6 +44,5 @@ private:
     bool DecodeMimeLine(const QByteArray& line, QByteArray& pending);
     void DecodeUU();
     void DecodeUULine(const QByteArray& line);
-    void ExpectEndLine();
     void Emit(const QByteArray& bytes);
 };

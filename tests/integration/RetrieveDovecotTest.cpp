@@ -81,8 +81,9 @@ TEST_F(retrieveDovecot, MultipartPartsBecomeFilesNumberedOnEachRetrieval)
     const QStringList suffixes{"", "_1", "_2"};
     for (const QString& suffix : suffixes) {
         client.RetrieveMessage(2);
-        EXPECT_EQ(message.Body, QStringList({"Here are the photos.", "Dora", "\r\nFile \"\" extracted",
-                                             "\r\nFile \"photo.bin\" extracted"}));
+        EXPECT_EQ(message.Body, QStringList({"Here are the photos.", "Dora",
+                                             "\r\nFile \"text" + suffix + ".tmp\" extracted",
+                                             "\r\nFile \"photo" + suffix + ".bin\" extracted"}));
         EXPECT_EQ(message.Attachments, QStringList({"text" + suffix + ".tmp", "photo" + suffix + ".bin"}));
         EXPECT_EQ(FileContents("photo" + suffix + ".bin"), photo);
         EXPECT_EQ(FileContents("text" + suffix + ".tmp"), "Gr=C3=BC=C3=9Fe aus dem Urlaub\r\n");

@@ -220,7 +220,9 @@ const TFakeMailClient::Message& TFakeMailClient::Stored(int index)
     return Box().Messages.at(index - 1);
 }
 
-// The header as the real reader keeps it: its lines and the blank line.
+// The header as the real reader keeps it: its lines and the blank line. A
+// refused header ends the retrieval as the real client's does, the rest of
+// the message read away unkept.
 void TFakeMailClient::RetrieveMessage(int index)
 {
     if (Busy) {
@@ -234,6 +236,12 @@ void TFakeMailClient::RetrieveMessage(int index)
     const Message& message = Stored(index);
     MailMessage = {};
     MailMessage.Head = message.Header + QStringList{QString()};
+    if (AcceptHeader && !AcceptHeader(MailMessage.Head)) {
+        Log << QStringLiteral("(header refused)");
+        if (OnRetrieveEnd)
+            OnRetrieveEnd(nullptr);
+        throw EMessageRefused(QStringLiteral("The message on the server is not the one expected"));
+    }
     MailMessage.Body = message.Body;
     for (const QString& line : message.Header) {
         if (line.startsWith(QLatin1String("Subject:")))

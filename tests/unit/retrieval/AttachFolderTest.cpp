@@ -1,6 +1,7 @@
 #include "pop3/AttachFolder.h"
 #include "pop3/FileStreamError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@ TEST(attachFolder, HostileNamesStayOneNameInTheFolder)
         {"dir/", "text.tmp"},
         {"", "text.tmp"},
         {"a\nb\tc\x7f.txt", "abc.txt"},
+        {QString::fromUtf8("photo\u202egpj.exe"), "photogpj.exe"},
         {"\x01..hidden", "hidden"},
         {QString::fromUtf8("Grüße.txt"), QString::fromUtf8("Grüße.txt")},
     };
@@ -111,6 +113,43 @@ TEST_F(attachFolderFiles, FileThatCannotBeCreatedRaisesAFileError)
     QString name = "dir.txt";
     folder.CreateNumbered(name);
     EXPECT_EQ(name, "dir_1.txt") << "a folder takes the name too";
+}
+
+// Another local user must not make the clean-up remove anything of ours
+// elsewhere: links are not followed, not even as the folder itself.
+TEST_F(attachFolderFiles, OnlyOldRegularFilesOfTheFolderItselfAreRemoved)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto write = [&](const QString& path, int daysOld) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.setFileTime(now.addDays(-daysOld), QFileDevice::FileModificationTime));
+    };
+    const QString outside = temporary.path() + "/outside/";
+    const QString attachPath = temporary.path() + "/attach/";
+    ASSERT_TRUE(QDir().mkpath(outside));
+    ASSERT_TRUE(QDir().mkpath(attachPath + "sub"));
+    write(attachPath + "old.txt", 8);
+    write(attachPath + "Temp.mme", 30);
+    write(attachPath + "recent.txt", 6);
+    write(attachPath + "sub/inner.txt", 30);
+    write(outside + "target.txt", 30);
+    ASSERT_TRUE(QFile::link(outside + "target.txt", attachPath + "link.txt"));
+    ASSERT_TRUE(QFile::link(outside, temporary.path() + "/linked"));
+
+    TAttachFolder(attachPath).RemoveOlderThan(now.addDays(-7));
+    EXPECT_EQ(QDir(attachPath).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+              QStringList({"link.txt", "recent.txt", "sub"}));
+    EXPECT_TRUE(QFileInfo::exists(attachPath + "sub/inner.txt"));
+
+    TAttachFolder(temporary.path() + "/linked").RemoveOlderThan(now.addDays(-7));
+    ASSERT_TRUE(QFile::setPermissions(outside, QFileInfo(outside).permissions() | QFileDevice::WriteOther));
+    TAttachFolder(outside).RemoveOlderThan(now.addDays(-7));
+    EXPECT_TRUE(QFileInfo::exists(outside + "target.txt")) << "through a linked folder, or one others may write to";
+    ASSERT_TRUE(QFile::setPermissions(outside, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner));
+    TAttachFolder(outside).RemoveOlderThan(now.addDays(-7));
+    EXPECT_FALSE(QFileInfo::exists(outside + "target.txt"));
 }
 
 TEST(attachFolderDefault, LivesInTheUsersCache)

@@ -30,6 +30,7 @@ TDecoded Decode(UUMethods method, const QByteArray& text, qint64 start = 0)
     decoder.OnBeginDecode = [&](QObject* sender) { result.Events << (sender == &decoder ? "begin" : "begin?"); };
     decoder.OnEndDecode = [&](QObject*) { result.Events << "end"; };
     decoder.Decode();
+    decoder.TellEndLineMissing();
     return result;
 }
 

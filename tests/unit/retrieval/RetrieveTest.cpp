@@ -4,12 +4,14 @@
 #include "pop3/FileStreamError.h"
 #include "pop3/Pop3client.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -159,13 +161,21 @@ TEST_F(retrieval, FieldPositionsDifferFromTheSummarys)
     EXPECT_EQ(message.Subject, " " + QString(255, 's'));
 }
 
+// What earlier quick views wrote goes after a week; the scratch file goes
+// with the message.
 TEST_F(retrieval, MultipartGivesTextBodyAndDecodedFile)
 {
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const auto& [name, age] : {std::pair{"week-old.bin", 8}, std::pair{"recent.bin", 6}}) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.setFileTime(now.addDays(-age), QFileDevice::FileModificationTime));
+    }
     Retrieve(Multipart);
     EXPECT_EQ(message.Body, QStringList({"See the photo.", "\r\nFile \"photo.bin\" extracted"}));
     EXPECT_EQ(message.Attachments, QStringList{"photo.bin"});
     EXPECT_EQ(FileContents("photo.bin"), Attachment);
-    EXPECT_TRUE(QFile::exists(folder.filePath("Temp.mme"))) << "the scratch file stays after a decoded part";
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"photo.bin", "recent.bin"}));
     EXPECT_EQ(message.Head.last(), "");
     EXPECT_EQ(events, QStringList({"OnRetrieveStart", "Extracting file", "Extracting file", "Decoding file",
                                    "Message Retrieved", "OnRetrieveEnd busy"}));
@@ -174,10 +184,11 @@ TEST_F(retrieval, MultipartGivesTextBodyAndDecodedFile)
 
 TEST_F(retrieval, SameMessageAgainIsNumbered)
 {
-    for (const char* name : {"photo.bin", "photo_1.bin", "photo_2.bin"}) {
+    for (const QString name : {"photo.bin", "photo_1.bin", "photo_2.bin"}) {
         Retrieve(Multipart);
         EXPECT_EQ(message.Attachments, QStringList{name});
-        EXPECT_EQ(FileContents(name), Attachment) << name;
+        EXPECT_EQ(message.Notes, QStringList{"\r\nFile \"" + name + "\" extracted"}) << "named as stored";
+        EXPECT_EQ(FileContents(name), Attachment) << name.toStdString();
     }
 }
 
@@ -196,7 +207,7 @@ TEST_F(retrieval, PartsWithoutNameAreTextTmpAndQuotedPrintableStaysEncoded)
              "Gr=C3=BC=\n"
              "..dot\n"
              "--=_b--\n");
-    EXPECT_EQ(message.Body, QStringList({"text", "\r\nFile \"\" extracted"}));
+    EXPECT_EQ(message.Body, QStringList({"text", "\r\nFile \"text.tmp\" extracted"}));
     EXPECT_EQ(message.Attachments, QStringList{"text.tmp"});
     EXPECT_EQ(FileContents("text.tmp"), "Gr=C3=BC=\r\n.dot\r\n") << "stored as sent, the server's dot taken off";
     EXPECT_FALSE(QFile::exists(folder.filePath("Temp.mme"))) << "moved to its own name";
@@ -211,7 +222,7 @@ TEST_F(retrieval, LaterPartsInheritEncodingAndName)
              "--=_b--\n");
     EXPECT_EQ(message.Attachments, QStringList({"a.txt", "a_1.txt"}));
     EXPECT_EQ(FileContents("a_1.txt"), "B");
-    EXPECT_EQ(message.Body.last(), "\r\nFile \"a.txt\" extracted");
+    EXPECT_EQ(message.Body.last(), "\r\nFile \"a_1.txt\" extracted");
 }
 
 TEST_F(retrieval, SinglePartBase64BodyIsDecodedIntoBody)
@@ -249,8 +260,8 @@ TEST_F(retrieval, ReadableTextIsTheFirstTextPartDecoded)
     const TReadableBody body = ReadableBody(message);
     EXPECT_EQ(body.Text, QString::fromUtf8("Coût: 10 €, one line, =\r\n"));
     EXPECT_FALSE(body.Html);
-    EXPECT_EQ(body.Notes, "\r\nFile \"\" extracted\r\n\r\nFile \"text.tmp\" extracted\r\n");
-    EXPECT_EQ(FileContents("text.tmp"), "Co=FBt: 10 =A4, one =  \r\nline, =3D=\r\n\r\n");
+    EXPECT_EQ(body.Notes, "\r\nFile \"text.tmp\" extracted\r\n") << "the inner text part is the body";
+    EXPECT_EQ(FileContents("text.tmp"), "<p>html</p>\r\n");
 
     Retrieve("Content-Type: text/html; charset=windows-1251\nContent-Transfer-Encoding: base64\n\n" +
              Base64Lines("<p>\xcf\xf0\xe8\xe2\xe5\xf2</p>"));
@@ -272,6 +283,77 @@ TEST_F(retrieval, UuencodedPartsWithAndWithoutEndLine)
     Retrieve(message1 + "--=_b--\n");
     EXPECT_EQ(FileContents("cat_1.txt"), "Cat");
     EXPECT_TRUE(events.contains("message: No end line.")) << events.join('|').toStdString();
+
+    const QByteArray unended = "--=_b\nContent-Transfer-Encoding: X-UUENCODE\n\nbegin 644 x\n#0V%T\n";
+    Retrieve("Content-Type: multipart/mixed; boundary=\"=_b\"\n\n--=_b\n\ntext\n" + unended.repeated(3) + "--=_b--\n");
+    EXPECT_EQ(message.Attachments.size(), 3);
+    EXPECT_EQ(events.count("message: No end line."), 1) << "one box for the message, not one per part";
+    EXPECT_GT(events.indexOf("message: No end line."), events.lastIndexOf("Decoding file")) << "told once all is read";
+}
+
+// Delimiters as RFC 2046 writes them, of the multipart being read or of one
+// around it: a multipart inside a part does not end the message's parts.
+TEST_F(retrieval, NestedMultipartsAreReadPartByPart)
+{
+    Retrieve("Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\n"
+             "Content-Type: multipart/alternative; boundary=\"b1\"\n\npreamble\n--b1\n"
+             "Content-Type: text/plain\n\nplain\n--b text\n--b1x\n--b1\n"
+             "Content-Type: text/html; name=\"page.html\"\n\n<p>html</p>\n--b1-- \nepilogue\n--b\n"
+             "Content-Type: application/pdf; name=\"doc.pdf\"\n\n%PDF\n--b--\n");
+    EXPECT_EQ(message.Body, QStringList({"plain", "--b text", "--b1x", "\r\nFile \"page.html\" extracted",
+                                         "\r\nFile \"doc.pdf\" extracted"}));
+    EXPECT_EQ(FileContents("page.html"), "<p>html</p>\r\n");
+    EXPECT_EQ(FileContents("doc.pdf"), "%PDF\r\n") << "the part after the inner multipart";
+    ExpectInStep();
+
+    // Deeper than the reader goes, the rest is one part; 50,000 levels
+    // must neither take long nor exhaust the stack.
+    QByteArray deep = "Content-Type: multipart/mixed; boundary=\"d0\"\n\n";
+    for (int level = 1; level <= 50000; ++level)
+        deep += "--d" + QByteArray::number(level - 1) + "\nContent-Type: multipart/mixed; boundary=\"d" +
+                QByteArray::number(level) + "\"\n\n";
+    Retrieve(deep + "--d50000\n\ninnermost\n");
+    EXPECT_TRUE(message.Attachments.isEmpty());
+    EXPECT_EQ(message.Body.first(), "--d20");
+    EXPECT_EQ(message.Body.last(), "innermost");
+    ExpectInStep();
+}
+
+TEST_F(retrieval, AThousandFilesAtMostTheRestNamedAsLeftOut)
+{
+    ASSERT_TRUE(QFile(folder.filePath("a_2.txt")).open(QIODevice::WriteOnly));
+    const QByteArray part = "--=_b\nContent-Type: text/plain; name=\"a.txt\"\n\nA\n";
+    Retrieve("Content-Type: multipart/mixed; boundary=\"=_b\"\n\n--=_b\n\ntext\n" + part.repeated(1005) + "--=_b--\n");
+    ASSERT_EQ(message.Attachments.size(), 1000);
+    EXPECT_EQ(message.Attachments.mid(0, 3), QStringList({"a.txt", "a_1.txt", "a_3.txt"}));
+    EXPECT_EQ(message.Attachments.last(), "a_1000.txt");
+    EXPECT_EQ(QDir(folder.path()).count(), 1001 + 2);
+    EXPECT_EQ(FileContents("a_1000.txt"), "A\r\n");
+    ASSERT_EQ(message.Notes.size(), 1005);
+    EXPECT_EQ(message.Notes.last(), "\r\nFile \"a.txt\" left out: at most 1000 files of a message are saved");
+    EXPECT_EQ(message.Notes.filter("left out").size(), 5);
+    ExpectInStep();
+}
+
+// A message that is not the one expected is refused once its header is in.
+TEST_F(retrieval, RefusedHeaderWritesNothingAndKeepsTheSession)
+{
+    QStringList asked;
+    client.AcceptHeader = [&](const QStringList& head) {
+        asked = head;
+        return false;
+    };
+    client.DeleteOnRead = true;
+    EXPECT_THROW(Retrieve(Multipart), EMessageRefused);
+    EXPECT_EQ(asked, QString(Multipart.left(Multipart.indexOf("\n\n") + 1)).split('\n'));
+    EXPECT_TRUE(QDir(folder.path()).isEmpty());
+    EXPECT_EQ(events.last(), "OnRetrieveEnd busy");
+    EXPECT_FALSE(server.Commands.contains("DELE 1"));
+    ExpectInStep();
+
+    client.AcceptHeader = [](const QStringList&) { return true; };
+    Retrieve(Multipart);
+    EXPECT_EQ(FileContents("photo.bin"), Attachment);
 }
 
 TEST_F(retrieval, FoldedPartHeaderAndBoundaryMissingEndAtTheMessageEnd)
@@ -419,12 +501,14 @@ TEST_F(retrieval, UnwritableFolderRaisesAndTheSessionRecovers)
 
 TEST_F(retrieval, CancelEndsTheRetrieval)
 {
-    server.Replies["RETR 1"] = "+OK\r\nSubject: never ends\r\n\r\nbody\r\n";
+    server.Replies["RETR 1"] = "+OK\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\ntext\r\n"
+                               "--b\r\n\r\nfile that never ends\r\n";
     client.Connect();
     QTimer::singleShot(50, [this] { client.Cancel(); });
     EXPECT_THROW(client.RetrieveMessage(1), EAbortError);
     EXPECT_EQ(events.last(), "OnRetrieveEnd busy");
     EXPECT_FALSE(client.Busy);
+    EXPECT_TRUE(QDir(folder.path()).isEmpty()) << "the scratch file goes however the message ends";
 }
 
 TEST_F(retrieval, NotConnectedRaisesWithoutEvents)
