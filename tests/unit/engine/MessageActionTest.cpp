@@ -118,7 +118,7 @@ TEST_F(MessageAction, QuickViewOfAMessageWhoseNumberMovedShowsNothingElse)
     View(1);
     EXPECT_FALSE(host.Told.filter("view").size());
     EXPECT_EQ(host.Boxes, QStringList{"Quick View | " + moved + " | main"});
-    EXPECT_EQ(client.Log.mid(4), (QStringList{"RETR 2", "(header refused)", "QUIT"})) << "refused before its parts";
+    EXPECT_EQ(client.Log.mid(5), (QStringList{"RETR 2", "(header refused)", "QUIT"})) << "refused before its parts";
     EXPECT_FALSE(engine.EngineBusy);
 
     host.Boxes.clear();
