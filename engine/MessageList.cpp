@@ -12,15 +12,28 @@ TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstrac
 {
 }
 
+namespace {
+// More than a column or a notification shows: a row keeps no more of a
+// text, however long the header that brought it.
+constexpr qsizetype MaxRowText = 1000;
+
+QString RowText(const QString& text)
+{
+    return text.size() > MaxRowText ? text.left(MaxRowText) : text;
+}
+}
+
+// A summary cut for its length says so in its subject.
 TSummaryFields FieldsOf(const TSummary& summary)
 {
-    return {summary.From,
-            summary.Subject,
-            HeaderTo(summary.Header),
-            HeaderDate(summary.Header),
+    const QString subject = ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject);
+    return {RowText(summary.From),
+            RowText(summary.Subject),
+            RowText(HeaderTo(summary.Header)),
+            RowText(HeaderDate(summary.Header)),
             HeaderPriority(summary.Header),
-            ReadableField(summary.Header, QStringLiteral("From:"), summary.From),
-            ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject),
+            RowText(ReadableField(summary.Header, QStringLiteral("From:"), summary.From)),
+            RowText(subject) + (summary.Cut ? QStringLiteral(" [header too long: cut]") : QString()),
             HeaderDigest(summary.Header)};
 }
 

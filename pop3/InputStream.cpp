@@ -19,6 +19,13 @@ QByteArray TInputStream::TakeLine()
     return line;
 }
 
+QByteArray TInputStream::TakeAll()
+{
+    QByteArray rest = bytes.mid(start);
+    Clear();
+    return rest;
+}
+
 void TInputStream::Clear()
 {
     bytes.clear();

@@ -10,6 +10,8 @@ public:
     void Append(const char* data, qsizetype length);
     bool HasLine() const { return bytes.indexOf('\n', start) >= 0; }
     QByteArray TakeLine();
+    // Everything unread, line end or not.
+    QByteArray TakeAll();
     qsizetype Unread() const { return bytes.size() - start; }
     void Clear();
 

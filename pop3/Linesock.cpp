@@ -480,6 +480,38 @@ QByteArray TLineSocket::ReadLn()
     return input.TakeLine();
 }
 
+QByteArray TLineSocket::ReadLnCut(qsizetype limit, bool& cut)
+{
+    ReportStatus(8, QStringLiteral("ReadLnCut"));
+    QByteArray kept;
+    cut = false;
+    for (;;) {
+        if (!Aborted && !input.HasLine() && input.Unread() <= limit) {
+            ReadAvailable(false);
+            if (!input.HasLine() && input.Unread() <= limit) {
+                Wait([&] { return input.HasLine() || input.Unread() > limit || Aborted || TimedOut || !Connected; });
+                if (TimedOut)
+                    FailWait(QStringLiteral("Connection Timed out"));
+            }
+        }
+        if (Aborted)
+            throw EAbortError(QStringLiteral("Socket readln aborted"));
+        if (input.HasLine()) {
+            const QByteArray line = input.TakeLine();
+            if (!cut && line.size() <= limit)
+                return line;
+            cut = true;
+            return (kept.isEmpty() ? line.left(limit) : kept) + "\r\n";
+        }
+        if (input.Unread() == 0)
+            FailWait(closedByPeer ? QStringLiteral("Connection closed by server") : QStringLiteral("Not Connected"));
+        const QByteArray part = input.TakeAll();
+        if (!cut)
+            kept = part.left(limit);
+        cut = true;
+    }
+}
+
 QByteArray TLineSocket::Transaction(const QByteArray& command)
 {
     ReportStatus(8, QStringLiteral("Transaction"));

@@ -91,6 +91,9 @@ public:
     void Write(const QByteArray& text);
     void Writeln(const QByteArray& text);
     QByteArray ReadLn();
+    // A line of at most limit bytes: the rest of a longer one is read away
+    // as it comes, never held, and cut says so.
+    QByteArray ReadLnCut(qsizetype limit, bool& cut);
     virtual QByteArray Transaction(const QByteArray& command);
     void RequireConnection();
     void RequestCloseSocket();

@@ -10,9 +10,11 @@
 
 namespace {
 
-// A summary header without end must not fill the memory.
-constexpr qsizetype MaxSummaryLines = 64 * 1024;
-constexpr qsizetype MaxSummaryBytes = 16 * 1024 * 1024;
+// A summary header without end must not fill the memory, nor stop the
+// check: what is beyond these is read away and the summary marked cut.
+constexpr qsizetype MaxSummaryLines = 16 * 1024;
+constexpr qsizetype MaxSummaryBytes = 1024 * 1024;
+constexpr qsizetype MaxSummaryLineLength = 64 * 1024;
 constexpr qsizetype MaxCapabilities = 256;
 // A server may ask for a pause between logins, but not for one that stops
 // checking altogether.
@@ -423,17 +425,24 @@ QString TPop3Client::UniqueId(int index)
     return Positive(reply) && IsUniqueId(id) ? QString::fromLatin1(id) : QString();
 }
 
+// The closing "." is kept with the lines, as the identity check compares them.
 void TPop3Client::ReadSummaryHeader()
 {
     TTextLimit kept(MaxSummaryBytes, MaxSummaryLines);
+    Summary.Cut = false;
     for (;;) {
-        const QByteArray line = ReadLn();
-        TakeSummaryField(line);
-        const QByteArray cut = WithoutLineEnd(line);
-        if (!kept.Keep(Summary.Header, WireText(cut)))
-            ReplyTooLong();
-        if (cut == ".")
+        bool cutLine = false;
+        const QByteArray line = ReadLnCut(MaxSummaryLineLength, cutLine);
+        const QByteArray text = WithoutLineEnd(line);
+        Summary.Cut |= cutLine;
+        if (text == "." && !cutLine) {
+            kept.Keep(Summary.Header, QStringLiteral("."));
             return;
+        }
+        if (kept.Reached())
+            continue;
+        TakeSummaryField(line);
+        Summary.Cut |= !kept.Keep(Summary.Header, WireText(text));
     }
 }
 

@@ -15,6 +15,8 @@ struct TSummary
     QString MessageId;
     qint64 Bytes = 0;
     TExStringList Header;
+    // The header was longer than a summary keeps: what was read of it.
+    bool Cut = false;
 };
 
 // The mail client as the check engine sees it: every operation is synchronous
