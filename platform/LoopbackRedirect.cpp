@@ -10,7 +10,7 @@
 namespace {
 // A browser's request head is far smaller; more is someone else's.
 constexpr qsizetype MaxHead = 16 * 1024;
-// Browsers open a spare connection or two; other local programs may flood.
+// Browsers open a spare connection or two; other local programs may open many.
 constexpr int MaxConnections = 16;
 
 QByteArray page(const QByteArray& text)
@@ -56,11 +56,9 @@ void TLoopbackRedirect::accept()
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         socket->setParent(this);
         open.removeAll(nullptr);
-        if (open.size() >= MaxConnections) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
+        // The oldest silent one goes: a flood of idle connections cannot shut out the browser.
+        if (open.size() >= MaxConnections)
+            open.takeFirst()->abort();
         open << socket;
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
