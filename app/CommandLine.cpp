@@ -19,6 +19,10 @@ struct Options
     QCommandLineOption list{QStringLiteral("list"),
                             QStringLiteral("Print what the running copy lists, in the same form, without "
                                            "connecting to any server.")};
+    QCommandLineOption signIn{QStringLiteral("sign-in"),
+                              QStringLiteral("Sign in to the OAuth 2.0 account <name> in the browser and keep the "
+                                             "sign-in for its checks."),
+                              QStringLiteral("name")};
     QCommandLineOption json{QStringLiteral("json"),
                             QStringLiteral("With --list: one JSON object for panels such as waybar.")};
     QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
@@ -29,7 +33,7 @@ struct Options
     void AddTo(QCommandLineParser& parser) const
     {
         parser.setApplicationDescription(QStringLiteral("Postwatch tells you about new mail on your POP3 accounts."));
-        parser.addOptions({check, list, json, help, version});
+        parser.addOptions({check, list, signIn, json, help, version});
         parser.addPositionalArgument(QStringLiteral("checknow"), QStringLiteral("Check for mail at once; a running "
                                      "copy does it for a second start."), QStringLiteral("[checknow]"));
         parser.addPositionalArgument(QStringLiteral("visible"), QStringLiteral("Show the main window at start."),
@@ -45,12 +49,17 @@ CommandLine::TMode ModeOf(const QCommandLineParser& parser, const Options& optio
         return CommandLine::Version;
     const bool check = parser.isSet(options.check);
     const bool list = parser.isSet(options.list);
-    if (check && list)
-        problem = QStringLiteral("--check and --list cannot go together.");
+    const bool signIn = parser.isSet(options.signIn);
+    if (int(check) + int(list) + int(signIn) > 1)
+        problem = QStringLiteral("--check, --list and --sign-in go one at a time.");
+    else if (signIn && parser.value(options.signIn).trimmed().isEmpty())
+        problem = QStringLiteral("--sign-in needs the name of an account.");
     else if (parser.isSet(options.json) && !list)
         problem = QStringLiteral("--json goes with --list.");
     if (!problem.isEmpty())
         return CommandLine::Invalid;
+    if (signIn)
+        return CommandLine::SignIn;
     return check ? CommandLine::Check : list ? CommandLine::List : CommandLine::Run;
 }
 
@@ -67,9 +76,13 @@ CommandLine CommandLine::Parse(const QStringList& arguments)
     QCommandLineParser parser;
     options.AddTo(parser);
     QStringList rest = arguments.mid(0, 1);
-    for (const QString& argument : arguments.mid(1))
-        if (!HoldsAWord(argument))
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == u"--sign-in" && i + 1 < arguments.size())
+            rest << argument << arguments[++i];
+        else if (argument.startsWith(u"--sign-in=") || !HoldsAWord(argument))
             rest << argument;
+    }
     if (!parser.parse(rest)) {
         line.Mode = Invalid;
         line.Problem = parser.errorText();
@@ -77,6 +90,7 @@ CommandLine CommandLine::Parse(const QStringList& arguments)
     }
     line.Mode = ModeOf(parser, options, line.Problem);
     line.Json = parser.isSet(options.json);
+    line.Account = parser.value(options.signIn).trimmed();
     return line;
 }
 

@@ -12,6 +12,7 @@
 #include "desktop/MsgBox.h"
 #include "engine/CheckCommand.h"
 #include "engine/ListCommand.h"
+#include "engine/SignInCommand.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
 #include "platform/InstanceChannel.h"
@@ -100,6 +101,7 @@ int RunPostwatch(int argc, char** argv)
     switch (commandLine.Mode) {
     case CommandLine::Check: return RunCheckCommand(argc, argv);
     case CommandLine::List: return RunListCommand(argc, argv, commandLine.Json);
+    case CommandLine::SignIn: return RunSignInCommand(argc, argv, commandLine.Account);
     case CommandLine::Help:
     case CommandLine::Version:
     case CommandLine::Invalid: return runInfoCommand(argc, argv, commandLine);

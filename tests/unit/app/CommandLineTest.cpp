@@ -49,3 +49,16 @@ TEST(CommandLine, OptionsChooseWhatRunsAndAWordIsNeverAnUnknownOption)
         EXPECT_FALSE(line.Problem.contains('\n'));
     }
 }
+
+// An account may be called "Visible" or "Checknow Home": its name is no word.
+TEST(CommandLine, SignInTakesTheWholeAccountNameAndGoesAlone)
+{
+    const CommandLine words = CommandLine::Parse({"postwatch", "--sign-in", "Checknow Visible"});
+    EXPECT_EQ(words.Mode, CommandLine::SignIn);
+    EXPECT_EQ(words.Account, "Checknow Visible");
+    EXPECT_EQ(CommandLine::Parse({"postwatch", "--sign-in=visible"}).Account, "visible");
+
+    for (const QStringList& wrong : {QStringList{"postwatch", "--sign-in", "Home", "--check"},
+                                     {"postwatch", "--sign-in", " "}, {"postwatch", "--sign-in"}})
+        EXPECT_EQ(CommandLine::Parse(wrong).Mode, CommandLine::Invalid) << wrong.join(' ').toStdString();
+}

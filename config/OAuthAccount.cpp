@@ -1,0 +1,96 @@
+#include "config/OAuthAccount.h"
+
+#include "config/Registry.h"
+#include "config/ScramblePassword.h"
+#include "config/StoreKeys.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString RefreshTokenValue = u"OAuthRefreshToken"_s;
+
+QString keyOf(const QString& account)
+{
+    return StoreKeys::Accounts + u'\\' + account;
+}
+
+QString text(const TRegistry& reg, const QString& name)
+{
+    return reg.ValueExists(name) ? reg.ReadString(name).trimmed() : QString();
+}
+}
+
+TOAuthAccount TOAuthAccount::Read(RegistryStore& store, const QString& name)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKeyReadOnly(keyOf(name)))
+        throw Exception(u"There is no account named "_s + name + u'.');
+    TOAuthAccount account;
+    account.Name = name;
+    account.Auth = reg.ValueExists(u"Auth"_s) ? reg.ReadInteger(u"Auth"_s) : int(authPassword);
+    account.Provider.AuthorizeUrl = QUrl(text(reg, u"OAuthAuthorizeUrl"_s));
+    account.Provider.TokenUrl = QUrl(text(reg, u"OAuthTokenUrl"_s));
+    account.Provider.ClientId = text(reg, u"OAuthClientId"_s);
+    account.Provider.ClientSecret = text(reg, u"OAuthClientSecret"_s);
+    account.Provider.Scope = text(reg, u"OAuthScope"_s);
+    return account;
+}
+
+void TOAuthAccount::Write(RegistryStore& store) const
+{
+    TRegistry reg(store);
+    reg.OpenKey(keyOf(Name), true);
+    reg.WriteInteger(u"Auth"_s, Auth);
+    reg.WriteString(u"OAuthAuthorizeUrl"_s, Provider.AuthorizeUrl.toString());
+    reg.WriteString(u"OAuthTokenUrl"_s, Provider.TokenUrl.toString());
+    reg.WriteString(u"OAuthClientId"_s, Provider.ClientId);
+    reg.WriteString(u"OAuthClientSecret"_s, Provider.ClientSecret);
+    reg.WriteString(u"OAuthScope"_s, Provider.Scope);
+}
+
+QString ReadRefreshToken(RegistryStore& store, const QString& account)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKeyReadOnly(keyOf(account)) || !reg.ValueExists(RefreshTokenValue))
+        return {};
+    return ScramblePassword(reg.ReadString(RefreshTokenValue));
+}
+
+void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(keyOf(account), false))
+        throw Exception(u"The account "_s + account + u" went away before its sign-in could be kept."_s);
+    reg.WriteString(RefreshTokenValue, ScramblePassword(token));
+}
+
+TTokens SignInAccount(RegistryStore& store, const QString& name, const std::function<void(const QUrl&)>& openBrowser)
+{
+    const TOAuthAccount account = TOAuthAccount::Read(store, name);
+    if (account.Auth != authOAuth2)
+        throw Exception(name + u" logs in with a password, not with OAuth 2.0 (its Auth value is not 1)."_s);
+    TOAuthSignIn flow(name, account.Provider);
+    flow.OpenBrowser = openBrowser;
+    const TTokens tokens = flow.SignIn();
+    StoreRefreshToken(store, name, tokens.RefreshToken);
+    return tokens;
+}
+
+// Client ids are the builder's, given when the program is configured.
+const QList<TOAuthPreset>& OAuthPresets()
+{
+    static const QList<TOAuthPreset> presets{
+        {u"Google"_s,
+         {QUrl(u"https://accounts.google.com/o/oauth2/v2/auth"_s), QUrl(u"https://oauth2.googleapis.com/token"_s),
+          QStringLiteral(POSTWATCH_GOOGLE_CLIENT_ID), QStringLiteral(POSTWATCH_GOOGLE_CLIENT_SECRET),
+          u"https://mail.google.com/"_s},
+         u"pop.gmail.com"_s},
+        {u"Microsoft"_s,
+         {QUrl(u"https://login.microsoftonline.com/common/oauth2/v2.0/authorize"_s),
+          QUrl(u"https://login.microsoftonline.com/common/oauth2/v2.0/token"_s),
+          QStringLiteral(POSTWATCH_MICROSOFT_CLIENT_ID), QString(),
+          u"https://outlook.office.com/POP.AccessAsUser.All offline_access"_s},
+         u"outlook.office365.com"_s},
+    };
+    return presets;
+}

@@ -1,0 +1,25 @@
+#include "engine/AccessTokens.h"
+
+#include "config/OAuthAccount.h"
+
+namespace {
+// A token that runs out during the login is of no use.
+constexpr int MarginSeconds = 60;
+}
+
+QString TAccessTokens::For(const QString& account)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (const auto found = kept.constFind(account); found != kept.cend() && now.addSecs(MarginSeconds) < found->Until)
+        return found->Token;
+
+    const TOAuthAccount values = TOAuthAccount::Read(store, account);
+    const QString refreshToken = ReadRefreshToken(store, account);
+    if (refreshToken.isEmpty())
+        throw ESignInAgain(QStringLiteral("Sign in to ") + account + QStringLiteral(" first: no sign-in is kept for it."));
+    const TTokens tokens = TOAuthSignIn(account, values.Provider).Refresh(refreshToken);
+    if (!tokens.RefreshToken.isEmpty() && tokens.RefreshToken != refreshToken)
+        StoreRefreshToken(store, account, tokens.RefreshToken);
+    kept.insert(account, {tokens.AccessToken, now.addSecs(tokens.ExpiresIn)});
+    return tokens.AccessToken;
+}

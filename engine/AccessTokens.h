@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+class RegistryStore;
+
+// The access tokens of the OAuth 2.0 accounts. They live in memory only; a
+// token that has expired, or is about to, is refreshed with the account's
+// kept refresh token, and a new refresh token the provider hands out with it
+// is kept in the old one's place.
+class TAccessTokens
+{
+public:
+    explicit TAccessTokens(RegistryStore& store) : store(store) {}
+
+    // A token good for a login now. Throws ESignInAgain when only a new
+    // sign-in can help, Exception for every other failure.
+    QString For(const QString& account);
+    // The server refused the token: the next login asks for another.
+    void Forget(const QString& account) { kept.remove(account); }
+
+private:
+    struct TKept {
+        QString Token;
+        QDateTime Until;
+    };
+
+    RegistryStore& store;
+    QHash<QString, TKept> kept;
+};

@@ -1,0 +1,36 @@
+#include "engine/SignInCommand.h"
+
+#include "config/FileStore.h"
+#include "config/OAuthAccount.h"
+#include "platform/Profile.h"
+#include "pop3/HeaderText.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTextStream>
+
+namespace {
+// No browser at all still leaves the address to copy.
+void openInBrowser(const QString& account, const QUrl& url)
+{
+    const QString address = url.toString(QUrl::FullyEncoded);
+    QTextStream(stderr) << "Sign in to " << CleanedText(account) << " in the browser; if none opens, open this address:\n"
+                        << address << Qt::endl;
+    QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+}
+}
+
+int RunSignInCommand(int argc, char** argv, const QString& account)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Postwatch"));
+    try {
+        FileStore store(Profile::StoreFilePath());
+        SignInAccount(store, account, [&account](const QUrl& url) { openInBrowser(account, url); });
+        QTextStream(stdout) << "Signed in to " << CleanedText(account) << Qt::endl;
+        return 0;
+    } catch (const Exception& e) {
+        QTextStream(stderr) << CleanedText(e.Message) << Qt::endl;
+        return 1;
+    }
+}
