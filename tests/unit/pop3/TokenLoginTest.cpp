@@ -154,6 +154,8 @@ TEST_F(tokenLogin, NothingGoesOutForATokenThatCannotWork)
     client.Auth = 2;
     EXPECT_EQ(FailureOf(), "The sign-in setting 2 is not 0 (password) or 1 (OAuth 2.0)");
     client.Auth = authOAuth2;
+    client.UserID.clear();
+    EXPECT_EQ(FailureOf(), "The account has no user name to sign in with");
     client.UserID = "ann\x01" "auth=Bearer forged";
     EXPECT_EQ(FailureOf(), "The user name holds a control character, which cannot be sent to the server");
     client.UserID = "ann";
