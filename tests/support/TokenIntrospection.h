@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <map>
@@ -19,56 +17,36 @@ public:
     TTokenIntrospection()
     {
         server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] { Accept(); });
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            QTcpSocket* socket = server.nextPendingConnection();
+            auto request = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, this] { Answer(socket, *request += socket->readAll()); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        });
     }
 
     QString Url() const { return QStringLiteral("http://127.0.0.1:%1/introspect").arg(server.serverPort()); }
 
-    // Token to user name.
-    std::map<QByteArray, QString> Active;
-    // The tokens asked about, decoded.
+    std::map<QByteArray, QString> Active; // token to user name
     QList<QByteArray> Asked;
 
 private:
-    void Accept()
-    {
-        while (QTcpSocket* socket = server.nextPendingConnection()) {
-            auto request = std::make_shared<QByteArray>();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-                *request += socket->readAll();
-                Answer(socket, *request);
-            });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    }
-
-    // Answers once the whole body is in, then closes.
+    // Once the whole form is in: its token is asked about, and the answer closes.
     void Answer(QTcpSocket* socket, const QByteArray& request)
     {
         const qsizetype end = request.indexOf("\r\n\r\n");
         const qsizetype at = request.toLower().indexOf("\r\ncontent-length:");
-        if (end < 0 || at < 0 || at > end)
+        if (end < 0 || at < 0 || request.size() < end + 4 + request.mid(at + 17, end - at).split('\r').first().trimmed().toInt())
             return;
-        const qsizetype length = request.mid(at + 17, request.indexOf("\r\n", at + 2) - at - 17).trimmed().toLongLong();
-        if (request.size() < end + 4 + length)
-            return;
-        const QByteArray token = TokenOf(request.mid(end + 4, length));
+        const QByteArray token = QByteArray::fromPercentEncoding(request.mid(end + 4).split('&').first().mid(6).replace('+', ' '));
         Asked << token;
         const auto user = Active.find(token);
-        const QJsonObject answer = user == Active.end() ? QJsonObject{{"active", false}}
-                                                        : QJsonObject{{"active", true}, {"email", user->second}};
-        const QByteArray body = QJsonDocument(answer).toJson(QJsonDocument::Compact);
+        const QByteArray body = QJsonDocument(user == Active.end() ? QJsonObject{{"active", false}}
+                                                                   : QJsonObject{{"active", true}, {"email", user->second}})
+                                    .toJson(QJsonDocument::Compact);
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: " +
                       QByteArray::number(body.size()) + "\r\n\r\n" + body);
         socket->disconnectFromHost();
-    }
-
-    static QByteArray TokenOf(const QByteArray& form)
-    {
-        for (QByteArray field : form.split('&'))
-            if (field.startsWith("token="))
-                return QByteArray::fromPercentEncoding(field.mid(6).replace('+', ' '));
-        return {};
     }
 
     QTcpServer server;

@@ -6,8 +6,10 @@
 
 namespace {
 
-const QByteArray Capa = "+OK\r\nTOP\r\nSASL PLAIN XOAUTH2 OAUTHBEARER\r\n.\r\n";
-const QByteArray ErrorChallenge = "+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIn0=\r\n";
+using Commands = QList<QByteArray>;
+
+const QByteArray ErrorChallenge = "+ eyJzdGF0dXMiOiI0MDEifQ==\r\n";
+const QByteArray Refused = "-ERR [AUTH] Authentication failed.\r\n";
 
 class tokenLogin : public testing::Test
 {
@@ -22,65 +24,48 @@ protected:
         client.AccessToken = "ya29.tok";
         client.AccountName = "Home";
         client.ReportLevel = 16;
-        client.OnStatus = [this](QObject*, const QString& text) { statuses << text; };
-        client.OnAuthenticationFailed = [this](bool&) { statuses << "asked about the password"; };
-        server.Replies["CAPA"] = Capa;
+        // Neither the token nor a response carrying it ("user=", "n,a=") is shown.
+        client.OnStatus = [](QObject*, const QString& text) {
+            EXPECT_FALSE(text.contains("ya29") || text.contains("xxx") || text.contains("dXNlcj1") || text.contains("bixh"))
+                << text.toStdString();
+        };
+        client.OnAuthenticationFailed = [](bool&) { ADD_FAILURE() << "asked about a password"; };
+        server.Replies["CAPA"] = "+OK\r\nSASL PLAIN XOAUTH2 OAUTHBEARER\r\n.\r\n";
         server.Replies["AUTH"] = "+OK Logged in.\r\n";
     }
 
-    // The decoded first response of the AUTH command the server got.
-    QByteArray SentResponse() const
+    // What the server heard in one session, then the failure's text, if any.
+    Commands Session()
     {
-        for (const QByteArray& command : server.Commands)
-            if (command.startsWith("AUTH "))
-                return QByteArray::fromBase64(command.split(' ').value(2));
-        return {};
-    }
-
-    template <typename E = Exception>
-    QString FailureOf()
-    {
+        server.Commands.clear();
         try {
             client.Connect();
-        } catch (const E& e) {
-            return e.Message;
+            client.Disconnect();
+        } catch (const ETokenRefused& e) {
+            server.Commands << "refused: " + e.Message.toUtf8();
+        } catch (const Exception& e) {
+            server.Commands << e.Message.toUtf8();
         }
-        return {};
+        return server.Commands;
     }
 
     TScriptServer server;
     TPop3Client client;
-    QStringList statuses;
 };
 
-using Commands = QList<QByteArray>;
-
-TEST_F(tokenLogin, XOAuth2CarriesTheTokenInTheCommandOrAfterTheChallenge)
+// 255 octets with the line end is the longest AUTH command with its response.
+TEST_F(tokenLogin, XOAuth2TokenGoesInTheCommandOrAfterTheChallenge)
 {
-    client.Connect();
-    EXPECT_EQ(server.Commands.mid(0, 2), Commands({"CAPA", "AUTH XOAUTH2 dXNlcj1hbm4BYXV0aD1CZWFyZXIgeWEyOS50b2sBAQ=="}));
-    EXPECT_EQ(server.Commands.mid(2), Commands({"CAPA", "STAT"}));
-    EXPECT_EQ(client.MessageCount, 2);
-    client.Disconnect();
-
-    // 255 octets with the line end is the longest AUTH command with its response.
+    EXPECT_EQ(Session(), Commands({"CAPA", "AUTH XOAUTH2 dXNlcj1hbm4BYXV0aD1CZWFyZXIgeWEyOS50b2sBAQ==", "CAPA", "STAT", "QUIT"}));
+    server.Script = [&](const QByteArray& command) { return command == "AUTH XOAUTH2" && (server.Send("+ \r\n"), true); };
     for (const auto& [length, inCommand] : {std::pair{157, true}, {158, false}, {2048, false}}) {
-        server.Commands.clear();
         client.AccessToken = QString(length, u'x');
         const QByteArray response = ("user=ann\x01" "auth=Bearer " + client.AccessToken.toLatin1() + "\x01\x01").toBase64();
-        server.Script = [&](const QByteArray& command) {
-            return command == "AUTH XOAUTH2" && (server.Send("+ \r\n"), true);
-        };
         server.Replies[response] = "+OK Logged in.\r\n";
-        client.Connect();
-        client.Disconnect();
-        if (inCommand)
-            EXPECT_EQ(server.Commands.value(1), "AUTH XOAUTH2 " + response);
-        else
-            EXPECT_EQ(server.Commands.mid(1, 2), Commands({"AUTH XOAUTH2", response})) << length;
+        const Commands expected = inCommand ? Commands{"CAPA", "AUTH XOAUTH2 " + response, "CAPA"}
+                                            : Commands{"CAPA", "AUTH XOAUTH2", response, "CAPA"};
+        EXPECT_EQ(Session().mid(0, expected.size()), expected) << length;
     }
-    for (const QString& status : std::as_const(statuses))
-        EXPECT_FALSE(status.contains("xxx") || status.contains("ya29") || status.contains("dXNlcj1")) << status.toStdString();
 }
 
 TEST_F(tokenLogin, MechanismFollowsTheSaslLine)
@@ -90,82 +75,59 @@ TEST_F(tokenLogin, MechanismFollowsTheSaslLine)
                                           {"+OK\r\nSASL OAUTHBEARER XOAUTH2\r\n.\r\n", "XOAUTH2"},
                                           {"+OK\r\nTOP\r\n.\r\n", "XOAUTH2"},
                                           {"-ERR\r\n", "XOAUTH2"}}) {
-        server.Commands.clear();
         server.Replies["CAPA"] = capa;
-        client.Connect();
-        client.Disconnect();
-        EXPECT_TRUE(server.Commands.value(1).startsWith(QByteArray("AUTH ") + mechanism + ' ')) << capa;
+        EXPECT_TRUE(Session().value(1).startsWith(QByteArray("AUTH ") + mechanism + ' ')) << capa;
     }
 
-    // RFC 7628's GS2 header, where "=" and "," in the name are escaped.
+    // RFC 7628's GS2 header escapes "=" and "," in the name.
     server.Replies["CAPA"] = "+OK\r\nSASL OAUTHBEARER\r\n.\r\n";
     for (const auto& [user, header] : {std::pair{"ann", "n,a=ann,"}, {"a=b,c@example.org", "n,a=a=3Db=2Cc@example.org,"}}) {
-        server.Commands.clear();
         client.UserID = user;
-        client.Connect();
-        client.Disconnect();
-        EXPECT_EQ(SentResponse(), header + QByteArray("\x01host=127.0.0.1\x01port=") + QByteArray::number(server.Port()) +
-                                      "\x01" "auth=Bearer ya29.tok\x01\x01");
+        EXPECT_EQ(QByteArray::fromBase64(Session().value(1).mid(17)),
+                  header + QByteArray("\x01host=127.0.0.1\x01port=") + QByteArray::number(server.Port()) +
+                      "\x01" "auth=Bearer ya29.tok\x01\x01");
     }
 
-    server.Commands.clear();
     server.Replies["CAPA"] = "+OK\r\nSASL PLAIN LOGIN\r\n.\r\n";
-    EXPECT_EQ(FailureOf(), "The server does not take a sign-in with a token (XOAUTH2 or OAUTHBEARER)");
-    EXPECT_EQ(server.Commands, Commands({"CAPA", "QUIT"}));
+    EXPECT_EQ(Session(), Commands({"CAPA", "QUIT", "The server does not take a sign-in with a token (XOAUTH2 or OAUTHBEARER)"}));
 }
 
-// The error challenge gets what each mechanism answers it with; the final
-// -ERR asks for a new sign-in, never for a password.
+// The error challenge gets each mechanism's answer, so the server ends with
+// its -ERR; a server that goes on is cancelled.
 TEST_F(tokenLogin, RefusedTokenAsksForANewSignIn)
 {
     server.Replies["AUTH"] = ErrorChallenge;
-    server.Replies[""] = "-ERR [AUTH] Authentication failed.\r\n";
-    server.Replies["AQ=="] = "-ERR [AUTH] Authentication failed.\r\n";
-    EXPECT_EQ(FailureOf<ETokenRefused>(), "Sign in to Home again");
-    EXPECT_EQ(server.Commands.mid(2), Commands({"", "QUIT"}));
-    EXPECT_FALSE(client.Connected);
-
-    server.Commands.clear();
+    server.Replies[""] = server.Replies["AQ=="] = Refused;
+    EXPECT_EQ(Session().mid(2), Commands({"", "QUIT", "refused: Sign in to Home again"}));
     server.Replies["CAPA"] = "+OK\r\nSASL OAUTHBEARER\r\n.\r\n";
-    EXPECT_EQ(FailureOf<ETokenRefused>(), "Sign in to Home again");
-    EXPECT_EQ(server.Commands.mid(2), Commands({"AQ==", "QUIT"}));
-
-    // A server that never ends the exchange is cancelled.
-    server.Commands.clear();
-    server.Replies[""] = server.Replies["*"] = server.Replies["AQ=="] = ErrorChallenge;
-    EXPECT_EQ(FailureOf<ETokenRefused>(), "Sign in to Home again");
-    EXPECT_EQ(server.Commands.mid(2), Commands({"AQ==", "*", "QUIT"}));
+    EXPECT_EQ(Session().mid(2), Commands({"AQ==", "QUIT", "refused: Sign in to Home again"}));
+    server.Replies["AQ=="] = server.Replies["*"] = ErrorChallenge;
+    EXPECT_EQ(Session().mid(2), Commands({"AQ==", "*", "QUIT", "refused: Sign in to Home again"}));
 
     server.Replies["AUTH"] = "-ERR [SYS/TEMP] The token check is down.\r\n";
-    EXPECT_EQ(FailureOf(), "-ERR [SYS/TEMP] The token check is down.\r\n");
+    EXPECT_EQ(Session().last(), "-ERR [SYS/TEMP] The token check is down.\r\n");
+    server.Replies["AUTH"] = Refused;
     client.AccountName.clear();
-    server.Replies["AUTH"] = "-ERR [AUTH] Authentication failed.\r\n";
-    EXPECT_EQ(FailureOf<ETokenRefused>(), "Sign in again");
-    EXPECT_FALSE(statuses.contains("asked about the password"));
-    for (const QString& status : std::as_const(statuses))
-        EXPECT_FALSE(status.contains("ya29")) << status.toStdString();
+    EXPECT_EQ(Session().last(), "refused: Sign in again");
+    EXPECT_FALSE(client.Connected);
 }
 
 TEST_F(tokenLogin, NothingGoesOutForATokenThatCannotWork)
 {
-    client.AccessToken.clear();
-    EXPECT_EQ(FailureOf<ETokenRefused>(), "Sign in to Home again");
-    client.AccessToken = "ya29.tok";
-    client.Auth = 2;
-    EXPECT_EQ(FailureOf(), "The sign-in setting 2 is not 0 (password) or 1 (OAuth 2.0)");
-    client.Auth = authOAuth2;
-    client.UserID.clear();
-    EXPECT_EQ(FailureOf(), "The account has no user name to sign in with");
-    client.UserID = "ann\x01" "auth=Bearer forged";
-    EXPECT_EQ(FailureOf(), "The user name holds a control character, which cannot be sent to the server");
-    client.UserID = "ann";
-    client.AccessToken = "ya29\x01tok";
-    EXPECT_EQ(FailureOf(), "The sign-in token holds a control character; sign in again");
+    const auto failure = [this](const char* user, const QString& token, int auth = authOAuth2) {
+        client.UserID = user, client.AccessToken = token, client.Auth = auth;
+        return Session().value(0);
+    };
+    EXPECT_EQ(failure("ann", ""), "refused: Sign in to Home again");
+    EXPECT_EQ(failure("ann", "ya29.tok", 2), "The sign-in setting 2 is not 0 (password) or 1 (OAuth 2.0)");
+    EXPECT_EQ(failure("", "ya29.tok"), "The account has no user name to sign in with");
+    EXPECT_EQ(failure("ann\x01" "auth=Bearer forged", "ya29.tok"),
+              "The user name holds a control character, which cannot be sent to the server");
+    EXPECT_EQ(failure("ann", "ya29\x01tok"), "The sign-in token holds a control character; sign in again");
     EXPECT_EQ(server.Connections, 0);
 
     client.AccessToken = QString(MaxCommandLength, u'x');
-    EXPECT_EQ(FailureOf(), "The sign-in token is too long to send to the server");
-    EXPECT_EQ(server.Commands, Commands({"CAPA", "QUIT"}));
+    EXPECT_EQ(Session(), Commands({"CAPA", "QUIT", "The sign-in token is too long to send to the server"}));
 }
 
 } // namespace
