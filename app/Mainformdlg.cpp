@@ -15,6 +15,7 @@
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
+#include "engine/SummaryCache.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NetworkWatch.h"
 #include "platform/Profile.h"
@@ -103,6 +104,8 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
     SeenMessages = std::make_unique<TSeenMessages>(Profile::SeenMessagesFilePath());
     Engine->Seen = SeenMessages.get();
+    SummaryCache = std::make_unique<TSummaryCache>(Profile::SummaryCacheFilePath());
+    Engine->Cache = SummaryCache.get();
     NetworkWatch = new TNetworkWatch(QDBusConnection::systemBus(), this);
     SleepWatch = new TSleepWatch(QDBusConnection::systemBus(), this);
     Engine->Offline = [this] { return NetworkWatch->Offline(); };

@@ -23,6 +23,7 @@ class TQuickView;
 class TDialUp;
 class TMainFormHost;
 class TSeenMessages;
+class TSummaryCache;
 class TMessageList;
 class TNetworkWatch;
 class TPop3Client;
@@ -81,6 +82,7 @@ public:
     std::unique_ptr<TMainFormHost> EngineHost;
     std::unique_ptr<TCheckEngine> Engine;
     std::unique_ptr<TSeenMessages> SeenMessages;
+    std::unique_ptr<TSummaryCache> SummaryCache;
     // The network's state and the machine's sleep, on the system bus.
     TNetworkWatch* NetworkWatch;
     TSleepWatch* SleepWatch;

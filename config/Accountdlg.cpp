@@ -11,6 +11,7 @@
 #include "pop3/Certificate.h"
 #include "pop3/Linesock.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -120,6 +121,7 @@ void TAccountForm::CreateControls()
     form->addRow(u"Username"_s, editUsername);
     form->addRow(u"Password"_s, password);
     form->addRow(u"Trusted certificate"_s, editCertFingerprint);
+    form->addRow(QString(), chkQuickCheck);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(lblError);
@@ -138,6 +140,10 @@ void TAccountForm::CreateSecurityControls()
     cmbSecurity->setToolTip(u"How the connection to the server is secured"_s);
     SetHelpContext(cmbSecurity, 208);
     editCertFingerprint = edit(u"editCertFingerprint"_s, 209, this);
+    chkQuickCheck = new QCheckBox(u"Remember messages already listed (faster checks)"_s, this);
+    chkQuickCheck->setObjectName(u"chkQuickCheck"_s);
+    chkQuickCheck->setChecked(true);
+    SetHelpContext(chkQuickCheck, 210);
     editCertFingerprint->setPlaceholderText(u"SHA-256 fingerprint (optional)"_s);
     editCertFingerprint->setToolTip(
         u"Accepts exactly this certificate for the account, whoever signed it. Empty: the authorities this computer trusts decide."_s);
@@ -153,7 +159,7 @@ void TAccountForm::CreateButtons()
     btnHelp = buttons.Help;
     layout()->addWidget(buttons.Box);
     QWidget* const order[] = {editAccName, editServer, spinPort, cmbSecurity, btnUseDef, editUsername,
-                              editPassword, editCertFingerprint, btnOK, btnCancel, btnHelp};
+                              editPassword, editCertFingerprint, chkQuickCheck, btnOK, btnCancel, btnHelp};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -197,6 +203,7 @@ void TAccountForm::ReadSecurity(TRegistry& reg)
     cmbSecurity->setCurrentIndex(std::clamp(security, int(secNone), int(secTls)));
     if (reg.ValueExists(u"CertFingerprint"_s))
         editCertFingerprint->setText(reg.ReadString(u"CertFingerprint"_s));
+    chkQuickCheck->setChecked(!reg.ValueExists(u"QuickCheck"_s) || reg.ReadInteger(u"QuickCheck"_s) != 0);
 }
 
 void TAccountForm::btnUseDefClick()
@@ -261,6 +268,7 @@ void TAccountForm::WriteAccount()
     reg.WriteInteger(u"Port"_s, spinPort->value());
     reg.WriteBool(u"Selected"_s, IsNewAccount || WasSelected);
     reg.WriteInteger(u"Security"_s, cmbSecurity->currentIndex());
+    reg.WriteInteger(u"QuickCheck"_s, chkQuickCheck->isChecked() ? 1 : 0);
     const QString fingerprint = NormalFingerprint(editCertFingerprint->text());
     if (!fingerprint.isEmpty())
         reg.WriteString(u"CertFingerprint"_s, fingerprint);

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <utility>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -34,6 +35,7 @@ public:
     QLineEdit* editPassword;
     QToolButton* btnShowPassword; // shows the password while held
     QLineEdit* editCertFingerprint;
+    QCheckBox* chkQuickCheck; // "QuickCheck", on unless the account says 0
     TErrorLabel* lblError; // why OK was refused
     QPushButton* btnOK;
     QPushButton* btnCancel;

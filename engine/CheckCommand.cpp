@@ -4,6 +4,7 @@
 #include "engine/ConsoleHost.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
+#include "engine/SummaryCache.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
 #include "config/FileStore.h"
@@ -34,6 +35,8 @@ int check()
 
     TMessageList list(settings);
     TCheckEngine engine(client, settings, store, dialUp, list, host);
+    TSummaryCache cache(Profile::SummaryCacheFilePath());
+    engine.Cache = &cache;
     host.SetEngine(engine);
     Guarded([&engine] { engine.actCheckNowExecute(); });
     host.WaitUntilIdle();

@@ -1,8 +1,10 @@
 #include "engine/CheckEngine.h"
 
+#include "base/Guard.h"
 #include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
+#include "engine/SummaryCache.h"
 #include "config/AccountText.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
@@ -13,6 +15,7 @@
 #include "pop3/HeaderText.h"
 #include "pop3/Pop3client.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QLocale>
 #include <QRegularExpression>
@@ -247,12 +250,18 @@ bool TCheckEngine::NumberOnServer() const
     return MessageNumber >= 1 && MessageNumber <= Client.MessageCount;
 }
 
+// A unique id answers in one line; without one the header is compared.
 bool TCheckEngine::StillListedMessage()
 {
     if (!NumberOnServer())
         return false;
+    if (!ActionEntry.UniqueId.isEmpty()) {
+        QString id;
+        ClientCall([&] { id = Client.UniqueId(MessageNumber); });
+        return id == ActionEntry.UniqueId;
+    }
     ClientCall([this] { Client.RetrieveSummary(MessageNumber); });
-    return SameHeader(ActionEntry.Header, Client.Summary.Header);
+    return ActionEntry.IsMessage(Client.Summary.Header);
 }
 
 void TCheckEngine::RefuseMovedMessage(const QString& caption)
@@ -281,11 +290,13 @@ void TCheckEngine::FinishDelete()
 // in, before any of its parts is written.
 void TCheckEngine::FinishView()
 {
-    if (!NumberOnServer()) {
+    if (!NumberOnServer() || (!ActionEntry.UniqueId.isEmpty() && !StillListedMessage())) {
         RefuseMovedMessage(QStringLiteral("Quick View"));
         return;
     }
-    Client.AcceptHeader = [this](const TExStringList& head) { return SameHeader(ActionEntry.Header, head); };
+    Client.AcceptHeader = [this](const TExStringList& head) {
+        return !ActionEntry.UniqueId.isEmpty() || ActionEntry.IsMessage(head);
+    };
     const auto forget = qScopeGuard([this] { Client.AcceptHeader = nullptr; });
     try {
         ClientCall([this] { Client.RetrieveMessage(MessageNumber); });
@@ -549,6 +560,8 @@ bool TCheckEngine::ReadAccount(const QString& name)
     Client.Port = reg.ReadInteger(QStringLiteral("Port"));
     const QString security = QStringLiteral("Security");
     const QString fingerprint = QStringLiteral("CertFingerprint");
+    const QString quick = QStringLiteral("QuickCheck");
+    QuickCheck = !reg.ValueExists(quick) || reg.ReadInteger(quick) != 0;
     Client.Security = reg.ValueExists(security) ? reg.ReadInteger(security) : int(secNone);
     Client.CertFingerprint = reg.ValueExists(fingerprint) ? reg.ReadString(fingerprint) : QString();
     return true;
@@ -592,8 +605,11 @@ void TCheckEngine::Pop1Connect()
         return FinishView();
     if (Operation != opCheck)
         return;
+    if (Client.MessageCount > 0 && ListQuickly())
+        return QuickAccount();
     if (Client.MessageCount > 0) {
         MessageNumber = 1;
+        ShowProgress();
         ClientCall([this] { Client.RetrieveSummary(1); });
         return;
     }
@@ -602,9 +618,83 @@ void TCheckEngine::Pop1Connect()
     NextAccount();
 }
 
+// One UIDL and one LIST tell which messages an earlier check read already.
+// A listing that cannot be trusted leaves this session to the full check,
+// and says so; a server without UIDL just has the full check.
+bool TCheckEngine::ListQuickly()
+{
+    if (!Cache || !QuickCheck)
+        return false;
+    bool listed = false;
+    ClientCall([&] { listed = Client.ListMailbox(); });
+    if (!listed && Client.ListingProblem != QLatin1String("the server offers no UIDL"))
+        WriteErrorLine(AccountName() + QStringLiteral(": ") + Client.ListingProblem
+                       + QStringLiteral("; every message is read in full"));
+    return listed;
+}
+
+// Every message in number order: one read before is its row at once, a new
+// one is read with TOP (many at a time where the server pipelines). The
+// blocked ones are deleted once all are read: their replies would otherwise
+// wait behind the TOPs in flight, and their numbers hold until QUIT.
+void TCheckEngine::QuickAccount()
+{
+    const QString account = AccountName();
+    const QString mailbox = TSummaryCache::Mailbox(account, Client.Host, Client.UserID);
+    quickAccount = true;
+    const auto done = qScopeGuard([this] { quickAccount = false; });
+    Client.SummariesAhead.clear();
+    for (int number = 1; number <= Client.MessageCount; ++number)
+        if (!Cache->Find(mailbox, Client.UniqueIds.at(number - 1)))
+            Client.SummariesAhead << number;
+    QList<int> blocked;
+    for (MessageNumber = 1; MessageNumber <= Client.MessageCount; ++MessageNumber) {
+        const TSummaryFields fields = QuickFields(mailbox, MessageNumber);
+        const QString& id = Client.UniqueIds.at(MessageNumber - 1);
+        if (List.AddFields(fields, Client.Sizes.at(MessageNumber - 1), id, account, MessageNumber)
+            == TSummaryResult::Delete)
+            blocked << MessageNumber;
+        ShowProgress();
+        if (CancelRequested)
+            return EndCanceled();
+    }
+    for (const int number : std::as_const(blocked)) {
+        ClientCall([&] { Client.DeleteMessage(number); });
+        DeletedInSession << number;
+    }
+    ClientCall([this] { Client.Disconnect(); });
+    List.Renumber(account, DeletedInSession);
+    Cache->Keep(mailbox, Client.UniqueIds);
+    AccountChecked();
+    NextAccount();
+}
+
+TSummaryFields TCheckEngine::QuickFields(const QString& mailbox, int number)
+{
+    const QString& id = Client.UniqueIds.at(number - 1);
+    if (const TSummaryFields* known = Cache->Find(mailbox, id))
+        return *known;
+    ClientCall([&] { Client.RetrieveSummary(number); });
+    const TSummaryFields fields = FieldsOf(Client.Summary);
+    Cache->Remember(mailbox, id, fields);
+    return fields;
+}
+
+// A long first check is visibly alive; rows known already come without a
+// wait, so the window gets its turn now and then.
+void TCheckEngine::ShowProgress()
+{
+    constexpr int Every = 10;
+    if (MessageNumber % Every != 0 && MessageNumber != Client.MessageCount && MessageNumber != 1)
+        return;
+    Host.SetStatusText(0, QStringLiteral("Checking %1: %2 of %3").arg(AccountName()).arg(MessageNumber).arg(Client.MessageCount));
+    if (quickAccount)
+        QCoreApplication::processEvents();
+}
+
 void TCheckEngine::Pop1RetrieveEnd()
 {
-    if (Operation != opCheck)
+    if (Operation != opCheck || quickAccount)
         return;
     const TSummaryResult result = List.AddSummary(Client.Summary, AccountName(), MessageNumber);
     if (CancelRequested) {
@@ -621,6 +711,7 @@ void TCheckEngine::NextMessage()
 {
     ++MessageNumber;
     if (MessageNumber <= Client.MessageCount) {
+        ShowProgress();
         ClientCall([this] { Client.RetrieveSummary(MessageNumber); });
         return;
     }
@@ -679,6 +770,8 @@ void TCheckEngine::FinishCheck()
     Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
     Host.ShowStandingFailures(Failures.Lines());
     PostQuestions();
+    if (Cache)
+        Cache->Save();
     const TNoticeRows rows = Seen && Options.NotifyNewOnly() ? Seen->Announce(List, CheckedAccounts) : AllRows(List);
     if (List.Count() == 0) {
         Host.SetStatusText(2, QStringLiteral("No new messages"));

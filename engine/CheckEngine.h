@@ -19,6 +19,7 @@ class TDialUp;
 class Exception;
 class TMailClient;
 class TSeenMessages;
+class TSummaryCache;
 
 // The check cycle: from Check Now or the minute timer, make sure there is a
 // connection, visit every enabled account with the mail client, hand each
@@ -52,6 +53,9 @@ public:
     // What earlier checks announced, for announcing new messages only;
     // none where nothing is remembered (--check).
     TSeenMessages* Seen = nullptr;
+    // What earlier checks read of each message; none: every check reads
+    // every header.
+    TSummaryCache* Cache = nullptr;
     // Whether the system reports no network connection at all; empty where
     // nothing tells (--check).
     std::function<bool()> Offline;
@@ -146,6 +150,10 @@ private:
     void AccountChecked();
     void NextAccount();
     void NextMessage();
+    bool ListQuickly();
+    void QuickAccount();
+    TSummaryFields QuickFields(const QString& mailbox, int number);
+    void ShowProgress();
     void EndCanceled();
     void FinishCheck();
     QString ActivityText() const;
@@ -191,6 +199,9 @@ private:
     QStringList Skipped;
     bool SkippedOffline = false;
     QHash<QString, TLogin> Logins;
+    // The account being checked may be listed from its unique ids.
+    bool QuickCheck = true;
+    bool quickAccount = false;
     bool networkWasOffline = false;
     // The message a delete or quick view acts on, as the check listed it.
     MessageEntry ActionEntry;

@@ -12,21 +12,31 @@ TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstrac
 {
 }
 
+TSummaryFields FieldsOf(const TSummary& summary)
+{
+    return {summary.From,
+            summary.Subject,
+            HeaderTo(summary.Header),
+            HeaderDate(summary.Header),
+            HeaderPriority(summary.Header),
+            ReadableField(summary.Header, QStringLiteral("From:"), summary.From),
+            ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject),
+            HeaderDigest(summary.Header)};
+}
+
 TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& account, int number)
 {
-    const QString readableFrom = ReadableField(summary.Header, QStringLiteral("From:"), summary.From);
-    if (IsBlocked(summary, readableFrom))
+    return AddFields(FieldsOf(summary), summary.Bytes, QString(), account, number);
+}
+
+TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 bytes, const QString& uniqueId,
+                                       const QString& account, int number)
+{
+    if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
-    const MessageEntry entry{summary.From,
-                             summary.Subject,
-                             QString::number(summary.Bytes),
-                             HeaderPriority(summary.Header),
-                             HeaderDate(summary.Header),
-                             account,
-                             number,
-                             summary.Header,
-                             readableFrom,
-                             ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject)};
+    const MessageEntry entry{fields.From,   fields.Subject, QString::number(bytes), fields.Priority,
+                             fields.Date,   account,        number,                 fields.Digest,
+                             uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
     beginInsertRows({}, Count(), Count());
     rows.append(entry);
     endInsertRows();
@@ -41,14 +51,14 @@ QString Shown(const QString& readable)
 // Blank means empty: a From or Subject line with only a blank after its
 // colon is not blank. An entry made from the sender as received or as read
 // blocks alike.
-bool TMessageList::IsBlocked(const TSummary& summary, const QString& readableFrom) const
+bool TMessageList::IsBlocked(const TSummaryFields& fields, qint64 bytes) const
 {
     const bool tests[] = {
-        settings.IsSenderBlocked(summary.From) || settings.IsSenderBlocked(readableFrom),
-        settings.BlockBlankFrom() && summary.From.isEmpty(),
-        settings.BlockBlankTo() && HeaderTo(summary.Header).isEmpty(),
-        settings.BlockBlankSubject() && summary.Subject.isEmpty(),
-        settings.BlockZeroLength() && summary.Bytes == 0,
+        settings.IsSenderBlocked(fields.From) || settings.IsSenderBlocked(fields.ReadableFrom),
+        settings.BlockBlankFrom() && fields.From.isEmpty(),
+        settings.BlockBlankTo() && fields.To.isEmpty(),
+        settings.BlockBlankSubject() && fields.Subject.isEmpty(),
+        settings.BlockZeroLength() && bytes == 0,
     };
     return std::ranges::any_of(tests, std::identity{});
 }
@@ -85,9 +95,9 @@ TExStringList headerPart(const TExStringList& lines)
 }
 }
 
-bool SameHeader(const TExStringList& listed, const TExStringList& received)
+bool MessageEntry::IsMessage(const TExStringList& header) const
 {
-    return headerPart(listed) == headerPart(received);
+    return HeaderDigest(header) == Digest;
 }
 
 QByteArray HeaderDigest(const TExStringList& header)
@@ -118,7 +128,7 @@ int TMessageList::IndexOf(const MessageEntry& entry) const
     int found = -1;
     for (int row = 0; row < Count(); ++row) {
         const MessageEntry& listed = rows.at(row);
-        if (listed.Account != entry.Account || !SameHeader(listed.Header, entry.Header))
+        if (listed.Account != entry.Account || listed.Digest != entry.Digest || listed.UniqueId != entry.UniqueId)
             continue;
         if (listed.Number == entry.Number)
             return row;

@@ -7,10 +7,28 @@
 
 class Settings;
 
+// What a row and the filters take from a message's header, and by what it
+// is known again: small enough to keep for every message of a mailbox.
+struct TSummaryFields
+{
+    // As received, the leading blank kept, for the filters and the blocked
+    // senders; the list shows the readable forms.
+    QString From;
+    QString Subject;
+    QString To;
+    QString Date;
+    QString Priority;
+    // Unfolded and decoded, the leading blank kept.
+    QString ReadableFrom;
+    QString ReadableSubject;
+    // Of the header lines, to know the message again in a later session,
+    // where the numbers may have moved.
+    QByteArray Digest;
+};
+TSummaryFields FieldsOf(const TSummary& summary);
+
 // One row of the message list: six texts and the message's number on its
-// account's server at the time of the check. From and Subject are as
-// received, for the filters and the blocked senders; the list shows their
-// readable forms.
+// account's server at the time of the check.
 struct MessageEntry
 {
     QString From;
@@ -20,22 +38,21 @@ struct MessageEntry
     QString Received;
     QString Account;
     int Number = 0;
-    // The header lines the check received, to know the message again in a
-    // later session, where the numbers may have moved.
-    TExStringList Header;
-    // Unfolded and decoded, the leading blank kept.
+    QByteArray Digest;
+    // The server's unique id, where it gives them.
+    QString UniqueId;
     QString ReadableFrom;
     QString ReadableSubject;
+
+    // Whether a header received now is this row's message.
+    bool IsMessage(const TExStringList& header) const;
 };
 
 // What the list shows of a readable header text: no blanks around it.
 QString Shown(const QString& readable);
 
-// Whether two header listings are of the same message: their lines up to the
-// end of the header (a blank line or the closing ".") are equal.
-bool SameHeader(const TExStringList& listed, const TExStringList& received);
-// A digest of the header up to its end, by which a later check knows the
-// message again.
+// A digest of the header up to its end (a blank line or the closing "."),
+// by which a later check knows the message again.
 QByteArray HeaderDigest(const TExStringList& header);
 
 // What became of a summary handed to the list.
@@ -60,6 +77,9 @@ public:
     explicit TMessageList(const Settings& settings, QObject* parent = nullptr);
 
     TSummaryResult AddSummary(const TSummary& summary, const QString& account, int number);
+    // The same from what an earlier check kept of the message.
+    TSummaryResult AddFields(const TSummaryFields& fields, qint64 bytes, const QString& uniqueId,
+                             const QString& account, int number);
     void Clear();
     // Keeps only the rows of these accounts, which a check leaves out.
     void ClearExcept(const QStringList& accounts);
@@ -82,7 +102,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    bool IsBlocked(const TSummary& summary, const QString& readableFrom) const;
+    bool IsBlocked(const TSummaryFields& fields, qint64 bytes) const;
     static QString Text(const MessageEntry& entry, int column);
 
     const Settings& settings;

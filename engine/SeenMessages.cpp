@@ -12,6 +12,13 @@
 
 TSeenMessages::TSeenMessages(const QString& filePath) : path(filePath) {}
 
+// By the server's unique id where it gives one, else by the header's digest,
+// which is also what files written before unique ids hold.
+QByteArray TSeenMessages::Key(const MessageEntry& entry)
+{
+    return entry.UniqueId.isEmpty() ? entry.Digest : "uid:" + entry.UniqueId.toLatin1();
+}
+
 TNoticeRows TSeenMessages::Announce(const TMessageList& list, const QStringList& checkedAccounts)
 {
     Load();
@@ -19,10 +26,11 @@ TNoticeRows TSeenMessages::Announce(const TMessageList& list, const QStringList&
     QHash<QString, QSet<QByteArray>> held;
     for (int row = 0; row < list.Count(); ++row) {
         const MessageEntry& entry = list.Entry(row);
-        const QByteArray digest = HeaderDigest(entry.Header);
-        if (!seen.value(entry.Account).contains(digest))
+        const QByteArray key = Key(entry);
+        const QSet<QByteArray>& before = seen.value(entry.Account);
+        if (!before.contains(key) && !before.contains(entry.Digest))
             fresh << &entry;
-        held[entry.Account].insert(digest);
+        held[entry.Account].insert(key);
     }
     bool changed = false;
     for (const QString& account : checkedAccounts) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class TMessageList;
+struct MessageEntry;
 
 // The messages each account held at its last complete check, known by their
 // headers and kept in a file of their own, so that a message left on the
@@ -23,6 +24,7 @@ public:
     TNoticeRows Announce(const TMessageList& list, const QStringList& checkedAccounts);
 
 private:
+    static QByteArray Key(const MessageEntry& entry);
     void Load();
     void Save() const;
 

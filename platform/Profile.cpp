@@ -44,6 +44,11 @@ QString SeenMessagesFilePath()
     return ConfigFolder() + QStringLiteral("/seen-messages");
 }
 
+QString SummaryCacheFilePath()
+{
+    return ConfigFolder() + QStringLiteral("/summary-cache");
+}
+
 bool IsDefault()
 {
     return QDir::cleanPath(ConfigFolder()) == QDir::cleanPath(usualFolder());

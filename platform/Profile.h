@@ -10,6 +10,8 @@ QString StoreFilePath();
 QString ConfigFolder();
 // The messages announced so far, beside the store file.
 QString SeenMessagesFilePath();
+// What the checks read of each message, beside the store file.
+QString SummaryCacheFilePath();
 // Whether the files are in the usual place, however POSTWATCH_PROFILE says it.
 bool IsDefault();
 // A short name for the profile's folder, the same at every start, for files

@@ -4,6 +4,8 @@
 #include "pop3/TextLimit.h"
 
 #include <QScopeGuard>
+#include <QSet>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -18,6 +20,12 @@ constexpr int MaxLoginDelay = 24 * 60 * 60;
 // RFC 5034: an AUTH command carries its first response only within this
 // many octets, line end included.
 constexpr qsizetype MaxAuthCommandLine = 255;
+// TOP commands in flight at once with PIPELINING.
+constexpr qsizetype PipelineWindow = 32;
+// RFC 1939: a unique id is 1 to 70 characters from 0x21 to 0x7E.
+constexpr qsizetype MaxUniqueIdLength = 70;
+// More than any mailbox holds: a count beyond it is not listed.
+constexpr int MaxListedMessages = 1000000;
 
 bool Positive(const QByteArray& reply)
 {
@@ -81,6 +89,12 @@ bool IsChallenge(const QByteArray& reply)
     return line == "+" || line.startsWith("+ ");
 }
 
+bool IsUniqueId(const QByteArray& id)
+{
+    return !id.isEmpty() && id.size() <= MaxUniqueIdLength
+           && std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x21 && c <= 0x7e; });
+}
+
 qint64 MessageSize(const QByteArray& reply)
 {
     const QByteArray word = Word(reply, 3).trimmed();
@@ -105,6 +119,9 @@ TPop3Client::TPop3Client(QObject* parent) : TLineSocket(parent), UUProcessor(thi
 void TPop3Client::Connect()
 {
     AskCredentials();
+    awaiting.clear();
+    UniqueIds.clear();
+    Sizes.clear();
     const bool wasBusy = std::exchange(Busy, true);
     bool loggedIn = false;
     try {
@@ -304,18 +321,163 @@ void TPop3Client::RetrieveSummary(int index)
     RequireConnection();
     if (OnRetrieveStart)
         OnRetrieveStart(this);
-    const QByteArray reply = Transaction(Command("TOP", index) + " 0");
-    if (!Positive(reply))
-        Refuse(reply);
+    try {
+        ReadSummary(index);
+    } catch (...) {
+        // Replies still on their way would pass for the next command's.
+        if (!awaiting.isEmpty()) {
+            awaiting.clear();
+            TLineSocket::Disconnect();
+        }
+        throw;
+    }
+    ReportStatus(1, QStringLiteral("Summary Retrieved"));
+    if (OnRetrieveEnd)
+        OnRetrieveEnd(this);
+}
+
+// A listed mailbox's sizes are known: one round trip a message, or a
+// window's worth of them for one with PIPELINING.
+void TPop3Client::ReadSummary(int index)
+{
+    SendTops(index);
+    awaiting.removeFirst();
+    LastReply = ReadLn();
+    ReportStatus(1, WireText(LastReply));
+    if (!Positive(LastReply))
+        Refuse(LastReply);
     Summary.Header.clear();
     Summary.Subject.clear();
     Summary.From.clear();
     Summary.MessageId.clear();
     ReadSummaryHeader();
-    Summary.Bytes = MessageSize(Transaction(Command("LIST", index)));
-    ReportStatus(1, QStringLiteral("Summary Retrieved"));
-    if (OnRetrieveEnd)
-        OnRetrieveEnd(this);
+    const bool listed = index >= 1 && index <= Sizes.size();
+    Summary.Bytes = listed ? Sizes.at(index - 1) : MessageSize(Transaction(Command("LIST", index)));
+}
+
+void TPop3Client::SendTops(int index)
+{
+    if (!awaiting.isEmpty() && awaiting.first() != index)
+        throw ESockError(QStringLiteral("Message %1 was asked for out of order").arg(index));
+    if (awaiting.isEmpty()) {
+        Writeln(Command("TOP", index) + " 0");
+        awaiting << index;
+    }
+    if (!HasCapability(QStringLiteral("PIPELINING")) || Sizes.size() != MessageCount)
+        return;
+    while (awaiting.size() < PipelineWindow && !SummariesAhead.isEmpty()) {
+        const int next = SummariesAhead.takeFirst();
+        if (next <= awaiting.last())
+            continue;
+        Writeln(Command("TOP", next) + " 0");
+        awaiting << next;
+    }
+}
+
+bool TPop3Client::HasCapability(const QString& name) const
+{
+    return std::any_of(Capabilities.begin(), Capabilities.end(), [&](const QString& line) {
+        return line.section(u' ', 0, 0).compare(name, Qt::CaseInsensitive) == 0;
+    });
+}
+
+bool TPop3Client::ListMailbox()
+{
+    UniqueIds.clear();
+    Sizes.clear();
+    ListingProblem.clear();
+    if (!HasCapability(QStringLiteral("UIDL"))) {
+        ListingProblem = QStringLiteral("the server offers no UIDL");
+        return false;
+    }
+    if (MessageCount > MaxListedMessages) {
+        ListingProblem = QStringLiteral("the server counts %1 messages").arg(MessageCount);
+        return false;
+    }
+    RequireConnection();
+    if (ListIds() && ListSizes())
+        return true;
+    UniqueIds.clear();
+    Sizes.clear();
+    return false;
+}
+
+// The listing is read to its end whatever it holds, so the session stays in
+// step; what is wrong with it is told once.
+bool TPop3Client::ListIds()
+{
+    if (!OpensListing(Transaction("UIDL"))) {
+        ListingProblem = QStringLiteral("the server refused UIDL");
+        return false;
+    }
+    QList<QByteArray> ids(MessageCount);
+    QSet<QByteArray> seen;
+    ReadListing([&](int number, const QByteArray& id) {
+        if (!IsUniqueId(id))
+            return QStringLiteral("message %1 has no valid unique id").arg(number);
+        if (!ids.at(number - 1).isEmpty() || seen.contains(id))
+            return QStringLiteral("the unique id of message %1 is listed twice").arg(number);
+        seen.insert(id);
+        ids[number - 1] = id;
+        return QString();
+    });
+    if (ListingProblem.isEmpty() && seen.size() != MessageCount)
+        ListingProblem = QStringLiteral("UIDL lists %1 messages, STAT %2").arg(seen.size()).arg(MessageCount);
+    for (const QByteArray& id : std::as_const(ids))
+        UniqueIds << QString::fromLatin1(id);
+    return ListingProblem.isEmpty();
+}
+
+bool TPop3Client::ListSizes()
+{
+    if (!OpensListing(Transaction("LIST"))) {
+        ListingProblem = QStringLiteral("the server refused LIST");
+        return false;
+    }
+    QList<qint64> sizes(MessageCount, -1);
+    int count = 0;
+    ReadListing([&](int number, const QByteArray& value) {
+        bool ok = false;
+        const qint64 size = value.toLongLong(&ok);
+        if (!ok || size < 0 || sizes.at(number - 1) >= 0)
+            return QStringLiteral("the size of message %1 is not listed right").arg(number);
+        sizes[number - 1] = size;
+        ++count;
+        return QString();
+    });
+    if (ListingProblem.isEmpty() && count != MessageCount)
+        ListingProblem = QStringLiteral("LIST lists %1 messages, STAT %2").arg(count).arg(MessageCount);
+    Sizes = sizes;
+    return ListingProblem.isEmpty();
+}
+
+// Each line "n value" for n from 1 to the message count; a listing longer
+// than that has nothing more to say and is not read on without end.
+template <typename Line> void TPop3Client::ReadListing(const Line& line)
+{
+    for (qsizetype lines = 0;; ++lines) {
+        const QByteArray text = WithoutLineEnd(ReadLn());
+        if (text == ".")
+            return;
+        if (lines > MessageCount)
+            ReplyTooLong();
+        if (!ListingProblem.isEmpty())
+            continue;
+        bool ok = false;
+        const int number = Word(text, 1).toInt(&ok);
+        if (!ok || number < 1 || number > MessageCount)
+            ListingProblem = QStringLiteral("the listing names a message %1 the mailbox does not hold").arg(WireText(Word(text, 1)));
+        else
+            ListingProblem = line(number, Word(text, 2).trimmed());
+    }
+}
+
+QString TPop3Client::UniqueId(int index)
+{
+    RequireConnection();
+    const QByteArray reply = Transaction(Command("UIDL", index));
+    const QByteArray id = Word(WithoutLineEnd(reply), 3);
+    return Positive(reply) && IsUniqueId(id) ? QString::fromLatin1(id) : QString();
 }
 
 void TPop3Client::ReadSummaryHeader()

@@ -44,6 +44,12 @@ public:
     virtual void Connect() = 0;
     virtual void Disconnect() = 0;
     virtual void RetrieveSummary(int index) = 0;
+    // The whole mailbox's unique ids and sizes, from one UIDL and one LIST:
+    // false, with ListingProblem saying why, where the server has no UIDL or
+    // a listing that cannot be trusted. The session goes on either way.
+    virtual bool ListMailbox() = 0;
+    // One message's unique id now (UIDL n); empty where the server gives none.
+    virtual QString UniqueId(int index) = 0;
     virtual void RetrieveMessage(int index) = 0;
     virtual void DeleteMessage(int index) = 0;
     virtual void Cancel() = 0;
@@ -61,6 +67,14 @@ public:
     QStringList Capabilities;
     // The seconds the server wants between two logins (LOGIN-DELAY), 0 for none.
     int LoginDelay = 0;
+    // From ListMailbox, by message number - 1.
+    QStringList UniqueIds;
+    QList<qint64> Sizes;
+    QString ListingProblem;
+    // The numbers RetrieveSummary will be asked for next, in ascending order:
+    // a server that offers PIPELINING gets their TOP commands ahead, and the
+    // sizes of a listed mailbox need no LIST of their own.
+    QList<int> SummariesAhead;
     TSummary Summary;
     TMailMessage MailMessage;
     bool DeleteOnRead = false;
@@ -90,6 +104,8 @@ public:
     void Connect() override;
     void Disconnect() override;
     void RetrieveSummary(int index) override;
+    bool ListMailbox() override;
+    QString UniqueId(int index) override;
     void RetrieveMessage(int index) override;
     void DeleteMessage(int index) override;
     void Cancel() override { TLineSocket::Cancel(); }
@@ -117,10 +133,18 @@ private:
     void ReadMessage(int index);
     void ReadMessageText();
     void EndRetrieve();
+    bool HasCapability(const QString& name) const;
+    void ReadSummary(int index);
+    void SendTops(int index);
+    bool ListIds();
+    bool ListSizes();
+    template <typename Line> void ReadListing(const Line& line);
     void ReadSummaryHeader();
     [[noreturn]] void ReplyTooLong();
     void TakeSummaryField(const QByteArray& line);
     QByteArray Command(const char* word, int index);
 
     TMessageReader Reader{MailMessage, UUProcessor};
+    // TOP commands sent whose replies are still to be read, in order.
+    QList<int> awaiting;
 };

@@ -397,11 +397,11 @@ TEST_F(AccountFormTest, AddModeLayoutDefaultsAndAMaskedPasswordShownWhileHeld)
     EXPECT_EQ(port->value(), 995);
 
     QStringList order;
-    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 9; w = w->nextInFocusChain())
+    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 10; w = w->nextInFocusChain())
         if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->focusPolicy() & Qt::TabFocus)
             order << w->objectName();
     EXPECT_EQ(order, (QStringList{"editAccName", "editServer", "spinPort", "cmbSecurity", "btnUseDef", "editUsername",
-                                  "editPassword", "editCertFingerprint", "btnOK"}));
+                                  "editPassword", "editCertFingerprint", "chkQuickCheck", "btnOK"}));
 
     auto* password = Find<QLineEdit>(u"editPassword"_s, &form);
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
@@ -500,12 +500,18 @@ TEST_F(AccountFormTest, SecurityMovesAUsualPortAndATrustedFingerprintIsKept)
     EXPECT_EQ(Stored(key, u"Port"_s), "110");
     EXPECT_EQ(Stored(key, u"CertFingerprint"_s), normal);
 
+    EXPECT_EQ(Stored(key, u"QuickCheck"_s), "1") << "on for a new account";
+
     TAccountForm edit(Store, u"Home"_s);
     EXPECT_EQ(Find<QComboBox>(u"cmbSecurity"_s, &edit)->currentText(), "SSL/TLS");
     EXPECT_EQ(Find<QSpinBox>(u"spinPort"_s, &edit)->value(), 110);
     EXPECT_EQ(Field(edit, "editCertFingerprint"), normal);
+    Find<QCheckBox>(u"chkQuickCheck"_s, &edit)->setChecked(false);
     Find<QPushButton>(u"btnOK"_s, &edit)->click();
     EXPECT_EQ(Stored(key, u"CertFingerprint"_s), normal);
+    EXPECT_EQ(Stored(key, u"QuickCheck"_s), "0");
+    TAccountForm again(Store, u"Home"_s);
+    EXPECT_FALSE(Find<QCheckBox>(u"chkQuickCheck"_s, &again)->isChecked());
 }
 
 // Each refusal names the field and why, takes the focus there and goes at

@@ -27,7 +27,8 @@ TEST_F(CheckCycle, TwoAccountsWithThreeAndNoMessages)
     Load();
     CheckNow();
     EXPECT_TRUE(engine.EngineBusy);
-    EXPECT_EQ(host.Panels[0], "Checking Home for mail");
+    EXPECT_TRUE(host.PanelHistory.contains("0: Checking Home for mail"));
+    EXPECT_EQ(host.Panels[0], "Checking Home: 1 of 3") << "how far it is";
     RunSteps();
 
     EXPECT_EQ(client.Log, (QStringList{"connect home.example.org", "USER home", "PASS pw-Home", "CAPA", "STAT", "TOP 1 0",

@@ -1,6 +1,7 @@
 #include "FakeMailClient.h"
 
 #include <QScopeGuard>
+#include <QSet>
 #include <utility>
 
 namespace {
@@ -51,6 +52,8 @@ void TFakeMailClient::Drop()
 void TFakeMailClient::Connect()
 {
     AskCredentials();
+    UniqueIds.clear();
+    Sizes.clear();
     const bool wasBusy = std::exchange(Busy, true);
     bool loggedIn = false;
     try {
@@ -207,7 +210,8 @@ void TFakeMailClient::RetrieveSummary(int index)
         else if (line.startsWith(QLatin1String("From:")))
             Summary.From = line.mid(5);
     }
-    Exchange(QStringLiteral("LIST %1").arg(index));
+    if (Sizes.size() != MessageCount)
+        Exchange(QStringLiteral("LIST %1").arg(index));
     Summary.Bytes = message.Bytes;
     if (OnRetrieveEnd)
         OnRetrieveEnd(nullptr);
@@ -251,6 +255,43 @@ void TFakeMailClient::RetrieveMessage(int index)
     }
     if (OnRetrieveEnd)
         OnRetrieveEnd(nullptr);
+}
+
+QString TFakeMailClient::IdOf(const Message& message) const
+{
+    return message.Uid.isEmpty() ? QString::number(qHash(message.Header.join(u'\n')), 16) : message.Uid;
+}
+
+// As the real client judges a listing: ids unique and as many as STAT says.
+bool TFakeMailClient::ListMailbox()
+{
+    UniqueIds.clear();
+    Sizes.clear();
+    ListingProblem.clear();
+    if (!Box().Uidl) {
+        ListingProblem = QStringLiteral("the server offers no UIDL");
+        return false;
+    }
+    Exchange(QStringLiteral("UIDL"));
+    QStringList ids;
+    for (const Message& message : std::as_const(Box().Messages))
+        ids << IdOf(message);
+    ids = Box().ListedIds.value_or(ids);
+    if (ids.size() != MessageCount || QSet<QString>(ids.begin(), ids.end()).size() != ids.size()) {
+        ListingProblem = QStringLiteral("the unique ids are not as many as the messages, or not unique");
+        return false;
+    }
+    Exchange(QStringLiteral("LIST"));
+    UniqueIds = ids;
+    for (const Message& message : std::as_const(Box().Messages))
+        Sizes << message.Bytes;
+    return true;
+}
+
+QString TFakeMailClient::UniqueId(int index)
+{
+    Exchange(QStringLiteral("UIDL %1").arg(index));
+    return index >= 1 && index <= Box().Messages.size() ? IdOf(Box().Messages.at(index - 1)) : QString();
 }
 
 void TFakeMailClient::DeleteMessage(int index)

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <functional>
 #include <map>
+#include <optional>
 
 // A mail client that plays scripted mailboxes with no network. It fires the
 // real client's events in the real order, synchronously inside its calls,
@@ -17,6 +18,7 @@ public:
         QStringList Header; // header lines, without the terminating "."
         qint64 Bytes = 100;
         QStringList Body = {QStringLiteral("Hello.")};
+        QString Uid; // empty: made from the header
     };
     struct Mailbox
     {
@@ -27,6 +29,9 @@ public:
         QSet<int> RefuseDelete = {};
         QSet<int> RefuseTop = {};
         int LoginDelay = 0; // what CAPA's LOGIN-DELAY says
+        bool Uidl = true;
+        // What UIDL lists instead of the messages' ids: a broken server.
+        std::optional<QStringList> ListedIds = {};
     };
 
     // Mailboxes by host name; a host not listed has no address.
@@ -52,6 +57,8 @@ public:
     void RetrieveSummary(int index) override;
     void RetrieveMessage(int index) override;
     void DeleteMessage(int index) override;
+    bool ListMailbox() override;
+    QString UniqueId(int index) override;
     void Cancel() override { Aborted = true; }
 
     // Drops the connection without QUIT, as a server going away does: the
@@ -70,6 +77,7 @@ private:
     void RequireConnection();
     Mailbox& Box();
     const Message& Stored(int index);
+    QString IdOf(const Message& message) const;
     void QuitQuietly();
 
     QSet<int> deleted;

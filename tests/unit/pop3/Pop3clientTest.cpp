@@ -159,6 +159,73 @@ TEST_F(pop3Client, CapabilitiesGiveTheLoginDelayAndACodedRefusalIsTheServers)
     EXPECT_FALSE(events.contains("asked about the password"));
 }
 
+// One UIDL and one LIST for the whole mailbox; a listing that cannot be
+// trusted is refused with a reason and leaves the session in step.
+TEST_F(pop3Client, TheMailboxListingIsTrustedOnlyWhenItIsSound)
+{
+    server.Replies["CAPA"] = "+OK\r\nUIDL\r\n.\r\n";
+    server.Replies["STAT"] = "+OK 3 600\r\n";
+    server.Replies["LIST"] = "+OK\r\n1 100\r\n2 200\r\n3 300\r\n.\r\n";
+    server.Replies["UIDL 2"] = "+OK 2 b\r\n";
+    server.Replies["UIDL"] = "+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n";
+    client.Connect();
+    ASSERT_TRUE(client.ListMailbox()) << client.ListingProblem.toStdString();
+    EXPECT_EQ(client.UniqueIds, QStringList({"a", "b", "c"}));
+    EXPECT_EQ(client.Sizes, QList<qint64>({100, 200, 300}));
+    client.Disconnect();
+    for (const QByteArray& listing : {QByteArray("1 a\r\n2 a\r\n3 c\r\n"), "1 a\r\n2 " + QByteArray(71, 'x') + "\r\n3 c\r\n",
+                                      QByteArray("1 a\r\n2 b\x01\r\n3 c\r\n"), QByteArray("1 a\r\n2 b\r\n"),
+                                      QByteArray("1 a\r\n2 b\r\n9 c\r\n")}) {
+        server.Replies["UIDL"] = "+OK\r\n" + listing + ".\r\n";
+        client.Connect();
+        EXPECT_FALSE(client.ListMailbox()) << listing.toStdString();
+        EXPECT_FALSE(client.ListingProblem.isEmpty());
+        EXPECT_EQ(client.UniqueId(2), "b") << "still in step";
+        client.Disconnect();
+    }
+}
+
+// With PIPELINING a window of TOPs goes out before the first reply comes
+// back; replies that stop coming end with the time-out.
+TEST_F(pop3Client, PipelinedTopsGoOutTogetherAndTimeOutAsOne)
+{
+    server.Replies["CAPA"] = "+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n";
+    server.Replies["STAT"] = "+OK 3 600\r\n";
+    server.Replies["UIDL"] = "+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n";
+    server.Replies["LIST"] = "+OK\r\n1 100\r\n2 200\r\n3 300\r\n.\r\n";
+    int tops = 0;
+    bool answer = true;
+    server.Script = [&](const QByteArray& command) {
+        if (!command.startsWith("TOP"))
+            return false;
+        if (++tops == 3 && answer)
+            for (int n = 1; n <= 3; ++n)
+                server.Send("+OK\r\nSubject: " + QByteArray::number(n) + "\r\n\r\n.\r\n");
+        return true;
+    };
+    client.Connect();
+    ASSERT_TRUE(client.ListMailbox());
+    client.SummariesAhead = {1, 2, 3};
+    QStringList subjects;
+    for (int n = 1; n <= 3; ++n) {
+        client.RetrieveSummary(n);
+        subjects << client.Summary.Subject + QStringLiteral("/%1").arg(client.Summary.Bytes);
+    }
+    EXPECT_EQ(subjects, QStringList({" 1/100", " 2/200", " 3/300"}));
+    EXPECT_FALSE(server.Commands.contains("LIST 1"));
+    client.Disconnect();
+
+    answer = false;
+    tops = 0;
+    client.TimeOut = 300;
+    client.Connect();
+    ASSERT_TRUE(client.ListMailbox());
+    client.SummariesAhead = {1, 2, 3};
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.RetrieveSummary(1); }), "Connection Timed out");
+    EXPECT_EQ(tops, 3);
+    EXPECT_FALSE(client.Connected);
+}
+
 TEST_F(pop3Client, RejectedStatStillReportsTheLogin)
 {
     server.Replies["STAT"] = "-ERR Mailbox locked.\r\n";
