@@ -14,7 +14,7 @@
 namespace {
 
 constexpr qsizetype ChunkSize = 16383;
-constexpr qsizetype SendLineSize = 16384;
+constexpr qsizetype SendLineSize = MaxCommandLength + 2;
 // A hostile or broken server must not make a line grow without end.
 constexpr qsizetype MaxLineLength = 1024 * 1024;
 // Qt stops reading from the network while its own buffer is this full, so

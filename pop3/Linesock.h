@@ -49,6 +49,9 @@ enum TSecurity {
     secTls = 2,      // TLS from the first byte
 };
 
+// The longest command Writeln sends whole, its line end not counted.
+inline constexpr qsizetype MaxCommandLength = 16382;
+
 using TOnHostResolved = std::function<void(QObject* Sender)>;
 using TOnStatus = std::function<void(QObject* Sender, const QString& Status)>;
 

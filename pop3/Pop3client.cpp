@@ -19,6 +19,9 @@ constexpr qsizetype MaxCapabilities = 256;
 // A server may ask for a pause between logins, but not for one that stops
 // checking altogether.
 constexpr int MaxLoginDelay = 24 * 60 * 60;
+// RFC 5034: an AUTH command carries its first response only within this
+// many octets, line end included.
+constexpr qsizetype MaxAuthCommandLine = 255;
 // TOP commands in flight at once with PIPELINING.
 constexpr qsizetype PipelineWindow = 32;
 // RFC 1939: a unique id is 1 to 70 characters from 0x21 to 0x7E.
@@ -81,6 +84,13 @@ bool OpensListing(const QByteArray& reply)
     return Word(WithoutLineEnd(reply), 1) == "+OK";
 }
 
+// A SASL challenge: "+", a blank and base64 (RFC 5034), never "+OK".
+bool IsChallenge(const QByteArray& reply)
+{
+    const QByteArray line = WithoutLineEnd(reply);
+    return line == "+" || line.startsWith("+ ");
+}
+
 bool IsUniqueId(const QByteArray& id)
 {
     return !id.isEmpty() && id.size() <= MaxUniqueIdLength
@@ -139,6 +149,8 @@ void TPop3Client::Connect()
 
 void TPop3Client::AskCredentials()
 {
+    if (Auth != authPassword)
+        return RequireToken();
     bool asked = false;
     while (UserID.isEmpty() || Password.isEmpty()) {
         if (!OnAuthenticationNeeded)
@@ -171,6 +183,8 @@ void TPop3Client::StartTls()
 // The failure handler may correct the credentials, and is asked once.
 void TPop3Client::LogIn()
 {
+    if (Auth == authOAuth2)
+        return LogInWithToken();
     bool asked = false;
     while (!TryLogIn()) {
         if (asked || !OnAuthenticationFailed)
@@ -193,6 +207,49 @@ bool TPop3Client::TryLogIn()
         }
     }
     return true;
+}
+
+// Nothing goes out for a sign-in that cannot succeed, and an unknown setting
+// must not quietly mean the password.
+void TPop3Client::RequireToken()
+{
+    if (Auth != authOAuth2)
+        throw Exception(QStringLiteral("The sign-in setting %1 is not 0 (password) or 1 (OAuth 2.0)").arg(Auth));
+    if (AccessToken.isEmpty())
+        throw ETokenRefused(AccountName);
+    if (const QString problem = TokenCredentialsProblem(UserID, AccessToken); !problem.isEmpty())
+        throw Exception(problem);
+}
+
+// CAPA before the login names the SASL mechanisms.
+void TPop3Client::LogInWithToken()
+{
+    ReadCapabilities();
+    const QByteArray reply = TokenExchange(TokenMechanismOf(Capabilities));
+    if (Positive(reply))
+        return;
+    RefuseUnlessAboutCredentials(reply);
+    throw ETokenRefused(AccountName);
+}
+
+// A first response too long for the AUTH command waits for the server's "+".
+// A "+" after it carries the server's error: the answer lets the server end
+// with its -ERR, and a server that still goes on is cancelled.
+QByteArray TPop3Client::TokenExchange(TTokenMechanism mechanism)
+{
+    const QByteArray response = TokenResponse(mechanism, {UserID, AccessToken, Host, Port});
+    if (response.size() > MaxCommandLength)
+        throw Exception(QStringLiteral("The sign-in token is too long to send to the server"));
+    const QByteArray command = "AUTH " + MechanismName(mechanism);
+    const bool inCommand = command.size() + 1 + response.size() + 2 <= MaxAuthCommandLine;
+    QByteArray reply = Transaction(inCommand ? command + ' ' + response : command);
+    QList<QByteArray> answers{ErrorChallengeAnswer(mechanism), "*"};
+    if (!inCommand)
+        answers.prepend(response);
+    for (const QByteArray& answer : std::as_const(answers))
+        if (IsChallenge(reply))
+            reply = Transaction(answer);
+    return reply;
 }
 
 // Asked after the login, where LOGIN-DELAY gives the user's own value; a

@@ -3,6 +3,7 @@
 #include "pop3/Linesock.h"
 #include "pop3/MailMessage.h"
 #include "pop3/MessageReader.h"
+#include "pop3/TokenLogin.h"
 #include "pop3/Uudecoder.h"
 
 #include <QStringList>
@@ -17,6 +18,22 @@ struct TSummary
     TExStringList Header;
     // The header was longer than a summary keeps: what was read of it.
     bool Cut = false;
+};
+
+// How an account logs in.
+enum TAuth {
+    authPassword = 0, // USER and PASS
+    authOAuth2 = 1,   // an OAuth 2.0 bearer token, AUTH XOAUTH2 or OAUTHBEARER
+};
+
+// The server refused the account's access token (expired, revoked or never
+// valid): only a new sign-in helps, no password question.
+class ETokenRefused : public Exception
+{
+public:
+    explicit ETokenRefused(const QString& account)
+        : Exception(account.isEmpty() ? QStringLiteral("Sign in again")
+                                      : QStringLiteral("Sign in to %1 again").arg(account)) {}
 };
 
 // The mail client as the check engine sees it: every operation is synchronous
@@ -41,6 +58,11 @@ public:
 
     QString UserID;
     QString Password;
+    int Auth = authPassword;
+    // Sent instead of the password where Auth is authOAuth2.
+    QString AccessToken;
+    // The account's name as the user knows it, for ETokenRefused's words.
+    QString AccountName;
     int MessageCount = 0;
     // What the server's CAPA listed after the login, one line each; none
     // where it answered -ERR.
@@ -102,6 +124,9 @@ private:
     void StartTls();
     void LogIn();
     bool TryLogIn();
+    void RequireToken();
+    void LogInWithToken();
+    QByteArray TokenExchange(TTokenMechanism mechanism);
     void ReadCapabilities();
     void CountMessages();
     void QuitQuietly();

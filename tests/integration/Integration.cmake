@@ -39,3 +39,10 @@ pw_dovecot_test(test_integration_engine
 # `postwatch --check` and `--list` run as processes against the same server.
 pw_dovecot_test(test_integration_check ${CMAKE_CURRENT_SOURCE_DIR}/integration/CheckCommandTest.cpp ${PW_SCRIPT_SERVER})
 add_dependencies(test_integration_check postwatch)
+
+# OAuth 2.0 logins against a Dovecot that each test starts for itself, with
+# the token check going to the test's own introspection stand-in.
+pw_test_program(test_integration_token ${CMAKE_CURRENT_SOURCE_DIR}/integration/TokenDovecotTest.cpp)
+gtest_discover_tests(test_integration_token
+  DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300)
