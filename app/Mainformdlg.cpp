@@ -15,6 +15,7 @@
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
+#include "engine/AccessTokens.h"
 #include "engine/SummaryCache.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NetworkWatch.h"
@@ -106,6 +107,8 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Engine->Seen = SeenMessages.get();
     SummaryCache = std::make_unique<TSummaryCache>(Profile::SummaryCacheFilePath());
     Engine->Cache = SummaryCache.get();
+    AccessTokens = std::make_unique<TAccessTokens>(Store);
+    Engine->Tokens = AccessTokens.get();
     NetworkWatch = new TNetworkWatch(QDBusConnection::systemBus(), this);
     SleepWatch = new TSleepWatch(QDBusConnection::systemBus(), this);
     Engine->Offline = [this] { return NetworkWatch->Offline(); };

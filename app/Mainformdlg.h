@@ -24,6 +24,7 @@ class TDialUp;
 class TMainFormHost;
 class TSeenMessages;
 class TSummaryCache;
+class TAccessTokens;
 class TMessageList;
 class TNetworkWatch;
 class TPop3Client;
@@ -83,6 +84,7 @@ public:
     std::unique_ptr<TCheckEngine> Engine;
     std::unique_ptr<TSeenMessages> SeenMessages;
     std::unique_ptr<TSummaryCache> SummaryCache;
+    std::unique_ptr<TAccessTokens> AccessTokens;
     // The network's state and the machine's sleep, on the system bus.
     TNetworkWatch* NetworkWatch;
     TSleepWatch* SleepWatch;

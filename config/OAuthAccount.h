@@ -1,13 +1,11 @@
 #pragma once
 
+#include "base/Auth.h"
 #include "platform/OAuthSignIn.h"
 
 #include <QList>
 
 class RegistryStore;
-
-// How an account logs in: the value "Auth". An account without it uses its password.
-enum TAuth { authPassword = 0, authOAuth2 = 1 };
 
 // An account's OAuth 2.0 values in its key of the store.
 struct TOAuthAccount

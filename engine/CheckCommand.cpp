@@ -4,6 +4,7 @@
 #include "engine/ConsoleHost.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
+#include "engine/AccessTokens.h"
 #include "engine/SummaryCache.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
@@ -37,6 +38,8 @@ int check()
     TCheckEngine engine(client, settings, store, dialUp, list, host);
     TSummaryCache cache(Profile::SummaryCacheFilePath());
     engine.Cache = &cache;
+    TAccessTokens tokens(store);
+    engine.Tokens = &tokens;
     host.SetEngine(engine);
     Guarded([&engine] { engine.actCheckNowExecute(); });
     host.WaitUntilIdle();

@@ -1,6 +1,7 @@
 #include "engine/CheckEngine.h"
 
 #include "base/Guard.h"
+#include "engine/AccessTokens.h"
 #include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
@@ -426,6 +427,8 @@ void TCheckEngine::RunCycle(const std::function<void()>& step)
 void TCheckEngine::AccountFailed(const Exception& error)
 {
     const QString account = AccountName();
+    if (Tokens && dynamic_cast<const ETokenRefused*>(&error))
+        Tokens->Forget(account);
     CloseLeftConnection();
     const bool news = Failures.Note(account, FailureReason(error), Now());
     if (UserStarted)
@@ -556,6 +559,13 @@ bool TCheckEngine::ReadAccount(const QString& name)
     if (const QString problem = AccountServerProblem(Client.Host); !problem.isEmpty())
         throw Exception(problem);
     Client.UserID = AccountText(reg.ReadString(QStringLiteral("Username")));
+    Client.AccountName = name;
+    const QString auth = QStringLiteral("Auth");
+    Client.Auth = reg.ValueExists(auth) ? reg.ReadInteger(auth) : int(authPassword);
+    Client.AccessToken.clear();
+    // A refresh waits for the provider as a client call waits for the server.
+    if (Client.Auth == authOAuth2 && Tokens)
+        ClientCall([&] { Client.AccessToken = Tokens->For(name); });
     Client.Password = ScramblePassword(reg.ReadString(QStringLiteral("Password")));
     Client.Port = reg.ReadInteger(QStringLiteral("Port"));
     const QString security = QStringLiteral("Security");

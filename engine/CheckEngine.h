@@ -20,6 +20,7 @@ class Exception;
 class TMailClient;
 class TSeenMessages;
 class TSummaryCache;
+class TAccessTokens;
 
 // The check cycle: from Check Now or the minute timer, make sure there is a
 // connection, visit every enabled account with the mail client, hand each
@@ -56,6 +57,8 @@ public:
     // What earlier checks read of each message; none: every check reads
     // every header.
     TSummaryCache* Cache = nullptr;
+    // The access tokens of OAuth 2.0 accounts; none: such an account cannot log in.
+    TAccessTokens* Tokens = nullptr;
     // Whether the system reports no network connection at all; empty where
     // nothing tells (--check).
     std::function<bool()> Offline;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Auth.h"
 #include "pop3/Linesock.h"
 #include "pop3/MailMessage.h"
 #include "pop3/MessageReader.h"
@@ -18,12 +19,6 @@ struct TSummary
     TExStringList Header;
     // The header was longer than a summary keeps: what was read of it.
     bool Cut = false;
-};
-
-// How an account logs in.
-enum TAuth {
-    authPassword = 0, // USER and PASS
-    authOAuth2 = 1,   // an OAuth 2.0 bearer token, AUTH XOAUTH2 or OAUTHBEARER
 };
 
 // The server refused the account's access token (expired, revoked or never
