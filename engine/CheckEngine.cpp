@@ -3,9 +3,9 @@
 #include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
+#include "config/AccountPassword.h"
 #include "config/AccountText.h"
 #include "config/Registry.h"
-#include "config/ScramblePassword.h"
 #include "config/Settings.h"
 #include "config/StoreKeys.h"
 #include "platform/DialUp.h"
@@ -545,7 +545,9 @@ bool TCheckEngine::ReadAccount(const QString& name)
     if (const QString problem = AccountServerProblem(Client.Host); !problem.isEmpty())
         throw Exception(problem);
     Client.UserID = AccountText(reg.ReadString(QStringLiteral("Username")));
-    Client.Password = ScramblePassword(reg.ReadString(QStringLiteral("Password")));
+    // The secret store is waited for like a client call; only a check the
+    // user started may bring up the keyring's unlock prompt.
+    ClientCall([&] { Client.Password = ReadAccountPassword(reg, Store, name, UserStarted); });
     Client.Port = reg.ReadInteger(QStringLiteral("Port"));
     const QString security = QStringLiteral("Security");
     const QString fingerprint = QStringLiteral("CertFingerprint");
