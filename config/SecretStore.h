@@ -36,8 +36,6 @@ public:
     // Removing a secret the store does not hold is no failure.
     void Remove(const QString& account);
 
-    static QString Label(const QString& account);
-
     // What a finished request said.
     struct JobResult {
         int Error = 0; // a QKeychain::Error
@@ -46,8 +44,10 @@ public:
     };
 
 private:
-    // Whether the Secret Service holds the account's secret locked; false
-    // where it cannot tell (no such service, no such secret).
+    static QString Label(const QString& account);
+    // Whether the Secret Service holds the account's secret locked or,
+    // holding none, keeps its default keyring locked; false where it cannot
+    // tell (another kind of store, or none).
     bool IsLocked(const QString& account) const;
     // The request's time-out; refuses one that may not prompt but would.
     int TimeOutFor(const QString& account, bool mayPrompt) const;
