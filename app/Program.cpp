@@ -3,8 +3,10 @@
 #include "app/Mainformdlg.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
+#include "config/AccountPassword.h"
 #include "config/Configdlg.h"
 #include "config/FileStore.h"
+#include "config/SecretStore.h"
 #include "config/Settings.h"
 #include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
@@ -121,6 +123,7 @@ int RunPostwatch(int argc, char** argv)
         TNetworkManagerDialUp dialUp;
         FileStore store(Profile::StoreFilePath());
         SystemKeys::AddTo(store, dialUp);
+        const auto secrets = UseSecretStore(store, store.Path());
         Program program(store, dialUp, commandLine);
         program.Listen(channel);
         return app.exec();

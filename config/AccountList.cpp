@@ -1,5 +1,6 @@
 #include "config/AccountList.h"
 
+#include "config/AccountPassword.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
 
@@ -49,11 +50,13 @@ void AccountList::SetChecked(int index, bool checked)
         reg.WriteBool(u"Selected"_s, checked);
 }
 
+// The secret goes first: where the store fails, the account stays.
 void AccountList::Delete(const QString& name)
 {
     TRegistry reg(store);
     if (!reg.OpenKey(StoreKeys::Accounts, false))
         return;
+    RemoveAccountPassword(store, name);
     reg.DeleteKey(name);
     reg.CloseKey();
     Fill();

@@ -21,7 +21,8 @@ public:
     void Fill();
     // Stores the mark at once, as the user sets it.
     void SetChecked(int index, bool checked);
-    // Removes the account's subkey with everything in it and re-reads the list.
+    // Removes the account's subkey with everything in it, and its secret,
+    // and re-reads the list.
     void Delete(const QString& name);
 
 private:

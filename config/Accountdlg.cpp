@@ -1,9 +1,11 @@
 #include "config/Accountdlg.h"
 
 #include "base/Guard.h"
+#include "config/AccountPassword.h"
 #include "config/AccountText.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
+#include "config/SecretStore.h"
 #include "config/StoreKeys.h"
 #include "desktop/DialogFrame.h"
 #include "desktop/ErrorLabel.h"
@@ -188,11 +190,20 @@ void TAccountForm::FormCreate()
     editServer->setText(reg.ReadString(completed(u"Server"_s, emptyText)));
     editUsername->setText(reg.ReadString(completed(u"Username"_s, emptyText)));
     const int port = reg.ReadInteger(completed(u"Port"_s, [&reg](const QString& name) { reg.WriteInteger(name, DefaultPort); }));
-    editPassword->setText(ScramblePassword(reg.ReadString(completed(u"Password"_s, emptyText))));
     WasSelected = reg.ReadBool(completed(u"Selected"_s, [&reg](const QString& name) { reg.WriteBool(name, true); }));
     ReadSecurity(reg);
     spinPort->setValue(std::clamp(port, 1, MaxPort));
+    ReadPassword(reg);
     reg.CloseKey();
+}
+
+// Last, as the secret store may take its time or fail. With a store, an
+// empty Password value would stand in front of the secret.
+void TAccountForm::ReadPassword(TRegistry& reg)
+{
+    if (!Store.Secrets && !reg.ValueExists(u"Password"_s))
+        reg.WriteString(u"Password"_s, {});
+    editPassword->setText(StoredPassword(reg, Store, editAccName->text(), true));
 }
 
 // An account without the value predates secure connections: it stays in
@@ -248,12 +259,23 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
 
 // An account stored before names were trimmed moves to its trimmed name
 // instead of being doubled by it.
+//
+// The secret is stored first, so a secret store that fails leaves the
+// account as it was; an account replaced under another name (blanks, case)
+// takes its secret along.
 void TAccountForm::WriteAccount()
 {
     const QString name = AccountText(editAccName->text());
+    if (Store.Secrets)
+        Store.Secrets->Write(name, editPassword->text());
     TRegistry reg(Store);
     reg.OpenKey(StoreKeys::Accounts, true);
-    const auto replace = [&reg](const QString& key) {
+    QStringList replaced;
+    const auto replace = [&reg, &replaced](const QString& key) {
+        for (const QString& stored : reg.GetKeyNames()) {
+            if (stored.compare(key, Qt::CaseInsensitive) == 0 && !replaced.contains(stored))
+                replaced << stored;
+        }
         if (reg.KeyExists(key))
             reg.DeleteKey(key);
     };
@@ -264,7 +286,8 @@ void TAccountForm::WriteAccount()
     reg.OpenKey(StoreKeys::Accounts + u'\\' + name, true);
     reg.WriteString(u"Server"_s, AccountText(editServer->text()));
     reg.WriteString(u"Username"_s, AccountText(editUsername->text()));
-    reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
+    if (!Store.Secrets)
+        reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
     reg.WriteInteger(u"Port"_s, spinPort->value());
     reg.WriteBool(u"Selected"_s, IsNewAccount || WasSelected);
     reg.WriteInteger(u"Security"_s, cmbSecurity->currentIndex());
@@ -273,6 +296,10 @@ void TAccountForm::WriteAccount()
     if (!fingerprint.isEmpty())
         reg.WriteString(u"CertFingerprint"_s, fingerprint);
     reg.CloseKey();
+    for (const QString& old : replaced) {
+        if (old != name)
+            RemoveAccountPassword(Store, old);
+    }
 }
 
 void TAccountForm::btnHelpClick()

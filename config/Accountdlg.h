@@ -51,6 +51,7 @@ private:
     void CreateControls();
     void CreateSecurityControls();
     void ReadSecurity(class TRegistry& reg);
+    void ReadPassword(class TRegistry& reg);
     void CreateButtons();
     // The first field that cannot be stored as it is, with why; none when OK may store.
     std::pair<QWidget*, QString> FirstProblem() const;

@@ -10,6 +10,8 @@
 
 // One change made through an open key, kept until that key is closed so a
 // store on disk can replay it onto the newest content of its file.
+class SecretStore;
+
 using RegChange = std::function<void(RegistryTree&)>;
 
 // A key the system provides rather than the store (the dial-up entries, the
@@ -28,6 +30,10 @@ class RegistryStore
 {
 public:
     virtual ~RegistryStore() = default;
+
+    // Where the accounts' passwords are kept instead of their Password
+    // values: the desktop's secret store, when one answered at start.
+    SecretStore* Secrets = nullptr;
 
     RegistryTree& Tree() { return tree; }
 

@@ -8,7 +8,9 @@
 #include "engine/SummaryCache.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
+#include "config/AccountPassword.h"
 #include "config/FileStore.h"
+#include "config/SecretStore.h"
 #include "config/Settings.h"
 #include "config/SystemKeys.h"
 #include "platform/NetworkManagerDialUp.h"
@@ -28,6 +30,7 @@ int check()
     TNetworkManagerDialUp dialUp;
     FileStore store(Profile::StoreFilePath());
     SystemKeys::AddTo(store, dialUp);
+    const auto secrets = UseSecretStore(store, store.Path());
     Settings settings(store);
     TPop3Client client;
     QObject::connect(&settings, &Settings::TimeoutChanged, [&client](int milliseconds) { client.TimeOut = milliseconds; });

@@ -6,9 +6,9 @@
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
 #include "engine/SummaryCache.h"
+#include "config/AccountPassword.h"
 #include "config/AccountText.h"
 #include "config/Registry.h"
-#include "config/ScramblePassword.h"
 #include "config/Settings.h"
 #include "config/StoreKeys.h"
 #include "platform/DialUp.h"
@@ -563,10 +563,14 @@ bool TCheckEngine::ReadAccount(const QString& name)
     const QString auth = QStringLiteral("Auth");
     Client.Auth = reg.ValueExists(auth) ? reg.ReadInteger(auth) : int(authPassword);
     Client.AccessToken.clear();
-    // A refresh waits for the provider as a client call waits for the server.
+    Client.Password.clear();
+    // A token's refresh waits for the provider, and the secret store for
+    // its answer, as a client call waits for the server; only a check the
+    // user started may bring up the keyring's unlock prompt.
     if (Client.Auth == authOAuth2 && Tokens)
         ClientCall([&] { Client.AccessToken = Tokens->For(name); });
-    Client.Password = ScramblePassword(reg.ReadString(QStringLiteral("Password")));
+    else if (Client.Auth != authOAuth2)
+        ClientCall([&] { Client.Password = ReadAccountPassword(reg, Store, name, UserStarted); });
     Client.Port = reg.ReadInteger(QStringLiteral("Port"));
     const QString security = QStringLiteral("Security");
     const QString fingerprint = QStringLiteral("CertFingerprint");

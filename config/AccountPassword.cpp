@@ -1,0 +1,80 @@
+#include "config/AccountPassword.h"
+
+#include "base/Exception.h"
+#include "base/Guard.h"
+#include "config/Registry.h"
+#include "config/ScramblePassword.h"
+#include "config/SecretStore.h"
+#include "config/StoreKeys.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString PasswordValue = u"Password"_s;
+
+void movePassword(RegistryStore& store, SecretStore& secrets, const QString& account)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::Accounts + u'\\' + account, false) || !reg.ValueExists(PasswordValue))
+        return;
+    const QString password = ScramblePassword(reg.ReadString(PasswordValue));
+    if (!password.isEmpty())
+        secrets.Write(account, password);
+    reg.DeleteValue(PasswordValue);
+    reg.CloseKey();
+}
+
+}
+
+QString StoredPassword(const TRegistry& reg, RegistryStore& store, const QString& account, bool mayPrompt)
+{
+    if (reg.ValueExists(PasswordValue) || !store.Secrets)
+        return ScramblePassword(reg.ReadString(PasswordValue));
+    return store.Secrets->Read(account, mayPrompt);
+}
+
+QString ReadAccountPassword(const TRegistry& reg, RegistryStore& store, const QString& account, bool mayPrompt)
+{
+    const QString password = StoredPassword(reg, store, account, mayPrompt);
+    if (password.isEmpty() && store.Secrets)
+        throw Exception(u"The secret store holds no password for this account."_s);
+    return password;
+}
+
+void RemoveAccountPassword(RegistryStore& store, const QString& account)
+{
+    if (store.Secrets)
+        store.Secrets->Remove(account);
+}
+
+QStringList MovePasswordsToSecretStore(RegistryStore& store, SecretStore& secrets)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(StoreKeys::Accounts, false))
+        return {};
+    const QStringList accounts = reg.GetKeyNames();
+    reg.CloseKey();
+    QStringList failures;
+    for (const QString& account : accounts) {
+        try {
+            movePassword(store, secrets, account);
+        } catch (const Exception& e) {
+            failures << u"The password of %1 stays in the settings file: %2"_s.arg(account, e.Message);
+        }
+    }
+    return failures;
+}
+
+std::unique_ptr<SecretStore> UseSecretStore(RegistryStore& store, const QString& profile)
+{
+    auto secrets = std::make_unique<SecretStore>(profile);
+    if (!secrets->Answers()) {
+        WriteErrorLine(u"No secret store answers on the session bus: passwords stay in the settings file, scrambled."_s);
+        return nullptr;
+    }
+    for (const QString& failure : MovePasswordsToSecretStore(store, *secrets))
+        WriteErrorLine(failure);
+    store.Secrets = secrets.get();
+    return secrets;
+}

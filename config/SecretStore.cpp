@@ -1,0 +1,155 @@
+#include "config/SecretStore.h"
+
+#include "base/Exception.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QEventLoop>
+#include <QTimer>
+#include <optional>
+#include <qt6keychain/keychain.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Service = u"org.freedesktop.secrets"_s;
+const QString ServicePath = u"/org/freedesktop/secrets"_s;
+
+[[noreturn]] void fail(const SecretStore::JobResult& result)
+{
+    if (result.Error == QKeychain::AccessDenied || result.Error == QKeychain::AccessDeniedByUser)
+        throw Exception(u"The keyring is locked."_s);
+    throw Exception(u"The secret store failed: %1"_s.arg(result.Message));
+}
+
+QDBusMessage secretCall(const QString& path, const QString& interface, const QString& method, const QVariantList& arguments,
+                        int timeOut)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(Service, path, interface, method);
+    call.setArguments(arguments);
+    // Blocks without an event loop, so nothing else runs meanwhile.
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, timeOut);
+}
+
+}
+
+SecretStore::SecretStore(QString profile) : profile(std::move(profile))
+{
+}
+
+// The service name is what the keyring application shows; the profile is
+// the other attribute the secret is found by.
+QString SecretStore::Label(const QString& account)
+{
+    return u"Postwatch: "_s + account;
+}
+
+// A read of a secret nobody stores: a store that answers says it has none.
+bool SecretStore::Answers()
+{
+    auto* job = new QKeychain::ReadPasswordJob(u"Postwatch"_s);
+    job->setKey(profile);
+    const std::optional<JobResult> result = Wait(*job, TimeOut);
+    return result && (result->Error == QKeychain::NoError || result->Error == QKeychain::EntryNotFound);
+}
+
+QString SecretStore::Read(const QString& account, bool mayPrompt)
+{
+    const int timeOut = TimeOutFor(account, mayPrompt);
+    auto* job = new QKeychain::ReadPasswordJob(Label(account));
+    job->setKey(profile);
+    const JobResult result = Answer(*job, timeOut);
+    if (result.Error == QKeychain::EntryNotFound)
+        return {};
+    if (result.Error != QKeychain::NoError)
+        fail(result);
+    return result.Text;
+}
+
+void SecretStore::Write(const QString& account, const QString& secret)
+{
+    const int timeOut = TimeOutFor(account, true);
+    auto* job = new QKeychain::WritePasswordJob(Label(account));
+    job->setKey(profile);
+    job->setTextData(secret);
+    const JobResult result = Answer(*job, timeOut);
+    if (result.Error != QKeychain::NoError)
+        fail(result);
+}
+
+void SecretStore::Remove(const QString& account)
+{
+    const int timeOut = TimeOutFor(account, true);
+    auto* job = new QKeychain::DeletePasswordJob(Label(account));
+    job->setKey(profile);
+    const JobResult result = Answer(*job, timeOut);
+    if (result.Error != QKeychain::NoError && result.Error != QKeychain::EntryNotFound)
+        fail(result);
+}
+
+// QtKeychain has no way to read without the unlock prompt, so a request that
+// may not prompt is refused here when the secret (or, for one not yet
+// stored, the keyring it would go to) is locked.
+int SecretStore::TimeOutFor(const QString& account, bool mayPrompt) const
+{
+    const bool locked = IsLocked(account);
+    if (locked && !mayPrompt)
+        throw Exception(u"The keyring is locked."_s);
+    return locked ? PromptTimeOut : TimeOut;
+}
+
+bool SecretStore::IsLocked(const QString& account) const
+{
+    qDBusRegisterMetaType<QMap<QString, QString>>();
+    const QMap<QString, QString> attributes{{u"server"_s, Label(account)}, {u"user"_s, profile}};
+    const QDBusMessage found = secretCall(ServicePath, u"org.freedesktop.Secret.Service"_s, u"SearchItems"_s,
+                                          {QVariant::fromValue(attributes)}, TimeOut);
+    if (found.type() != QDBusMessage::ReplyMessage || found.arguments().size() != 2)
+        return false;
+    if (!qdbus_cast<QList<QDBusObjectPath>>(found.arguments().at(0)).isEmpty())
+        return false;
+    if (!qdbus_cast<QList<QDBusObjectPath>>(found.arguments().at(1)).isEmpty())
+        return true;
+    const QDBusMessage alias = secretCall(ServicePath, u"org.freedesktop.Secret.Service"_s, u"ReadAlias"_s,
+                                          {u"default"_s}, TimeOut);
+    if (alias.type() != QDBusMessage::ReplyMessage || alias.arguments().isEmpty())
+        return false;
+    const QString collection = qdbus_cast<QDBusObjectPath>(alias.arguments().at(0)).path();
+    if (collection.isEmpty() || collection == u"/"_s)
+        return false;
+    const QDBusMessage state = secretCall(collection, u"org.freedesktop.DBus.Properties"_s, u"Get"_s,
+                                          {u"org.freedesktop.Secret.Collection"_s, u"Locked"_s}, TimeOut);
+    return state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty()
+        && qdbus_cast<QDBusVariant>(state.arguments().at(0)).variant().toBool();
+}
+
+SecretStore::JobResult SecretStore::Answer(QKeychain::Job& job, int timeOut)
+{
+    const std::optional<JobResult> result = Wait(job, timeOut);
+    if (!result)
+        throw Exception(u"The secret store did not answer."_s);
+    return *result;
+}
+
+// A job left behind by the time-out deletes itself whenever it finishes;
+// deleting it here would leave the store's late answer a dangling job. What
+// it says is taken as it finishes, as it deletes itself after that.
+std::optional<SecretStore::JobResult> SecretStore::Wait(QKeychain::Job& job, int timeOut)
+{
+    QEventLoop loop;
+    std::optional<JobResult> result;
+    QObject::connect(&job, &QKeychain::Job::finished, &loop, [&loop, &result](QKeychain::Job* done) {
+        const auto* read = qobject_cast<const QKeychain::ReadPasswordJob*>(done);
+        result = JobResult{done->error(), done->errorString(), read ? read->textData() : QString()};
+        loop.quit();
+    });
+    QTimer::singleShot(timeOut, &loop, &QEventLoop::quit);
+    job.start();
+    loop.exec();
+    return result;
+}
