@@ -161,6 +161,13 @@ void TMainFormHost::OpenFile(const QString& file)
     QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
+// Said on standard error too, for a desktop without a browser to open it.
+void TMainFormHost::OpenUrl(const QUrl& url)
+{
+    WriteErrorLine(QStringLiteral("Sign in in your browser: ") + url.toString(QUrl::FullyEncoded));
+    QDesktopServices::openUrl(url);
+}
+
 void TMainFormHost::StartHangUpTimer()
 {
     form.TimerHangUp->start();

@@ -38,6 +38,7 @@ public:
     void StartProgram(const QString& commandLine) override;
     void PlaySound(const QString& file) override;
     void OpenFile(const QString& file) override;
+    void OpenUrl(const QUrl& url) override;
     void ShowNotice(const DesktopNotice& notice) override;
     bool NoticePlaysSound() override;
     void WithdrawNotice() override;

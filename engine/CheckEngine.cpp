@@ -8,6 +8,7 @@
 #include "engine/SummaryCache.h"
 #include "config/AccountPassword.h"
 #include "config/AccountText.h"
+#include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/Settings.h"
 #include "config/StoreKeys.h"
@@ -445,6 +446,10 @@ void TCheckEngine::TellAccountFailure(const QString& account, const Exception& e
     const auto* certificate = dynamic_cast<const ECertificateError*>(&error);
     if (certificate && Host.CanAsk() && !certificate->Fingerprint.isEmpty())
         return AskTrust(account, certificate->Message, certificate->Fingerprint);
+    if ((dynamic_cast<const ETokenRefused*>(&error) || dynamic_cast<const ESignInAgain*>(&error)) && Host.CanAsk())
+        return Questions.append({QStringLiteral("%1 no longer accepts the sign-in of %2.\n\nSign in to %2 again now?")
+                                     .arg(Client.Host, account),
+                                 QStringLiteral("Sign In"), [this, account] { SignInAgain(account); }, {}});
     if (Failure.ConnectionLost && Host.CanAsk() && Operation == opCheck)
         return Questions.append({QStringLiteral("Connection required for this operation. Connect now?"),
                                  QStringLiteral("Connection Required"), [this] { actCheckNowExecute(); }, {}});
@@ -457,12 +462,28 @@ void TCheckEngine::TellAccountFailure(const QString& account, const Exception& e
     Host.ShowFailure(account, error.Message);
 }
 
+// The browser's sign-in waits for the user; then the check runs again.
+void TCheckEngine::SignInAgain(const QString& account)
+{
+    try {
+        SignInAccount(Store, account, [this](const QUrl& url) { Host.OpenUrl(url); });
+    } catch (const Exception& error) {
+        Host.TellFailure(account, error.Message, QStringLiteral("Sign In"), TBoxOwner::MainWindow);
+        return;
+    }
+    if (Tokens)
+        Tokens->Forget(account);
+    actCheckNowExecute();
+}
+
 QString TCheckEngine::FailureReason(const Exception& error) const
 {
     if (!Failure.Reason.isEmpty())
         return Failure.Reason;
     if (dynamic_cast<const ECertificateError*>(&error))
         return QStringLiteral("Certificate not trusted");
+    if (dynamic_cast<const ETokenRefused*>(&error) || dynamic_cast<const ESignInAgain*>(&error))
+        return QStringLiteral("Sign in again");
     if (error.Message.contains(QLatin1String("timed out"), Qt::CaseInsensitive))
         return QStringLiteral("No answer in time");
     return error.Message.simplified();

@@ -150,6 +150,7 @@ private:
     void ConnectAccount(const QString& name);
     bool ReadAccount(const QString& name);
     void AskTrust(const QString& account, const QString& message, const QString& fingerprint);
+    void SignInAgain(const QString& account);
     void AccountChecked();
     void NextAccount();
     void NextMessage();

@@ -43,6 +43,7 @@ public:
     void StartProgram(const QString&) override {}
     void PlaySound(const QString&) override {}
     void OpenFile(const QString&) override {}
+    void OpenUrl(const QUrl&) override {}
     void ShowNotice(const DesktopNotice&) override {}
     bool NoticePlaysSound() override { return false; }
     void WithdrawNotice() override {}

@@ -3,6 +3,7 @@
 #include "platform/DesktopNotice.h"
 
 #include <QString>
+#include <QUrl>
 #include <QStringList>
 #include <functional>
 
@@ -74,6 +75,8 @@ public:
     virtual void PlaySound(const QString& file) = 0;
     // Opens a file with the program the desktop associates with it.
     virtual void OpenFile(const QString& file) = 0;
+    // Opens an address in the desktop's browser.
+    virtual void OpenUrl(const QUrl& url) = 0;
     // A desktop notification bubble, replacing the one shown before.
     virtual void ShowNotice(const DesktopNotice& notice) = 0;
     // Whether the notification server plays a bubble's sound itself.

@@ -96,3 +96,23 @@ TEST_F(CertificateTrust, TheAccountsSecurityReachesTheClientAndAnOldAccountStays
     EXPECT_EQ(logins, (QStringList{"USER home security 2 pin AB:CD:EF", "USER work security 0 pin "}));
     EXPECT_TRUE(host.Boxes.isEmpty());
 }
+
+// A refused sign-in, on a check the user started, is a question after the
+// check; --check and timed checks only tell "Sign in to Home again".
+TEST_F(CertificateTrust, ARefusedSignInOffersToSignInAgain)
+{
+    client.SelfSigned.clear();
+    Mailbox("Home").RefuseToken = true;
+    {
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::Accounts + QStringLiteral("\\Home"), false);
+        reg.WriteInteger("Auth", authOAuth2);
+    }
+    settings.SetInterval(1);
+    Tick();
+    EXPECT_EQ(host.Announced, QStringList{"Home: Sign in again, 10:40 (Sign in to Home again)"});
+    CheckNow();
+    host.RunPosted();
+    EXPECT_EQ(host.Boxes, QStringList{"Sign In | home.example.org no longer accepts the sign-in of Home.\n\n"
+                                      "Sign in to Home again now? | main | Yes/No"});
+}

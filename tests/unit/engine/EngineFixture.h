@@ -130,6 +130,7 @@ public:
     void StartProgram(const QString& command) override { Told << QStringLiteral("start ") + command; }
     void PlaySound(const QString& file) override { Told << QStringLiteral("play ") + file; }
     void OpenFile(const QString& file) override { Told << QStringLiteral("open ") + file; }
+    void OpenUrl(const QUrl& url) override { Told << QStringLiteral("browse ") + url.toString(); }
     void ShowNotice(const DesktopNotice& notice) override
     {
         Told << QStringLiteral("notice ") + notice.Summary;

@@ -93,6 +93,8 @@ void TFakeMailClient::EndConnect(bool wasBusy, bool loggedIn)
 
 void TFakeMailClient::AskCredentials()
 {
+    if (Auth == authOAuth2)
+        return;
     bool asked = false;
     while (UserID.isEmpty() || Password.isEmpty()) {
         if (!OnAuthenticationNeeded)
@@ -131,6 +133,8 @@ void TFakeMailClient::Open()
 
 void TFakeMailClient::LogIn()
 {
+    if (Auth == authOAuth2 && Box().RefuseToken)
+        throw ETokenRefused(AccountName);
     bool asked = false;
     while (!TryLogIn()) {
         if (asked || !OnAuthenticationFailed)

@@ -30,6 +30,8 @@ public:
         QSet<int> RefuseTop = {};
         int LoginDelay = 0; // what CAPA's LOGIN-DELAY says
         bool Uidl = true;
+        // An OAuth account's token is refused at the login.
+        bool RefuseToken = false;
         // What UIDL lists instead of the messages' ids: a broken server.
         std::optional<QStringList> ListedIds = {};
     };
