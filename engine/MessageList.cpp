@@ -10,6 +10,8 @@
 
 TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstractTableModel(parent), settings(settings)
 {
+    holdBack.setSingleShot(true);
+    connect(&holdBack, &QTimer::timeout, this, &TMessageList::AnnounceHeldRows);
 }
 
 TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& account, int number)
@@ -27,10 +29,30 @@ TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& 
                              summary.Header,
                              readableFrom,
                              ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject)};
-    beginInsertRows({}, Count(), Count());
     rows.append(entry);
-    endInsertRows();
+    if (AnnounceAtOnce && !AnnounceAtOnce())
+        AnnounceLater();
+    else
+        AnnounceHeldRows();
     return TSummaryResult::Kept;
+}
+
+void TMessageList::AnnounceLater()
+{
+    if (!holdBack.isActive())
+        holdBack.start(HoldBackMs);
+}
+
+// A removal or renumbering first announces what is held, so that views and
+// rows agree on the row numbers it names.
+void TMessageList::AnnounceHeldRows()
+{
+    holdBack.stop();
+    if (announced == Count())
+        return;
+    beginInsertRows({}, announced, Count() - 1);
+    announced = Count();
+    endInsertRows();
 }
 
 QString Shown(const QString& readable)
@@ -57,15 +79,18 @@ void TMessageList::RemoveDeleted(int row)
 {
     if (row < 0 || row >= Count())
         return;
+    AnnounceHeldRows();
     const MessageEntry deleted = rows.at(row);
     beginRemoveRows({}, row, row);
     rows.removeAt(row);
+    --announced;
     endRemoveRows();
     Renumber(deleted.Account, {deleted.Number});
 }
 
 void TMessageList::Renumber(const QString& account, const QList<int>& deleted)
 {
+    AnnounceHeldRows();
     for (int i = 0; i < Count(); ++i) {
         MessageEntry& entry = rows[i];
         const auto before = std::ranges::count_if(deleted, [&entry](int number) { return number < entry.Number; });
@@ -97,16 +122,18 @@ QByteArray HeaderDigest(const TExStringList& header)
 
 void TMessageList::Clear()
 {
+    holdBack.stop();
     if (rows.isEmpty())
         return;
     beginResetModel();
     rows.clear();
+    announced = 0;
     endResetModel();
 }
 
 int TMessageList::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : Count();
+    return parent.isValid() ? 0 : announced;
 }
 
 int TMessageList::columnCount(const QModelIndex& parent) const
@@ -116,7 +143,7 @@ int TMessageList::columnCount(const QModelIndex& parent) const
 
 QVariant TMessageList::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= Count())
+    if (!index.isValid() || index.row() >= announced)
         return {};
     const MessageEntry& entry = rows.at(index.row());
     if (role == Qt::DisplayRole)

@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QTimer>
+#include <functional>
 
 class Settings;
 
@@ -48,6 +50,11 @@ enum class TSummaryResult {
 // The messages waiting on the servers, in arrival order, as the main
 // window's list shows them; a summary becomes a row only if it passes the
 // filters the user configured.
+//
+// Count and Entry are every row; the views see the rows announced so far
+// (rowCount), always the first ones. A view repaints all it shows for every
+// announcement, so rows it would not show yet (below its visible part) are
+// held back and announced together, HoldBackMs after the first of them.
 class TMessageList : public QAbstractTableModel
 {
     Q_OBJECT
@@ -68,6 +75,11 @@ public:
     // deletion of these (unlisted) message numbers is final.
     void Renumber(const QString& account, const QList<int>& deleted);
 
+    // Whether to announce a row added now: a hidden view paints nothing, a
+    // view with room below its last row shows it. None: every row at once.
+    std::function<bool()> AnnounceAtOnce;
+    int HoldBackMs = 2000;
+
     int Count() const { return int(rows.size()); }
     const MessageEntry& Entry(int row) const { return rows.at(row); }
 
@@ -77,9 +89,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    void AnnounceLater();
+    void AnnounceHeldRows();
     bool IsBlocked(const TSummary& summary, const QString& readableFrom) const;
     static QString Text(const MessageEntry& entry, int column);
 
     const Settings& settings;
     QList<MessageEntry> rows;
+    int announced = 0;
+    QTimer holdBack;
 };

@@ -6,6 +6,7 @@
 #include "config/Settings.h"
 #include "tests/support/TestAccounts.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -165,6 +166,40 @@ TEST_F(MessageListTest, BlankMeansEmptyAndCountsOnlyWhenItsOptionIsOn)
         EXPECT_EQ(Add(summary), TSummaryResult::Delete) << summary.Header.join('|').toStdString();
     EXPECT_EQ(Add(Summary(" ", " ")), TSummaryResult::Kept) << "a blank after the colon is not blank";
     EXPECT_EQ(Add(Summary(" Ann", " s", 10, {"Reply-To: Carol"})), TSummaryResult::Kept);
+}
+
+// What a view meets: rows held back arrive together, before any change that
+// names row numbers, and a cleared list starts counting them afresh.
+TEST_F(MessageListTest, HeldBackRowsReachTheViewsTogetherAndBeforeOtherChanges)
+{
+    QStringList changes;
+    QObject::connect(&list, &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+        changes << QStringLiteral("+%1-%2").arg(first).arg(last);
+    });
+    QObject::connect(&list, &QAbstractItemModel::rowsRemoved,
+                     [&](const QModelIndex&, int first, int) { changes << QStringLiteral("-%1").arg(first); });
+    QObject::connect(&list, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex&) { changes << QStringLiteral("#%1").arg(from.row()); });
+    list.AnnounceAtOnce = [] { return false; };
+    list.HoldBackMs = 20;
+    list.AddSummary(Summary(" Ann", " a"), "Home", 1);
+    list.AddSummary(Summary(" Bob", " b"), "Home", 2);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.rowCount(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.rowCount() == 2; }, 5000));
+
+    list.AddSummary(Summary(" Cid", " c"), "Home", 3);
+    list.RemoveDeleted(0);
+    EXPECT_EQ(changes, (QStringList{"+0-1", "+2-2", "-0", "#0", "#1"}));
+    EXPECT_EQ(list.data(list.index(1, TMessageList::colFrom)).toString(), "Cid");
+    EXPECT_EQ(list.data(list.index(1, 0), TMessageList::NumberRole).toInt(), 2);
+
+    list.AddSummary(Summary(" Dee", " d"), "Home", 4);
+    list.Clear();
+    EXPECT_EQ(list.rowCount(), 0);
+    list.AddSummary(Summary(" Eve", " e"), "Home", 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.rowCount() == 1; }, 5000));
+    EXPECT_EQ(changes.last(), "+0-0");
 }
 
 } // namespace
