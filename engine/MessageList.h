@@ -78,7 +78,7 @@ public:
     // Whether to announce a row added now: a hidden view paints nothing, a
     // view with room below its last row shows it. None: every row at once.
     std::function<bool()> AnnounceAtOnce;
-    int HoldBackMs = 2000;
+    int HoldBackMs = 3000;
 
     int Count() const { return int(rows.size()); }
     const MessageEntry& Entry(int row) const { return rows.at(row); }
