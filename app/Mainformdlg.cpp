@@ -202,6 +202,12 @@ void TMainForm::CreateMessageList()
     for (int column = 0; column < TMessageList::ColumnCount; ++column)
         if (MessageColumnWidths[column] > 0)
             listMessages->setColumnWidth(column, MessageColumnWidths[column]);
+    // Each row announced repaints every row shown; one added below them
+    // would only move the scroll bar.
+    MessageList->AnnounceAtOnce = [this] {
+        return !listMessages->isVisible()
+               || !listMessages->indexAt({0, listMessages->viewport()->height() - 1}).isValid();
+    };
     setCentralWidget(listMessages);
 }
 

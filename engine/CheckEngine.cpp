@@ -798,6 +798,7 @@ QString TCheckEngine::LongTimeText(const QTime& time)
 // account's calls.
 void TCheckEngine::FinishCheck()
 {
+    List.AnnounceHeldRows();
     ApplyHangUpRule();
     Failures.Keep(Options.SelectedAccounts());
     Host.SetStatusText(0, ActivityText());

@@ -10,6 +10,8 @@
 
 TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstractTableModel(parent), settings(settings)
 {
+    holdBack.setSingleShot(true);
+    connect(&holdBack, &QTimer::timeout, this, &TMessageList::AnnounceHeldRows);
 }
 
 namespace {
@@ -50,10 +52,30 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
     const MessageEntry entry{fields.From,   fields.Subject, QString::number(bytes), fields.Priority,
                              fields.Date,   account,        number,                 fields.Digest,
                              uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
-    beginInsertRows({}, Count(), Count());
     rows.append(entry);
-    endInsertRows();
+    if (AnnounceAtOnce && !AnnounceAtOnce())
+        AnnounceLater();
+    else
+        AnnounceHeldRows();
     return TSummaryResult::Kept;
+}
+
+void TMessageList::AnnounceLater()
+{
+    if (!holdBack.isActive())
+        holdBack.start(HoldBackMs);
+}
+
+// A removal or renumbering first announces what is held, so that views and
+// rows agree on the row numbers it names.
+void TMessageList::AnnounceHeldRows()
+{
+    holdBack.stop();
+    if (announced == Count())
+        return;
+    beginInsertRows({}, announced, Count() - 1);
+    announced = Count();
+    endInsertRows();
 }
 
 QString Shown(const QString& readable)
@@ -80,15 +102,18 @@ void TMessageList::RemoveDeleted(int row)
 {
     if (row < 0 || row >= Count())
         return;
+    AnnounceHeldRows();
     const MessageEntry deleted = rows.at(row);
     beginRemoveRows({}, row, row);
     rows.removeAt(row);
+    --announced;
     endRemoveRows();
     Renumber(deleted.Account, {deleted.Number});
 }
 
 void TMessageList::Renumber(const QString& account, const QList<int>& deleted)
 {
+    AnnounceHeldRows();
     for (int i = 0; i < Count(); ++i) {
         MessageEntry& entry = rows[i];
         const auto before = std::ranges::count_if(deleted, [&entry](int number) { return number < entry.Number; });
@@ -120,10 +145,12 @@ QByteArray HeaderDigest(const TExStringList& header)
 
 void TMessageList::Clear()
 {
+    holdBack.stop();
     if (rows.isEmpty())
         return;
     beginResetModel();
     rows.clear();
+    announced = 0;
     endResetModel();
 }
 
@@ -131,8 +158,10 @@ void TMessageList::ClearExcept(const QStringList& accounts)
 {
     if (accounts.isEmpty())
         return Clear();
+    holdBack.stop();
     beginResetModel();
     rows.removeIf([&](const MessageEntry& entry) { return !accounts.contains(entry.Account); });
+    announced = Count();
     endResetModel();
 }
 
@@ -153,7 +182,7 @@ int TMessageList::IndexOf(const MessageEntry& entry) const
 
 int TMessageList::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : Count();
+    return parent.isValid() ? 0 : announced;
 }
 
 int TMessageList::columnCount(const QModelIndex& parent) const
@@ -163,7 +192,7 @@ int TMessageList::columnCount(const QModelIndex& parent) const
 
 QVariant TMessageList::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= Count())
+    if (!index.isValid() || index.row() >= announced)
         return {};
     const MessageEntry& entry = rows.at(index.row());
     if (role == Qt::DisplayRole)

@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QTimer>
+#include <functional>
 
 class Settings;
 
@@ -65,6 +67,11 @@ enum class TSummaryResult {
 // The messages waiting on the servers, in arrival order, as the main
 // window's list shows them; a summary becomes a row only if it passes the
 // filters the user configured.
+//
+// Count and Entry are every row; the views see the rows announced so far
+// (rowCount), always the first ones. A view repaints all it shows for every
+// announcement, so rows it would not show yet (below its visible part) are
+// held back and announced together, HoldBackMs after the first of them.
 class TMessageList : public QAbstractTableModel
 {
     Q_OBJECT
@@ -93,6 +100,13 @@ public:
     // deletion of these (unlisted) message numbers is final.
     void Renumber(const QString& account, const QList<int>& deleted);
 
+    // Whether to announce a row added now: a hidden view paints nothing, a
+    // view with room below its last row shows it. None: every row at once.
+    std::function<bool()> AnnounceAtOnce;
+    int HoldBackMs = 3000;
+    // The rows held back reach the views now: the check is over.
+    void AnnounceHeldRows();
+
     int Count() const { return int(rows.size()); }
     const MessageEntry& Entry(int row) const { return rows.at(row); }
 
@@ -103,8 +117,11 @@ public:
 
 private:
     bool IsBlocked(const TSummaryFields& fields, qint64 bytes) const;
+    void AnnounceLater();
     static QString Text(const MessageEntry& entry, int column);
 
     const Settings& settings;
     QList<MessageEntry> rows;
+    int announced = 0;
+    QTimer holdBack;
 };

@@ -665,6 +665,36 @@ TEST_F(MainFormTest, TheConfigMenuMirrorsItsOptionsAndEachItemTurnsOneOverAndSav
     EXPECT_FALSE(reg.ReadBool("CheckingEnabled"));
 }
 
+// Every row the list is told of repaints all it shows: rows show at once
+// while there is room for them or the window is hidden, and those below the
+// visible ones come together a moment later.
+TEST_F(MainFormTest, RowsBelowTheVisibleOnesReachTheListTogether)
+{
+    Start(QStringLiteral("visible"));
+    auto* list = Find<QTreeView>("listMessages");
+    Form->MessageList->HoldBackMs = 20;
+    TSummary summary;
+    summary.From = QStringLiteral(" Ann");
+    int added = 0;
+    const auto add = [&] { Form->MessageList->AddSummary(summary, QStringLiteral("Home"), ++added); };
+    const auto full = [list] { return list->indexAt({0, list->viewport()->height() - 1}).isValid(); };
+    while (!full() && added < 100) {
+        add();
+        ASSERT_EQ(list->model()->rowCount(), added);
+    }
+    ASSERT_TRUE(full());
+    EXPECT_GT(added, 3);
+
+    add();
+    add();
+    EXPECT_EQ(list->model()->rowCount(), added - 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount() == added; }, 5000));
+
+    Form->hide();
+    add();
+    EXPECT_EQ(list->model()->rowCount(), added);
+}
+
 // Without a selected row the message actions do nothing; with one, Block
 // Sender offers the row's sender text decoded, and that entry blocks it.
 TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)

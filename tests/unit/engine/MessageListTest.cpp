@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -181,6 +182,40 @@ TEST_F(MessageListTest, ThePanelTooltipIsEscapedForMarkupAndTheRowsAreNot)
     const QJsonObject panel = QJsonDocument::fromJson(TListing::Of(list, {}).PanelJson()).object();
     EXPECT_EQ(panel["tooltip"].toString(), "Ann: &lt;b&gt;Win&lt;/b&gt; &amp; more");
     EXPECT_EQ(panel["rows"].toArray()[0].toObject()["subject"].toString(), "<b>Win</b> & more");
+}
+
+// What a view meets: rows held back arrive together, before any change that
+// names row numbers, and a cleared list starts counting them afresh.
+TEST_F(MessageListTest, HeldBackRowsReachTheViewsTogetherAndBeforeOtherChanges)
+{
+    QStringList changes;
+    QObject::connect(&list, &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+        changes << QStringLiteral("+%1-%2").arg(first).arg(last);
+    });
+    QObject::connect(&list, &QAbstractItemModel::rowsRemoved,
+                     [&](const QModelIndex&, int first, int) { changes << QStringLiteral("-%1").arg(first); });
+    QObject::connect(&list, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex& from, const QModelIndex&) { changes << QStringLiteral("#%1").arg(from.row()); });
+    list.AnnounceAtOnce = [] { return false; };
+    list.HoldBackMs = 20;
+    list.AddSummary(Summary(" Ann", " a"), "Home", 1);
+    list.AddSummary(Summary(" Bob", " b"), "Home", 2);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.rowCount(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.rowCount() == 2; }, 5000));
+
+    list.AddSummary(Summary(" Cid", " c"), "Home", 3);
+    list.RemoveDeleted(0);
+    EXPECT_EQ(changes, (QStringList{"+0-1", "+2-2", "-0", "#0", "#1"}));
+    EXPECT_EQ(list.data(list.index(1, TMessageList::colFrom)).toString(), "Cid");
+    EXPECT_EQ(list.data(list.index(1, 0), TMessageList::NumberRole).toInt(), 2);
+
+    list.AddSummary(Summary(" Dee", " d"), "Home", 4);
+    list.Clear();
+    EXPECT_EQ(list.rowCount(), 0);
+    list.AddSummary(Summary(" Eve", " e"), "Home", 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list.rowCount() == 1; }, 5000));
+    EXPECT_EQ(changes.last(), "+0-0");
 }
 
 } // namespace
