@@ -376,8 +376,11 @@ void TMainForm::EnableChecking1Click()
 
 void TMainForm::SetStatusText(int panel, const QString& text)
 {
-    if (panel >= 0 && panel < StatusPanelCount)
-        StatusPanels[panel]->setText(text);
+    if (panel < 0 || panel >= StatusPanelCount)
+        return;
+    StatusPanels[panel]->setText(text);
+    // A failure's line may be longer than its panel.
+    StatusPanels[panel]->setToolTip(text);
 }
 
 QString TMainForm::StatusText(int panel) const

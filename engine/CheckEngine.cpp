@@ -439,8 +439,9 @@ void TCheckEngine::AccountFailed(const Exception& error)
     RunCycle([this] { NextAccount(); });
 }
 
-// The boxes the failure events would have shown, then the failure's own
-// words; a refused certificate or a lost connection becomes a question.
+// The box the failure events would have shown, with the failure's own
+// words; a refused certificate, a lost connection or a refused sign-in
+// becomes a question.
 void TCheckEngine::TellAccountFailure(const QString& account, const Exception& error)
 {
     const auto* certificate = dynamic_cast<const ECertificateError*>(&error);
@@ -453,13 +454,15 @@ void TCheckEngine::TellAccountFailure(const QString& account, const Exception& e
     if (Failure.ConnectionLost && Host.CanAsk() && Operation == opCheck)
         return Questions.append({QStringLiteral("Connection required for this operation. Connect now?"),
                                  QStringLiteral("Connection Required"), [this] { actCheckNowExecute(); }, {}});
-    for (const TFailureBox& box : std::as_const(Failure.Boxes)) {
-        if (box.Plain)
-            Host.ShowFailure(account, box.Text);
-        else
-            Host.TellFailure(account, box.Text, box.Caption, box.Owner);
-    }
-    Host.ShowFailure(account, error.Message);
+    // One box a failure: boxes that do not wait would pile up otherwise.
+    if (Failure.Boxes.isEmpty())
+        return Host.ShowFailure(account, error.Message);
+    const TFailureBox& box = Failure.Boxes.last();
+    const QString text = box.Text + QStringLiteral("\n\n") + error.Message.trimmed();
+    if (box.Plain)
+        Host.ShowFailure(account, text);
+    else
+        Host.TellFailure(account, text, box.Caption, box.Owner);
 }
 
 // The browser's sign-in waits for the user; then the check runs again.
@@ -820,15 +823,15 @@ void TCheckEngine::FinishCheck()
 }
 
 // What panel 0 says when a check ends: a failure that stands names its
-// account, its reason and since when.
+// account, its reason and since when; the tray's hint has all of them.
 QString TCheckEngine::ActivityText() const
 {
     if (CancelRequested)
         return QStringLiteral("Canceled");
     if (SkippedOffline)
         return QStringLiteral("Offline");
-    if (!Failures.IsEmpty())
-        return Failures.Lines().join(QStringLiteral("; "));
+    if (const QStringList lines = Failures.Lines(); !lines.isEmpty())
+        return lines.size() == 1 ? lines.first() : lines.first() + QStringLiteral(" (+%1 more)").arg(lines.size() - 1);
     return QStringLiteral("Done");
 }
 

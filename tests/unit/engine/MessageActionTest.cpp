@@ -70,7 +70,7 @@ TEST_F(MessageAction, ARefusedDeleteSaysOperationFailedKeepsTheRowAndFreesTheEng
     CheckFourRows();
     Mailbox("Home").RefuseDelete = {2};
     Delete(1);
-    EXPECT_EQ(Errors, (QStringList{"Operation Failed", "-ERR Message is deleted already\r\n"}));
+    EXPECT_EQ(Errors, QStringList{"Operation Failed\n\n-ERR Message is deleted already"});
     EXPECT_EQ(list.Count(), 4);
     EXPECT_FALSE(engine.EngineBusy);
     EXPECT_EQ(client.Log.last(), "QUIT");
