@@ -52,6 +52,7 @@ public:
 
     QList<NotifyCall> Calls;
     QList<uint> Ids;
+    QList<uint> Closed;
     int CapabilityQuestions = 0;
 
 public slots:
@@ -67,7 +68,7 @@ public slots:
         ++CapabilityQuestions;
         return capabilities;
     }
-    void CloseNotification(uint) {}
+    void CloseNotification(uint id) { Closed.append(id); }
     QString GetServerInformation(QString& vendor, QString& version, QString& specVersion)
     {
         vendor = QStringLiteral("Tests");

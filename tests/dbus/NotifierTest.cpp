@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <memory>
 #include <gtest/gtest.h>
 
 namespace {
@@ -140,5 +141,23 @@ TEST_F(DesktopNotifierTest, WithoutServerNothingIsShownUntilOneStarts)
     EXPECT_EQ(server.Calls.size(), 1) << "bubbles for no server are not sent later";
     EXPECT_EQ(shows.count(), 0);
 }
+// A bubble whose buttons would do nothing goes: when there is no mail to
+// tell of any more, and when the program ends; a failure's bubble is its own.
+TEST_F(DesktopNotifierTest, BubblesAreWithdrawnWhenNoLongerTrueAndAtTheEnd)
+{
+    FakeServer server({QStringLiteral("body"), QStringLiteral("actions")});
+    ASSERT_TRUE(server.Start());
+    auto notifier = std::make_unique<DesktopNotifier>();
+    notifier->Show({"2 new messages", {"Ann: Hello"}});
+    notifier->Show({"Postwatch could not check for mail", {"Home: Failed to connect, 10:40"}}, DesktopNotifier::Problem);
+    ASSERT_TRUE(waitFor([&] { return server.Ids.size() == 2; }));
+    EXPECT_NE(server.Ids[0], server.Ids[1]) << "two bubbles, neither replacing the other";
+    notifier->Withdraw(DesktopNotifier::NewMail);
+    ASSERT_TRUE(waitFor([&] { return server.Closed.size() == 1; }));
+    EXPECT_EQ(server.Closed[0], server.Ids[0]);
+    notifier.reset();
+    ASSERT_TRUE(waitFor([&] { return server.Closed.size() == 2; }));
+    EXPECT_EQ(server.Closed[1], server.Ids[1]);
 }
 
+}

@@ -4,6 +4,7 @@
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "desktop/Runformdlg.h"
+#include "desktop/Systray.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -67,6 +68,16 @@ TEST_F(RunFormTest, ItsTimerHidesIt)
     ASSERT_TRUE(QMetaObject::invokeMethod(timer, "timeout"));
     EXPECT_FALSE(run.isVisible());
     EXPECT_TRUE(timer->isActive()); // never stopped: a later show is hidden too
+}
+
+// The icon's hint names each failure that stands, and is plain again after.
+TEST_F(RunFormTest, TheTrayHintNamesTheStandingFailures)
+{
+    TRunForm run(options);
+    run.SetHint({QStringLiteral("Home: Failed to connect, 10:40"), QStringLiteral("Work: Login refused, 10:41")});
+    EXPECT_EQ(run.SysTray1->ToolTip, "Postwatch\nHome: Failed to connect, 10:40\nWork: Login refused, 10:41");
+    run.SetHint({});
+    EXPECT_EQ(run.SysTray1->ToolTip, "Postwatch");
 }
 
 TEST_F(RunFormTest, ClosingItEndsTheProgram)

@@ -98,6 +98,7 @@ TEST_F(CheckCycle, NoMessagesAnywhereSaysSo)
     EXPECT_EQ(host.Panels[0], "Done");
     EXPECT_EQ(host.Panels[2], "No new messages");
     EXPECT_FALSE(host.Timer1Armed);
+    EXPECT_EQ(host.NoticesWithdrawn, 1) << "an earlier bubble tells of mail no longer there";
 }
 
 TEST_F(CheckCycle, NoEnabledAccountSaysSoAndALaterCheckWorks)
