@@ -480,7 +480,7 @@ QByteArray TLineSocket::ReadLn()
     return input.TakeLine();
 }
 
-QByteArray TLineSocket::ReadLnCut(qsizetype limit, bool& cut)
+QByteArray TLineSocket::ReadLnCut(qsizetype limit, bool& cut, qsizetype& budget)
 {
     ReportStatus(8, QStringLiteral("ReadLnCut"));
     QByteArray kept;
@@ -498,6 +498,7 @@ QByteArray TLineSocket::ReadLnCut(qsizetype limit, bool& cut)
             throw EAbortError(QStringLiteral("Socket readln aborted"));
         if (input.HasLine()) {
             const QByteArray line = input.TakeLine();
+            budget -= line.size();
             if (!cut && line.size() <= limit)
                 return line;
             cut = true;
@@ -506,6 +507,9 @@ QByteArray TLineSocket::ReadLnCut(qsizetype limit, bool& cut)
         if (input.Unread() == 0)
             FailWait(closedByPeer ? QStringLiteral("Connection closed by server") : QStringLiteral("Not Connected"));
         const QByteArray part = input.TakeAll();
+        budget -= part.size();
+        if (budget < 0)
+            FailWait(QStringLiteral("The server's reply is too long"));
         if (!cut)
             kept = part.left(limit);
         cut = true;

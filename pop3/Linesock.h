@@ -95,8 +95,9 @@ public:
     void Writeln(const QByteArray& text);
     QByteArray ReadLn();
     // A line of at most limit bytes: the rest of a longer one is read away
-    // as it comes, never held, and cut says so.
-    QByteArray ReadLnCut(qsizetype limit, bool& cut);
+    // as it comes, never held, and cut says so. Budget counts down the bytes
+    // taken; a line that outruns it ends the connection.
+    QByteArray ReadLnCut(qsizetype limit, bool& cut, qsizetype& budget);
     virtual QByteArray Transaction(const QByteArray& command);
     void RequireConnection();
     void RequestCloseSocket();

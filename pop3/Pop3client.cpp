@@ -15,6 +15,8 @@ namespace {
 constexpr qsizetype MaxSummaryLines = 16 * 1024;
 constexpr qsizetype MaxSummaryBytes = 1024 * 1024;
 constexpr qsizetype MaxSummaryLineLength = 64 * 1024;
+// Read away, but not without end: past this the reply is given up.
+constexpr qsizetype MaxSummaryReadAway = 64 * 1024 * 1024;
 constexpr qsizetype MaxCapabilities = 256;
 // A server may ask for a pause between logins, but not for one that stops
 // checking altogether.
@@ -487,9 +489,11 @@ void TPop3Client::ReadSummaryHeader()
 {
     TTextLimit kept(MaxSummaryBytes, MaxSummaryLines);
     Summary.Cut = false;
-    for (;;) {
+    for (qsizetype budget = MaxSummaryReadAway;;) {
+        if (budget < 0)
+            ReplyTooLong();
         bool cutLine = false;
-        const QByteArray line = ReadLnCut(MaxSummaryLineLength, cutLine);
+        const QByteArray line = ReadLnCut(MaxSummaryLineLength, cutLine, budget);
         const QByteArray text = WithoutLineEnd(line);
         Summary.Cut |= cutLine;
         if (text == "." && !cutLine) {
