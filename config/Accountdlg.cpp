@@ -414,7 +414,8 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
 //
 // The secret is stored first, so a secret store that fails leaves the
 // account as it was; an account replaced under another name (blanks, case)
-// takes its secret along.
+// takes its secret along. An account that signs in keeps no password; one
+// that logs in with its password keeps no OAuth values.
 void TAccountForm::WriteAccount()
 {
     const QString name = AccountText(editAccName->text());
@@ -450,9 +451,12 @@ void TAccountForm::WriteAccount()
     if (!fingerprint.isEmpty())
         reg.WriteString(u"CertFingerprint"_s, fingerprint);
     reg.CloseKey();
-    TOAuthAccount{name, signsIn ? int(authOAuth2) : int(authPassword), ShownProvider()}.Write(Store);
+    if (signsIn)
+        TOAuthAccount{name, authOAuth2, ShownProvider()}.Write(Store);
     if (!refreshToken.isEmpty())
         StoreRefreshToken(Store, name, refreshToken);
+    if (signsIn)
+        RemoveAccountPassword(Store, name);
     for (const QString& old : replaced) {
         if (old != name) {
             RemoveAccountPassword(Store, old);
