@@ -304,10 +304,10 @@ void TAccountForm::CreateButtons()
     btnCancel = buttons.Cancel;
     btnHelp = buttons.Help;
     layout()->addWidget(buttons.Box);
-    QWidget* const order[] = {editAccName,  cmbSignIn,        editServer,   spinPort,     cmbSecurity,
-                              btnUseDef,    editUsername,     editPassword, editAuthorizeUrl, editTokenUrl,
-                              editScope,    editClientId,     editClientSecret, btnSignIn, editCertFingerprint,
-                              chkQuickCheck, btnOK,           btnCancel,    btnHelp};
+    QWidget* const order[] = {editAccName, cmbSignIn, editServer, spinPort, cmbSecurity, btnUseDef, editUsername,
+                              editPassword, editAuthorizeUrl, editTokenUrl, editScope, editClientId,
+                              editClientSecret, btnSignIn, editCertFingerprint, chkQuickCheck, btnOK, btnCancel,
+                              btnHelp};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
