@@ -453,7 +453,9 @@ void TAccountForm::WriteAccount()
     reg.CloseKey();
     if (signsIn)
         TOAuthAccount{name, authOAuth2, ShownProvider()}.Write(Store);
-    if (!refreshToken.isEmpty())
+    if (refreshToken.isEmpty())
+        RemoveRefreshToken(Store, name);
+    else
         StoreRefreshToken(Store, name, refreshToken);
     if (signsIn)
         RemoveAccountPassword(Store, name);
@@ -466,9 +468,12 @@ void TAccountForm::WriteAccount()
 }
 
 // Read before the key goes; an account whose name loses its blanks takes
-// its sign-in along.
+// its sign-in along. A new account that replaces one of its name is another
+// account: it has only the sign-in it made itself.
 QString TAccountForm::KeptRefreshToken(const QString& name) const
 {
+    if (IsNewAccount && !signedInHere)
+        return {};
     const QString token = ReadRefreshToken(Store, name);
     if (!token.isEmpty() || OpenedName == name || AccountText(OpenedName) != name)
         return token;
@@ -484,6 +489,7 @@ void TAccountForm::btnSignInClick()
         return;
     }
     WriteAccount();
+    signedInHere = true;
     const QString name = AccountText(editAccName->text());
     btnSignIn->setEnabled(false);
     lblSignIn->setText(u"Waiting for the browser..."_s);

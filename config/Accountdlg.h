@@ -86,6 +86,7 @@ private:
     RegistryStore& Store;
     const QString OpenedName;
     int shownSecurity = 0;
+    bool signedInHere = false; // "Sign in..." stored the account
     QFormLayout* form = nullptr;
     QHBoxLayout* passwordRow = nullptr;
     QHBoxLayout* signInRow = nullptr;

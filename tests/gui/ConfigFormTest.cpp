@@ -650,6 +650,14 @@ TEST_F(AccountFormTest, AProviderFillsItsServerAndAnEditKeepsTheSignIn)
     other.btnOK->click();
     EXPECT_EQ(other.lblError->text() + " @" + other.focusWidget()->objectName(),
               "The sign-in address must be an https:// address. @editAuthorizeUrl");
+
+    TAccountForm replacing(Store);
+    Type(replacing, "editAccName", u"Home"_s);
+    Type(replacing, "editServer", u"pop.example.org"_s);
+    Type(replacing, "editUsername", u"bob"_s);
+    Type(replacing, "editPassword", u"pw"_s);
+    replacing.btnOK->click();
+    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "") << "a new account of the name gets no one else's sign-in";
 }
 
 // "Sign in..." stores the new account first, signs in through the browser
