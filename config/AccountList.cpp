@@ -1,6 +1,7 @@
 #include "config/AccountList.h"
 
 #include "config/AccountPassword.h"
+#include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
 
@@ -57,6 +58,7 @@ void AccountList::Delete(const QString& name)
     if (!reg.OpenKey(StoreKeys::Accounts, false))
         return;
     RemoveAccountPassword(store, name);
+    RemoveRefreshToken(store, name);
     reg.DeleteKey(name);
     reg.CloseKey();
     Fill();

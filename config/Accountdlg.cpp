@@ -3,6 +3,7 @@
 #include "base/Guard.h"
 #include "config/AccountPassword.h"
 #include "config/AccountText.h"
+#include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
@@ -15,12 +16,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -34,6 +37,7 @@ namespace {
 constexpr int DefaultPort = 110;
 constexpr int TlsPort = 995;
 constexpr int MaxPort = 65535;
+constexpr QSize DesignedSize(298, 229);
 
 int DefaultPortFor(int security)
 {
@@ -64,6 +68,15 @@ QString requiredProblem(const QString& text, const QString& what)
     return text.isEmpty() ? u"The %1 is empty."_s.arg(what) : QString();
 }
 
+QString addressProblem(const QString& text, const QString& what)
+{
+    if (text.trimmed().isEmpty())
+        return u"The %1 is empty."_s.arg(what);
+    if (!IsSafeOAuthAddress(QUrl(text.trimmed())))
+        return u"The %1 must be an https:// address."_s.arg(what);
+    return {};
+}
+
 QString fingerprintProblem(const QString& text)
 {
     if (text.trimmed().isEmpty() || !NormalFingerprint(text).isEmpty())
@@ -79,9 +92,10 @@ TAccountForm::TAccountForm(RegistryStore& store, const QString& accountName, QWi
     setObjectName(u"AccountForm"_s);
     CreateControls();
     CreateButtons();
-    SetDialogFrame(*this, IsNewAccount ? u"Add Account"_s : u"Edit Account"_s, QSize(298, 229));
+    SetDialogFrame(*this, IsNewAccount ? u"Add Account"_s : u"Edit Account"_s, DesignedSize);
     editAccName->setText(accountName);
     Guarded([this] { FormCreate(); });
+    ShowSignInRows();
 }
 
 void TAccountForm::CreateControls()
@@ -103,8 +117,10 @@ void TAccountForm::CreateControls()
     btnShowPassword->setToolTip(u"Shows the password while the button is held down"_s);
     btnShowPassword->setFocusPolicy(Qt::NoFocus);
     CreateSecurityControls();
+    CreateSignInControls();
     lblError = new TErrorLabel(u"lblError"_s, 2, this);
-    lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editCertFingerprint});
+    lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editCertFingerprint, editClientId,
+                           editClientSecret, editAuthorizeUrl, editTokenUrl, editScope});
     connect(spinPort, &QSpinBox::textChanged, lblError, &QLabel::clear);
 
     auto* port = new QHBoxLayout;
@@ -112,16 +128,18 @@ void TAccountForm::CreateControls()
     port->addWidget(cmbSecurity);
     port->addWidget(btnUseDef);
     port->addStretch();
-    auto* password = new QHBoxLayout;
-    password->addWidget(editPassword);
-    password->addWidget(btnShowPassword);
+    passwordRow = new QHBoxLayout;
+    passwordRow->addWidget(editPassword);
+    passwordRow->addWidget(btnShowPassword);
 
-    auto* form = new QFormLayout;
+    form = new QFormLayout;
     form->addRow(u"Account Name"_s, editAccName);
+    form->addRow(u"Sign-in"_s, cmbSignIn);
     form->addRow(u"Server"_s, editServer);
     form->addRow(u"Port"_s, port);
     form->addRow(u"Username"_s, editUsername);
-    form->addRow(u"Password"_s, password);
+    form->addRow(u"Password"_s, passwordRow);
+    AddSignInRows();
     form->addRow(u"Trusted certificate"_s, editCertFingerprint);
     form->addRow(QString(), chkQuickCheck);
     auto* layout = new QVBoxLayout(this);
@@ -153,6 +171,132 @@ void TAccountForm::CreateSecurityControls()
             GuardedSlot([this](int index) { cmbSecurityChange(std::exchange(shownSecurity, index)); }));
 }
 
+void TAccountForm::CreateSignInControls()
+{
+    cmbSignIn = new QComboBox(this);
+    cmbSignIn->setObjectName(u"cmbSignIn"_s);
+    cmbSignIn->addItem(u"Password"_s);
+    for (const TOAuthPreset& preset : OAuthPresets())
+        cmbSignIn->addItem(preset.Name);
+    cmbSignIn->addItem(u"Other"_s);
+    cmbSignIn->setToolTip(u"How the account logs in: with its password, or signed in through its provider in the browser"_s);
+    SetHelpContext(cmbSignIn, 211);
+    editClientId = edit(u"editClientId"_s, 211, this);
+    editClientSecret = edit(u"editClientSecret"_s, 211, this);
+    editClientSecret->setPlaceholderText(u"only where the provider gave one"_s);
+    editAuthorizeUrl = edit(u"editAuthorizeUrl"_s, 211, this);
+    editTokenUrl = edit(u"editTokenUrl"_s, 211, this);
+    editScope = edit(u"editScope"_s, 211, this);
+    btnSignIn = new QPushButton(u"Sign in..."_s, this);
+    btnSignIn->setObjectName(u"btnSignIn"_s);
+    btnSignIn->setAutoDefault(false);
+    SetHelpContext(btnSignIn, 212);
+    lblSignIn = new QLabel(this);
+    lblSignIn->setObjectName(u"lblSignIn"_s);
+    lblSignIn->setWordWrap(true);
+    lblSignIn->setTextFormat(Qt::PlainText);
+    connect(cmbSignIn, &QComboBox::currentIndexChanged, this, GuardedSlot([this](int index) { cmbSignInChange(index); }));
+    connect(btnSignIn, &QPushButton::clicked, this, GuardedSlot([this] { btnSignInClick(); }));
+}
+
+void TAccountForm::AddSignInRows()
+{
+    signInRow = new QHBoxLayout;
+    signInRow->addWidget(btnSignIn);
+    signInRow->addWidget(lblSignIn, 1);
+    form->addRow(u"Sign-in address"_s, editAuthorizeUrl);
+    form->addRow(u"Token address"_s, editTokenUrl);
+    form->addRow(u"Scope"_s, editScope);
+    form->addRow(u"Client id"_s, editClientId);
+    form->addRow(u"Client secret"_s, editClientSecret);
+    form->addRow(QString(), signInRow);
+}
+
+int TAccountForm::OtherIndex() const
+{
+    return int(OAuthPresets().size()) + 1;
+}
+
+void TAccountForm::ShowSignInRows()
+{
+    const int index = cmbSignIn->currentIndex();
+    const bool other = index == OtherIndex();
+    const bool hasSecret = other || (index > 0 && OAuthPresets().at(index - 1).TakesClientSecret);
+    form->setRowVisible(passwordRow, index == 0);
+    for (QWidget* field : {editAuthorizeUrl, editTokenUrl, editScope})
+        form->setRowVisible(field, other);
+    form->setRowVisible(editClientId, index > 0);
+    form->setRowVisible(editClientSecret, hasSecret);
+    form->setRowVisible(signInRow, index > 0);
+    layout()->activate();
+    setFixedSize(DesignedSize.expandedTo(minimumSizeHint()));
+}
+
+// A preset brings its server and its values; a client id typed for another
+// provider would not serve, so the build's own (or none) replaces it.
+void TAccountForm::cmbSignInChange(int index)
+{
+    if (index > 0 && index < OtherIndex()) {
+        const TOAuthPreset& preset = OAuthPresets().at(index - 1);
+        editServer->setText(preset.Server);
+        cmbSecurity->setCurrentIndex(preset.Security);
+        spinPort->setValue(preset.Port);
+        editAuthorizeUrl->setText(preset.Provider.AuthorizeUrl.toString());
+        editTokenUrl->setText(preset.Provider.TokenUrl.toString());
+        editScope->setText(preset.Provider.Scope);
+        editClientId->setText(preset.Provider.ClientId);
+        editClientSecret->setText(preset.Provider.ClientSecret);
+    }
+    lblSignIn->clear();
+    lblError->clear();
+    ShowSignInRows();
+}
+
+// The stored choice is the preset whose sign-in address the account names.
+void TAccountForm::ReadSignIn()
+{
+    const TOAuthAccount account = TOAuthAccount::Read(Store, editAccName->text());
+    int index = 0;
+    if (account.Auth == authOAuth2) {
+        const auto& presets = OAuthPresets();
+        const auto preset = std::find_if(presets.begin(), presets.end(), [&account](const TOAuthPreset& p) {
+            return p.Provider.AuthorizeUrl == account.Provider.AuthorizeUrl;
+        });
+        index = preset == presets.end() ? OtherIndex() : int(preset - presets.begin()) + 1;
+    }
+    const QSignalBlocker blocker(cmbSignIn);
+    cmbSignIn->setCurrentIndex(index);
+    editAuthorizeUrl->setText(account.Provider.AuthorizeUrl.toString());
+    editTokenUrl->setText(account.Provider.TokenUrl.toString());
+    editScope->setText(account.Provider.Scope);
+    editClientId->setText(account.Provider.ClientId);
+    editClientSecret->setText(account.Provider.ClientSecret);
+}
+
+TOAuthProvider TAccountForm::ShownProvider() const
+{
+    return {QUrl(editAuthorizeUrl->text().trimmed()), QUrl(editTokenUrl->text().trimmed()), editClientId->text().trimmed(),
+            editClientSecret->text().trimmed(), editScope->text().simplified()};
+}
+
+// Only what the shown choice uses is checked; the password of an account
+// that signs in is not asked for.
+QString TAccountForm::SignInProblem(QWidget*& field) const
+{
+    const std::pair<QWidget*, QString> checks[] = {
+        {editAuthorizeUrl, addressProblem(editAuthorizeUrl->text(), u"sign-in address"_s)},
+        {editTokenUrl, addressProblem(editTokenUrl->text(), u"token address"_s)},
+        {editClientId, requiredProblem(editClientId->text().trimmed(), u"client id"_s)},
+    };
+    for (const auto& check : checks) {
+        if (!check.second.isEmpty()) {
+            field = check.first->isHidden() ? cmbSignIn : check.first;
+            return check.second;
+        }
+    }
+    return {};
+}
+
 void TAccountForm::CreateButtons()
 {
     const TDialogButtons buttons = CreateDialogButtons(*this, u"OK"_s, u"btnOK"_s, true);
@@ -160,8 +304,10 @@ void TAccountForm::CreateButtons()
     btnCancel = buttons.Cancel;
     btnHelp = buttons.Help;
     layout()->addWidget(buttons.Box);
-    QWidget* const order[] = {editAccName, editServer, spinPort, cmbSecurity, btnUseDef, editUsername,
-                              editPassword, editCertFingerprint, chkQuickCheck, btnOK, btnCancel, btnHelp};
+    QWidget* const order[] = {editAccName, cmbSignIn, editServer, spinPort, cmbSecurity, btnUseDef, editUsername,
+                              editPassword, editAuthorizeUrl, editTokenUrl, editScope, editClientId,
+                              editClientSecret, btnSignIn, editCertFingerprint, chkQuickCheck, btnOK, btnCancel,
+                              btnHelp};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -195,6 +341,7 @@ void TAccountForm::FormCreate()
     spinPort->setValue(std::clamp(port, 1, MaxPort));
     ReadPassword(reg);
     reg.CloseKey();
+    ReadSignIn();
 }
 
 // Last, as the secret store may take its time or fail. With a store, an
@@ -247,12 +394,17 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
         {editServer, AccountServerProblem(editServer->text())},
         {spinPort, spinPort->hasAcceptableInput() ? QString() : u"The port must be a number from 1 to 65535."_s},
         {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
-        {editPassword, requiredProblem(editPassword->text(), u"password"_s)},
+        {editPassword, cmbSignIn->currentIndex() == 0 ? requiredProblem(editPassword->text(), u"password"_s) : QString()},
         {editCertFingerprint, fingerprintProblem(editCertFingerprint->text())},
     };
     for (const auto& check : checks) {
         if (!check.second.isEmpty())
             return check;
+    }
+    QWidget* field = nullptr;
+    if (cmbSignIn->currentIndex() > 0) {
+        if (const QString why = SignInProblem(field); !why.isEmpty())
+            return {field, why};
     }
     return {};
 }
@@ -262,11 +414,14 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
 //
 // The secret is stored first, so a secret store that fails leaves the
 // account as it was; an account replaced under another name (blanks, case)
-// takes its secret along.
+// takes its secret along. An account that signs in keeps no password; one
+// that logs in with its password keeps no OAuth values.
 void TAccountForm::WriteAccount()
 {
     const QString name = AccountText(editAccName->text());
-    if (Store.Secrets)
+    const bool signsIn = cmbSignIn->currentIndex() > 0;
+    const QString refreshToken = KeptRefreshToken(name);
+    if (Store.Secrets && !signsIn)
         Store.Secrets->Write(name, editPassword->text());
     TRegistry reg(Store);
     reg.OpenKey(StoreKeys::Accounts, true);
@@ -286,7 +441,7 @@ void TAccountForm::WriteAccount()
     reg.OpenKey(StoreKeys::Accounts + u'\\' + name, true);
     reg.WriteString(u"Server"_s, AccountText(editServer->text()));
     reg.WriteString(u"Username"_s, AccountText(editUsername->text()));
-    if (!Store.Secrets)
+    if (!Store.Secrets && !signsIn)
         reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
     reg.WriteInteger(u"Port"_s, spinPort->value());
     reg.WriteBool(u"Selected"_s, IsNewAccount || WasSelected);
@@ -296,10 +451,55 @@ void TAccountForm::WriteAccount()
     if (!fingerprint.isEmpty())
         reg.WriteString(u"CertFingerprint"_s, fingerprint);
     reg.CloseKey();
+    if (signsIn)
+        TOAuthAccount{name, authOAuth2, ShownProvider()}.Write(Store);
+    if (refreshToken.isEmpty())
+        RemoveRefreshToken(Store, name);
+    else
+        StoreRefreshToken(Store, name, refreshToken);
+    if (signsIn)
+        RemoveAccountPassword(Store, name);
     for (const QString& old : replaced) {
-        if (old != name)
+        if (old != name) {
             RemoveAccountPassword(Store, old);
+            RemoveRefreshToken(Store, old);
+        }
     }
+}
+
+// Read before the key goes; an account whose name loses its blanks takes
+// its sign-in along. A new account that replaces one of its name is another
+// account: it has only the sign-in it made itself.
+QString TAccountForm::KeptRefreshToken(const QString& name) const
+{
+    if (IsNewAccount && !signedInHere)
+        return {};
+    const QString token = ReadRefreshToken(Store, name);
+    if (!token.isEmpty() || OpenedName == name || AccountText(OpenedName) != name)
+        return token;
+    return ReadRefreshToken(Store, OpenedName);
+}
+
+// The flow waits in a local event loop, so the dialog stays usable while the
+// browser is open; its outcome shows beside the button.
+void TAccountForm::btnSignInClick()
+{
+    if (const auto [field, why] = FirstProblem(); field) {
+        lblError->Refuse(field, why);
+        return;
+    }
+    WriteAccount();
+    signedInHere = true;
+    const QString name = AccountText(editAccName->text());
+    btnSignIn->setEnabled(false);
+    lblSignIn->setText(u"Waiting for the browser..."_s);
+    try {
+        SignInAccount(Store, name, [](const QUrl& url) { QDesktopServices::openUrl(url); });
+        lblSignIn->setText(u"Signed in"_s);
+    } catch (const Exception& e) {
+        lblSignIn->setText(e.Message);
+    }
+    btnSignIn->setEnabled(true);
 }
 
 void TAccountForm::btnHelpClick()

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "platform/OAuthSignIn.h"
+
 #include <QDialog>
 #include <utility>
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -16,6 +21,8 @@ class TErrorLabel;
 // straight to the store. An account is keyed by its name: OK replaces any
 // account of that name, and a renamed account leaves the old one as it was,
 // unless the new name is the old one without its surrounding blanks.
+// An account signs in with its password or through an OAuth 2.0 provider:
+// a preset's or one the user names.
 class TAccountForm : public QDialog
 {
     Q_OBJECT
@@ -27,6 +34,14 @@ public:
     bool WasSelected = true;
 
     QLineEdit* editAccName;
+    QComboBox* cmbSignIn; // Password, each preset, Other
+    QLineEdit* editClientId;
+    QLineEdit* editClientSecret;
+    QLineEdit* editAuthorizeUrl;
+    QLineEdit* editTokenUrl;
+    QLineEdit* editScope;
+    QPushButton* btnSignIn; // stores the account, then signs in in the browser
+    QLabel* lblSignIn; // how the last sign-in went
     QLineEdit* editServer;
     QSpinBox* spinPort; // typed, or stepped with the arrows
     QComboBox* cmbSecurity; // the index is the stored Security value
@@ -44,20 +59,35 @@ public:
     void FormCreate();
     void btnUseDefClick();
     void cmbSecurityChange(int previous);
+    void cmbSignInChange(int index);
+    void btnSignInClick();
     void btnOKClick();
     void btnHelpClick();
 
 private:
     void CreateControls();
     void CreateSecurityControls();
+    void CreateSignInControls();
+    void AddSignInRows();
+    void ReadSignIn();
+    void ShowSignInRows();
+    int OtherIndex() const;
+    TOAuthProvider ShownProvider() const;
+    QString SignInProblem(QWidget*& field) const;
     void ReadSecurity(class TRegistry& reg);
     void ReadPassword(class TRegistry& reg);
     void CreateButtons();
     // The first field that cannot be stored as it is, with why; none when OK may store.
     std::pair<QWidget*, QString> FirstProblem() const;
     void WriteAccount();
+    // The refresh token the account keeps across the rewrite of its key.
+    QString KeptRefreshToken(const QString& name) const;
 
     RegistryStore& Store;
     const QString OpenedName;
     int shownSecurity = 0;
+    bool signedInHere = false; // "Sign in..." stored the account
+    QFormLayout* form = nullptr;
+    QHBoxLayout* passwordRow = nullptr;
+    QHBoxLayout* signInRow = nullptr;
 };

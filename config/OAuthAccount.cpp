@@ -2,6 +2,7 @@
 
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
+#include "config/SecretStore.h"
 #include "config/StoreKeys.h"
 
 using namespace Qt::StringLiterals;
@@ -51,9 +52,11 @@ void TOAuthAccount::Write(RegistryStore& store) const
 QString ReadRefreshToken(RegistryStore& store, const QString& account)
 {
     TRegistry reg(store);
-    if (!reg.OpenKeyReadOnly(keyOf(account)) || !reg.ValueExists(RefreshTokenValue))
+    if (!reg.OpenKeyReadOnly(keyOf(account)))
         return {};
-    return ScramblePassword(reg.ReadString(RefreshTokenValue));
+    if (reg.ValueExists(RefreshTokenValue))
+        return ScramblePassword(reg.ReadString(RefreshTokenValue));
+    return store.Secrets ? store.Secrets->Read(account, false, SecretStore::SignIn) : QString();
 }
 
 void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token)
@@ -61,7 +64,20 @@ void StoreRefreshToken(RegistryStore& store, const QString& account, const QStri
     TRegistry reg(store);
     if (!reg.OpenKey(keyOf(account), false))
         throw Exception(u"The account "_s + account + u" went away before its sign-in could be kept."_s);
-    reg.WriteString(RefreshTokenValue, ScramblePassword(token));
+    if (!store.Secrets) {
+        reg.WriteString(RefreshTokenValue, ScramblePassword(token));
+        return;
+    }
+    // Written first, so a store that fails keeps the token there was.
+    store.Secrets->Write(account, token, SecretStore::SignIn);
+    if (reg.ValueExists(RefreshTokenValue))
+        reg.DeleteValue(RefreshTokenValue);
+}
+
+void RemoveRefreshToken(RegistryStore& store, const QString& account)
+{
+    if (store.Secrets)
+        store.Secrets->Remove(account, SecretStore::SignIn);
 }
 
 TTokens SignInAccount(RegistryStore& store, const QString& name, const std::function<void(const QUrl&)>& openBrowser)
@@ -84,7 +100,7 @@ const QList<TOAuthPreset>& OAuthPresets()
          {QUrl(u"https://accounts.google.com/o/oauth2/v2/auth"_s), QUrl(u"https://oauth2.googleapis.com/token"_s),
           QStringLiteral(POSTWATCH_GOOGLE_CLIENT_ID), QStringLiteral(POSTWATCH_GOOGLE_CLIENT_SECRET),
           u"https://mail.google.com/"_s},
-         u"pop.gmail.com"_s},
+         u"pop.gmail.com"_s, 995, 2, true},
         {u"Microsoft"_s,
          {QUrl(u"https://login.microsoftonline.com/common/oauth2/v2.0/authorize"_s),
           QUrl(u"https://login.microsoftonline.com/common/oauth2/v2.0/token"_s),

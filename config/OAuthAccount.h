@@ -19,10 +19,15 @@ struct TOAuthAccount
     void Write(RegistryStore& store) const;
 };
 
-// The refresh token kept for the account; empty when none is.
+// The refresh token kept for the account; empty when none is. It is kept as
+// a password is: in the secret store where the store has one (a token still
+// in the file is used wherever it is found), else scrambled in the account's
+// key. A locked keyring is never unlocked for it: a check runs unasked.
 QString ReadRefreshToken(RegistryStore& store, const QString& account);
 // The one place that decides where a refresh token is kept; it replaces the one before.
 void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token);
+// The kept token goes with the account; its value in the file goes with the key.
+void RemoveRefreshToken(RegistryStore& store, const QString& account);
 
 // The sign-in of an OAuth account in the browser. The refresh token is kept
 // only when the whole flow succeeded; a failure leaves the account as it was.
@@ -36,5 +41,7 @@ struct TOAuthPreset
     QString Server;
     int Port = 995;
     int Security = 2; // SSL/TLS from the first byte
+    // Google gives a desktop client a secret that is none; Microsoft a public client none at all.
+    bool TakesClientSecret = false;
 };
 const QList<TOAuthPreset>& OAuthPresets();

@@ -44,9 +44,9 @@ SecretStore::SecretStore(QString profile) : profile(std::move(profile))
 
 // The service name is what the keyring application shows; the profile is
 // the other attribute the secret is found by.
-QString SecretStore::Label(const QString& account)
+QString SecretStore::Label(const QString& account, Kind kind)
 {
-    return u"Postwatch: "_s + account;
+    return (kind == SignIn ? u"Postwatch sign-in: "_s : u"Postwatch: "_s) + account;
 }
 
 // A read of a secret nobody stores: a store that answers says it has none.
@@ -58,10 +58,11 @@ bool SecretStore::Answers()
     return result && (result->Error == QKeychain::NoError || result->Error == QKeychain::EntryNotFound);
 }
 
-QString SecretStore::Read(const QString& account, bool mayPrompt)
+QString SecretStore::Read(const QString& account, bool mayPrompt, Kind kind)
 {
-    const int timeOut = TimeOutFor(account, mayPrompt);
-    auto* job = new QKeychain::ReadPasswordJob(Label(account));
+    const QString label = Label(account, kind);
+    const int timeOut = TimeOutFor(label, mayPrompt);
+    auto* job = new QKeychain::ReadPasswordJob(label);
     job->setKey(profile);
     const JobResult result = Answer(*job, timeOut);
     if (result.Error == QKeychain::EntryNotFound)
@@ -71,10 +72,11 @@ QString SecretStore::Read(const QString& account, bool mayPrompt)
     return result.Text;
 }
 
-void SecretStore::Write(const QString& account, const QString& secret)
+void SecretStore::Write(const QString& account, const QString& secret, Kind kind)
 {
-    const int timeOut = TimeOutFor(account, true);
-    auto* job = new QKeychain::WritePasswordJob(Label(account));
+    const QString label = Label(account, kind);
+    const int timeOut = TimeOutFor(label, true);
+    auto* job = new QKeychain::WritePasswordJob(label);
     job->setKey(profile);
     job->setTextData(secret);
     const JobResult result = Answer(*job, timeOut);
@@ -82,10 +84,11 @@ void SecretStore::Write(const QString& account, const QString& secret)
         fail(result);
 }
 
-void SecretStore::Remove(const QString& account)
+void SecretStore::Remove(const QString& account, Kind kind)
 {
-    const int timeOut = TimeOutFor(account, true);
-    auto* job = new QKeychain::DeletePasswordJob(Label(account));
+    const QString label = Label(account, kind);
+    const int timeOut = TimeOutFor(label, true);
+    auto* job = new QKeychain::DeletePasswordJob(label);
     job->setKey(profile);
     const JobResult result = Answer(*job, timeOut);
     if (result.Error != QKeychain::NoError && result.Error != QKeychain::EntryNotFound)
@@ -95,18 +98,18 @@ void SecretStore::Remove(const QString& account)
 // QtKeychain has no way to read without the unlock prompt, so a request that
 // may not prompt is refused here when the secret (or, for one not yet
 // stored, the keyring it would go to) is locked.
-int SecretStore::TimeOutFor(const QString& account, bool mayPrompt) const
+int SecretStore::TimeOutFor(const QString& label, bool mayPrompt) const
 {
-    const bool locked = IsLocked(account);
+    const bool locked = IsLocked(label);
     if (locked && !mayPrompt)
         throw Exception(u"The keyring is locked."_s);
     return locked ? PromptTimeOut : TimeOut;
 }
 
-bool SecretStore::IsLocked(const QString& account) const
+bool SecretStore::IsLocked(const QString& label) const
 {
     qDBusRegisterMetaType<QMap<QString, QString>>();
-    const QMap<QString, QString> attributes{{u"server"_s, Label(account)}, {u"user"_s, profile}};
+    const QMap<QString, QString> attributes{{u"server"_s, label}, {u"user"_s, profile}};
     const QDBusMessage found = secretCall(ServicePath, u"org.freedesktop.Secret.Service"_s, u"SearchItems"_s,
                                           {QVariant::fromValue(attributes)}, TimeOut);
     if (found.type() != QDBusMessage::ReplyMessage || found.arguments().size() != 2)

@@ -1,7 +1,9 @@
 #include "engine/SignInCommand.h"
 
+#include "config/AccountPassword.h"
 #include "config/FileStore.h"
 #include "config/OAuthAccount.h"
+#include "config/SecretStore.h"
 #include "platform/Profile.h"
 #include "pop3/HeaderText.h"
 
@@ -26,6 +28,7 @@ int RunSignInCommand(int argc, char** argv, const QString& account)
     QCoreApplication::setApplicationName(QStringLiteral("Postwatch"));
     try {
         FileStore store(Profile::StoreFilePath());
+        const auto secrets = UseSecretStore(store, store.Path());
         SignInAccount(store, account, [&account](const QUrl& url) { openInBrowser(account, url); });
         QTextStream(stdout) << "Signed in to " << CleanedText(account) << Qt::endl;
         return 0;

@@ -5,17 +5,15 @@
 
 #include <QHostAddress>
 
-namespace {
 // The code and the tokens travel to these addresses; in the clear only on
 // this machine.
-bool isSafeAddress(const QUrl& url)
+bool IsSafeOAuthAddress(const QUrl& url)
 {
     if (!url.isValid() || url.host().isEmpty())
         return false;
     if (url.scheme() == u"https")
         return true;
     return url.scheme() == u"http" && QHostAddress(url.host()).isLoopback();
-}
 }
 
 TOAuthSignIn::TOAuthSignIn(QString account, TOAuthProvider provider)
@@ -27,10 +25,10 @@ QString TOAuthSignIn::ProblemOf(const QString& account, const TOAuthProvider& pr
 {
     if (provider.ClientId.isEmpty())
         return account + QStringLiteral(" names no OAuth client id (OAuthClientId).");
-    if (!isSafeAddress(provider.AuthorizeUrl))
+    if (!IsSafeOAuthAddress(provider.AuthorizeUrl))
         return QStringLiteral("The sign-in address of ") + account +
                QStringLiteral(" (OAuthAuthorizeUrl) is not an https:// address.");
-    if (!isSafeAddress(provider.TokenUrl))
+    if (!IsSafeOAuthAddress(provider.TokenUrl))
         return QStringLiteral("The token address of ") + account +
                QStringLiteral(" (OAuthTokenUrl) is not an https:// address.");
     return {};

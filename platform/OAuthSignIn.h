@@ -17,6 +17,9 @@ struct TOAuthProvider
     QString Scope;
 };
 
+// Whether the flow may send a code or token there: https, or http to loopback.
+bool IsSafeOAuthAddress(const QUrl& url);
+
 // The kept sign-in no longer serves: only the user, in the browser, can help.
 class ESignInAgain : public Exception
 {

@@ -6,6 +6,7 @@
 #include "config/AccountPassword.h"
 #include "config/Accountdlg.h"
 #include "config/FileStore.h"
+#include "config/OAuthAccount.h"
 #include "config/SecretStore.h"
 #include "tests/support/TestDovecot.h"
 #include "tests/unit/engine/EngineFixture.h"
@@ -136,6 +137,31 @@ TEST(KeyringTest, TheAccountDialogWritesTheSecretAndRenameAndDeleteTakeItAlong)
     accounts.Fill();
     accounts.Delete("Home");
     EXPECT_EQ(secrets.Read("Home", false), "");
+}
+
+// A refresh token kept in the file before there was a store is still used,
+// and the next one replaces it in the keyring, beside the password and not
+// over it; deleting the account removes both.
+TEST(KeyringTest, TheRefreshTokenMovesToTheKeyringUnderItsOwnLabel)
+{
+    QTemporaryDir profile;
+    FileStore store(profile.filePath("registry.reg"));
+    StoreAccount(store, "Home", "pop.example.org", 995, "ann", "pw-home");
+    StoreRefreshToken(store, "Home", "rt-from-the-file");
+    const auto secrets = UseSecretStore(store, store.Path());
+    ASSERT_TRUE(secrets);
+    EXPECT_EQ(ReadRefreshToken(store, "Home"), "rt-from-the-file");
+
+    StoreRefreshToken(store, "Home", "rt-rotated");
+
+    EXPECT_EQ(ReadRefreshToken(store, "Home"), "rt-rotated");
+    EXPECT_FALSE(FileText(store.Path()).contains("RefreshToken")) << FileText(store.Path()).toStdString();
+    EXPECT_EQ(SecretTool({"lookup", "server", "Postwatch sign-in: Home", "user", store.Path()}), "rt-rotated");
+    EXPECT_EQ(secrets->Read("Home", false), "pw-home");
+    AccountList accounts(store);
+    accounts.Fill();
+    accounts.Delete("Home");
+    EXPECT_EQ(secrets->Read("Home", false, SecretStore::SignIn), "");
 }
 
 TEST(KeyringCheck, ACheckMovesThePasswordAndLogsInWithTheSecret)

@@ -4,10 +4,12 @@
 #include "config/Accountdlg.h"
 #include "config/Bsdlg.h"
 #include "config/Configdlg.h"
+#include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
 #include "config/StoreKeys.h"
 #include "desktop/Beep.h"
+#include "desktop/ErrorLabel.h"
 #include "desktop/FileDialog.h"
 #include "desktop/HelpViewer.h"
 #include "desktop/MsgBox.h"
@@ -15,15 +17,19 @@
 #include "desktop/SpinField.h"
 #include "pop3/Pop3client.h"
 #include "tests/support/ModalSteps.h"
+#include "tests/support/OAuthProvider.h"
 #include "tests/support/TestAccounts.h"
+#include "tests/support/UrlCatcher.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -397,10 +403,11 @@ TEST_F(AccountFormTest, AddModeLayoutDefaultsAndAMaskedPasswordShownWhileHeld)
     EXPECT_EQ(port->value(), 995);
 
     QStringList order;
-    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 10; w = w->nextInFocusChain())
-        if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->focusPolicy() & Qt::TabFocus)
+    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 11; w = w->nextInFocusChain())
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->focusPolicy() & Qt::TabFocus
+            && !w->isHidden())
             order << w->objectName();
-    EXPECT_EQ(order, (QStringList{"editAccName", "editServer", "spinPort", "cmbSecurity", "btnUseDef", "editUsername",
+    EXPECT_EQ(order, (QStringList{"editAccName", "cmbSignIn", "editServer", "spinPort", "cmbSecurity", "btnUseDef", "editUsername",
                                   "editPassword", "editCertFingerprint", "chkQuickCheck", "btnOK"}));
 
     auto* password = Find<QLineEdit>(u"editPassword"_s, &form);
@@ -587,4 +594,103 @@ TEST_F(AccountFormTest, ThePortTakesTypedDigitsFrom1To65535)
     EXPECT_EQ(port->value(), 7001);
 }
 
+}
+
+// A preset fills the server and asks for no password; an edit keeps the
+// sign-in values, the kept token and QuickCheck across the rewrite of the
+// key; Other's addresses must not send a code in the clear.
+TEST_F(AccountFormTest, AProviderFillsItsServerAndAnEditKeepsTheSignIn)
+{
+    const QString key = StoreKeys::Accounts + u"\\Home"_s;
+    {
+        TAccountForm form(Store);
+        Type(form, "editAccName", u"Home"_s);
+        Type(form, "editUsername", u"ann@gmail.com"_s);
+        form.cmbSignIn->setCurrentText(u"Google"_s);
+        EXPECT_EQ(Field(form, "editServer"), "pop.gmail.com");
+        EXPECT_EQ(form.spinPort->value(), 995);
+        EXPECT_EQ(form.cmbSecurity->currentText(), "SSL/TLS");
+        EXPECT_TRUE(form.editPassword->isHidden());
+        EXPECT_TRUE(form.editAuthorizeUrl->isHidden());
+        EXPECT_FALSE(form.editClientId->isHidden());
+        EXPECT_FALSE(form.btnSignIn->isHidden());
+        ExpectFixedSizeHoldingEverything(form, QSize(298, 229));
+        form.show();
+        Type(form, "editClientId", {});
+        form.btnOK->click();
+        EXPECT_EQ(form.lblError->text() + " @" + form.focusWidget()->objectName(), "The client id is empty. @editClientId");
+        Type(form, "editClientId", u"123.apps.example"_s);
+        form.btnOK->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(Stored(key, u"Auth"_s), "1");
+    EXPECT_EQ(Stored(key, u"OAuthScope"_s), "https://mail.google.com/");
+    EXPECT_EQ(Stored(key, u"Password"_s), "(none)") << "none asked, none stored";
+    StoreRefreshToken(Store, u"Home"_s, u"rt-kept"_s);
+    {
+        TRegistry reg(Store);
+        reg.OpenKey(key, false);
+        reg.WriteInteger(u"QuickCheck"_s, 0);
+    }
+
+    TAccountForm form(Store, u"Home"_s);
+    EXPECT_EQ(form.cmbSignIn->currentText(), "Google");
+    EXPECT_EQ(Field(form, "editClientId"), "123.apps.example");
+    form.btnOK->click();
+    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "rt-kept");
+    EXPECT_EQ(Stored(key, u"QuickCheck"_s), "0");
+    EXPECT_EQ(Stored(key, u"OAuthClientId"_s), "123.apps.example");
+
+    TAccountForm other(Store, u"Home"_s);
+    other.show();
+    other.cmbSignIn->setCurrentText(u"Other"_s);
+    EXPECT_FALSE(other.editAuthorizeUrl->isHidden());
+    EXPECT_EQ(Field(other, "editAuthorizeUrl"), "https://accounts.google.com/o/oauth2/v2/auth") << "a start to edit";
+    Type(other, "editAuthorizeUrl", u"http://mail.example.org/authorize"_s);
+    other.btnOK->click();
+    EXPECT_EQ(other.lblError->text() + " @" + other.focusWidget()->objectName(),
+              "The sign-in address must be an https:// address. @editAuthorizeUrl");
+
+    TAccountForm replacing(Store);
+    Type(replacing, "editAccName", u"Home"_s);
+    Type(replacing, "editServer", u"pop.example.org"_s);
+    Type(replacing, "editUsername", u"bob"_s);
+    Type(replacing, "editPassword", u"pw"_s);
+    replacing.btnOK->click();
+    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "") << "a new account of the name gets no one else's sign-in";
+}
+
+// "Sign in..." stores the new account first, signs in through the browser
+// the desktop opens, and a later OK keeps what the sign-in kept.
+TEST_F(AccountFormTest, SignInStoresTheAccountAndKeepsItsToken)
+{
+    TestProvider provider;
+    UrlCatcher browser;
+    browser.Then = OpenInFakeBrowser;
+    QDesktopServices::setUrlHandler(u"http"_s, &browser, "Open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(u"http"_s); });
+    TAccountForm form(Store);
+    Type(form, "editAccName", u"Home"_s);
+    Type(form, "editUsername", u"ann"_s);
+    form.cmbSignIn->setCurrentText(u"Other"_s);
+    Type(form, "editServer", u"127.0.0.1"_s);
+    Type(form, "editAuthorizeUrl", provider.Url(u"/authorize"_s).toString());
+    Type(form, "editTokenUrl", provider.Url(u"/token"_s).toString());
+    Type(form, "editClientId", u"postwatch-test"_s);
+
+    form.btnSignIn->click();
+
+    EXPECT_EQ(form.lblSignIn->text(), "Signed in");
+    ASSERT_EQ(browser.Urls.size(), 1);
+    const QString kept = ReadRefreshToken(Store, u"Home"_s);
+    EXPECT_TRUE(kept.startsWith("rt-")) << kept.toStdString();
+    form.btnOK->click();
+    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), kept);
+    EXPECT_EQ(TOAuthAccount::Read(Store, u"Home"_s).Auth, authOAuth2);
+
+    TestProvider refusing({"--token", "error"});
+    Type(form, "editTokenUrl", refusing.Url(u"/token"_s).toString());
+    form.btnSignIn->click();
+    EXPECT_TRUE(form.lblSignIn->text().contains("Home")) << form.lblSignIn->text().toStdString();
+    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), kept) << "a failed sign-in keeps the one there was";
 }

@@ -36,19 +36,29 @@ public:
     // Whether the provider takes the access token as one it gave.
     bool IsActive(const QString& accessToken) const
     {
-        QNetworkAccessManager network;
-        QNetworkRequest request(Url(QStringLiteral("/introspect")));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-        QNetworkReply* reply = network.post(request, "token=" + QUrl::toPercentEncoding(accessToken));
-        QEventLoop waiting;
-        QObject::connect(reply, &QNetworkReply::finished, &waiting, &QEventLoop::quit);
-        waiting.exec();
-        return reply->readAll().contains("\"active\": true");
+        return PostToken(QStringLiteral("/introspect"), accessToken).contains("\"active\": true");
     }
+
+    // Ends the grant the token belongs to, as a user does on the provider's
+    // page; false when the provider knows no such token.
+    bool Revoke(const QString& token) const { return PostToken(QStringLiteral("/revoke"), token) == "{}"; }
 
     int Port = 0;
 
 private:
+    QByteArray PostToken(const QString& path, const QString& token) const
+    {
+        QNetworkAccessManager network;
+        QNetworkRequest request(Url(path));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        QNetworkReply* reply = network.post(request, "token=" + QUrl::toPercentEncoding(token));
+        QEventLoop waiting;
+        QObject::connect(reply, &QNetworkReply::finished, &waiting, &QEventLoop::quit);
+        waiting.exec();
+        reply->deleteLater();
+        return reply->readAll();
+    }
+
     QProcess process;
 };
 
