@@ -65,6 +65,12 @@ void TCheckEngine::TimerMainTimer()
     if (Options.Interval() > MinutesElapsed)
         return;
     MinutesElapsed = 0;
+    DueTimedCheck();
+}
+
+// A due check waits for a client call that is still waiting.
+void TCheckEngine::DueTimedCheck()
+{
     if (!Options.CheckingEnabled())
         return;
     if (ClientCallWaiting()) {
@@ -157,13 +163,7 @@ void TCheckEngine::CatchUpTimer()
     }
     MinutesElapsed = 0;
     Host.RestartMinuteTimer();
-    if (!Options.CheckingEnabled())
-        return;
-    if (ClientCallWaiting()) {
-        deferred.TimedCheck = true;
-        return;
-    }
-    StartTimedCheck();
+    DueTimedCheck();
 }
 
 void TCheckEngine::LaunchMailClient()

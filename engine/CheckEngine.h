@@ -133,6 +133,7 @@ private:
 
     bool IsOnline();
     bool DialConnectoid(TCheckKind kind);
+    void DueTimedCheck();
     void StartTimedCheck();
     void StartCheck(TCheckKind kind);
     QStringList AccountsToSkip();
