@@ -1,5 +1,5 @@
 #include "pop3/Pop3client.h"
-#include "tests/support/TokenIntrospection.h"
+#include "tests/support/TokenCheckServer.h"
 
 #include <QFile>
 #include <QProcess>
