@@ -13,10 +13,12 @@ QString Refusal(const QString& text)
 
 TFakeMailClient::Message FakeMessage(const QString& from, const QString& subject, int priority, qint64 bytes)
 {
-    return {{QStringLiteral("From:") + from, QStringLiteral("To: Bob <bob@example.org>"),
-             QStringLiteral("Subject:") + subject, QStringLiteral("Date: Mon, 1 Dec 2025 09:30:00 +0100"),
-             QStringLiteral("X-Priority: %1").arg(priority)},
-            bytes};
+    TFakeMailClient::Message message;
+    message.Header = {QStringLiteral("From:") + from, QStringLiteral("To: Bob <bob@example.org>"),
+                      QStringLiteral("Subject:") + subject, QStringLiteral("Date: Mon, 1 Dec 2025 09:30:00 +0100"),
+                      QStringLiteral("X-Priority: %1").arg(priority)};
+    message.Bytes = bytes;
+    return message;
 }
 
 TFakeMailClient::Mailbox& TFakeMailClient::Box()
