@@ -148,8 +148,9 @@ TEST_F(DesktopNotifierTest, BubblesAreWithdrawnWhenNoLongerTrueAndAtTheEnd)
     FakeServer server({QStringLiteral("body"), QStringLiteral("actions")});
     ASSERT_TRUE(server.Start());
     auto notifier = std::make_unique<DesktopNotifier>();
-    notifier->Show({"2 new messages", {"Ann: Hello"}});
-    notifier->Show({"Postwatch could not check for mail", {"Home: Failed to connect, 10:40"}}, DesktopNotifier::Problem);
+    notifier->Show({"2 new messages", {"Ann: Hello"}, DesktopNotice::Normal, {}});
+    notifier->Show({"Postwatch could not check for mail", {"Home: Failed to connect, 10:40"}, DesktopNotice::Normal, {}},
+                   DesktopNotifier::Problem);
     ASSERT_TRUE(waitFor([&] { return server.Ids.size() == 2; }));
     EXPECT_NE(server.Ids[0], server.Ids[1]) << "two bubbles, neither replacing the other";
     notifier->Withdraw(DesktopNotifier::NewMail);

@@ -98,9 +98,11 @@ TEST(OAuthSignIn, OtherRequestsGetA400AndTheWaitGoesOn)
     };
 
     EXPECT_TRUE(provider.IsActive(flow.SignIn().AccessToken));
-    for (const auto& [i, answer] : answers.asKeyValueRange())
-        if (i != tooLong || !answer.isEmpty())
+    for (const auto& [i, answer] : answers.asKeyValueRange()) {
+        if (i != tooLong || !answer.isEmpty()) {
             EXPECT_TRUE(answer.startsWith("HTTP/1.1 400 ")) << i << ": " << answer.left(40).constData();
+        }
+    }
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return std::ranges::all_of(sockets, [](const auto& socket) { return socket->state() == QAbstractSocket::UnconnectedState; });
     })) << "the silent ones are closed at the end";
