@@ -1,14 +1,11 @@
 #include "engine/SeenMessages.h"
 
 #include "engine/MessageList.h"
+#include "engine/PrivateJsonFile.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <utility>
-#include <sys/stat.h>
 
 TSeenMessages::TSeenMessages(const QString& filePath) : path(filePath) {}
 
@@ -51,10 +48,7 @@ void TSeenMessages::Load()
 {
     if (std::exchange(loaded, true))
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QJsonObject accounts = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject accounts = PrivateJsonFile::Read(path);
     for (auto account = accounts.begin(); account != accounts.end(); ++account)
         for (const QJsonValue digest : account.value().toArray())
             seen[account.key()].insert(digest.toString().toLatin1());
@@ -71,9 +65,5 @@ void TSeenMessages::Save() const
             digests << QString::fromLatin1(digest);
         accounts.insert(account.key(), digests);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
-        return;
-    file.write(QJsonDocument(accounts).toJson(QJsonDocument::Compact));
-    file.commit();
+    PrivateJsonFile::Write(path, accounts);
 }

@@ -1,14 +1,12 @@
 #include "engine/SummaryCache.h"
 
-#include <QFile>
+#include "engine/PrivateJsonFile.h"
+
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <utility>
-#include <sys/stat.h>
 
 namespace {
 
@@ -69,10 +67,7 @@ void TSummaryCache::Load()
 {
     if (std::exchange(loaded, true))
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QJsonObject boxes = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject boxes = PrivateJsonFile::Read(path);
     for (auto box = boxes.begin(); box != boxes.end(); ++box) {
         const QJsonObject messages = box.value().toObject();
         for (auto message = messages.begin(); message != messages.end(); ++message) {
@@ -83,8 +78,7 @@ void TSummaryCache::Load()
     }
 }
 
-// Written whole beside the old file and renamed over it, readable by the
-// user alone: it holds senders and subjects.
+// Readable by the user alone: it holds senders and subjects.
 void TSummaryCache::Save()
 {
     if (!std::exchange(changed, false))
@@ -96,9 +90,5 @@ void TSummaryCache::Save()
             messages.insert(message.key(), Stored(message.value()));
         boxes.insert(box.key(), messages);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
-        return;
-    file.write(QJsonDocument(boxes).toJson(QJsonDocument::Compact));
-    file.commit();
+    PrivateJsonFile::Write(path, boxes);
 }
