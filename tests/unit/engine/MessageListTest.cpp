@@ -144,6 +144,8 @@ TEST_F(MessageListTest, SenderBlockedWhenAnEntryContainsIt)
     EXPECT_EQ(Add(Summary(" Ann Smith Jr", " s")), TSummaryResult::Kept) << "more than the entry holds";
     EXPECT_NE(Add(Summary(" ann SMITH", " s")), TSummaryResult::Kept) << "in any case";
     EXPECT_EQ(Add(Summary("", " s")), TSummaryResult::Kept) << "an empty sender never matches";
+    EXPECT_EQ(Add(Summary(" ", " s")), TSummaryResult::Kept) << "nor blanks alone, though the entry holds one";
+    EXPECT_EQ(Add(Summary(" \t", " s", 10, {"From: \t", "To: Bob"})), TSummaryResult::Kept);
 }
 
 TEST_F(MessageListTest, FieldNamesInAnyCaseGiveTheRowAndTheFilters)
