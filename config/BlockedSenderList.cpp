@@ -5,10 +5,11 @@
 
 #include <algorithm>
 
+// Blanks alone are no sender: a blank occurs inside most entries.
 bool BlockedSenderList::Blocks(const QString& sender) const
 {
-    return !sender.isEmpty() && std::any_of(items.cbegin(), items.cend(), [&](const CheckedName& item) {
-        return item.Name.contains(sender, Qt::CaseInsensitive);
+    return !sender.trimmed().isEmpty() && std::ranges::any_of(items, [&](const CheckedName& item) {
+        return item.Checked && item.Name.contains(sender, Qt::CaseInsensitive);
     });
 }
 

@@ -13,9 +13,10 @@ public:
 
     const CheckedNames& Items() const { return items; }
 
-    // True when sender is non-empty and occurs in the name of any entry;
-    // case and check marks do not matter. The store knows names without
-    // case, so blocking "ANN" where "Ann" is listed keeps the entry "Ann".
+    // True when sender holds more than blanks and occurs in the name of a
+    // checked entry, in any case; an unchecked entry is kept but blocks
+    // nothing. The store knows names without case, so blocking "ANN" where
+    // "Ann" is listed keeps the entry "Ann".
     bool Blocks(const QString& sender) const;
 
     // Re-reads the list, creating the key when it is missing.

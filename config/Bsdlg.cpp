@@ -26,6 +26,11 @@ TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), Co
     editSenderName->setObjectName(QStringLiteral("editSenderName"));
     SetHelpContext(editSenderName, 207);
     label->setBuddy(editSenderName);
+    auto* note = new QLabel(
+        QStringLiteral("Mail from this sender is hidden; with \"Delete blocked messages\" it is deleted on the server."),
+        this);
+    note->setObjectName(QStringLiteral("lblBlockedMail"));
+    note->setWordWrap(true);
     lblError = new TErrorLabel(QStringLiteral("lblError"), 1, this);
     lblError->ClearOnEdit({editSenderName});
 
@@ -37,6 +42,7 @@ TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), Co
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(editSenderName);
+    layout->addWidget(note);
     layout->addWidget(lblError);
     layout->addWidget(buttons.Box);
     SetDialogFrame(*this, QStringLiteral("Block Sender"), QSize(241, 89));

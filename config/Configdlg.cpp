@@ -401,9 +401,17 @@ void TConfigForm::CreateFiltersTab()
     right->addWidget(block);
     right->addWidget(grpResponse);
     right->addStretch();
-    auto* layout = new QHBoxLayout(TabFilters);
-    layout->addLayout(list, 1);
-    layout->addLayout(right);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(list, 1);
+    columns->addLayout(right);
+    auto* note = new QLabel(u"Mail from ticked senders is hidden; with \"Delete blocked messages\" it is deleted on "
+                            u"the server."_s,
+                            TabFilters);
+    note->setObjectName(u"lblBlockedMail"_s);
+    note->setWordWrap(true);
+    auto* layout = new QVBoxLayout(TabFilters);
+    layout->addLayout(columns);
+    layout->addWidget(note);
 }
 
 void TConfigForm::CreateButtons()

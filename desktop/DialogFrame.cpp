@@ -6,7 +6,18 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
+
+// A wrapped line needs more height the narrower it is, which the minimum
+// size hint does not say.
+QSize HoldingSize(const QWidget& dialog, QSize clientSize)
+{
+    QSize size = clientSize.expandedTo(dialog.minimumSizeHint());
+    if (const QLayout* layout = dialog.layout(); layout && layout->hasHeightForWidth())
+        size.setHeight(qMax(size.height(), layout->totalHeightForWidth(size.width())));
+    return size;
+}
 
 void SetDialogFrame(QDialog& dialog, const QString& caption, QSize clientSize)
 {
@@ -14,7 +25,7 @@ void SetDialogFrame(QDialog& dialog, const QString& caption, QSize clientSize)
                           | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
     dialog.setWindowTitle(caption);
     dialog.setWindowIcon(Images::AppIcon());
-    dialog.setFixedSize(clientSize.expandedTo(dialog.minimumSizeHint()));
+    dialog.setFixedSize(HoldingSize(dialog, clientSize));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         dialog.move(screen->availableGeometry().center() - dialog.rect().center());
 }

@@ -6,10 +6,19 @@
 
 namespace {
 
+// A line that starts with a blank continues the field before it.
+bool IsLineOf(const QString& line, const QString& name)
+{
+    if (line.contains(name))
+        return true;
+    const QStringView field = QStringView(line).first(qMax<qsizetype>(0, line.indexOf(u':')));
+    return !field.isEmpty() && !field.front().isSpace() && field.trimmed().compare(name, Qt::CaseInsensitive) == 0;
+}
+
 std::optional<QString> HeaderValue(const TExStringList& header, const QString& name)
 {
     for (const QString& line : header) {
-        if (line.contains(name))
+        if (IsLineOf(line, name))
             return line.mid(name.size() + 2);
     }
     return std::nullopt;

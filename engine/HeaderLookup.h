@@ -12,9 +12,10 @@ inline const QString Low = QStringLiteral("Low");
 }
 
 // Header lookups over a summary's header lines. A header's line is the first
-// line that contains its name anywhere (case-sensitive); the value starts
-// after the name, its colon and one blank, counted from the start of that
-// line, so 'Reply-To: Carol' answers for "To" with 'y-To: Carol'.
+// line that contains its name anywhere (case-sensitive) or whose field name
+// is its name in any case ("to: Bob"); the value starts after the name, its
+// colon and one blank, counted from the start of that line, so
+// 'Reply-To: Carol' answers for "To" with 'y-To: Carol'.
 // The Date's value comes cleaned as CleanedText cleans it, since it is shown.
 QString HeaderDate(const TExStringList& header);
 QString HeaderTo(const TExStringList& header);

@@ -155,7 +155,7 @@ QString UnfoldedField(const TExStringList& header, const QString& name, const QS
     std::optional<QString> value;
     bool inField = false;
     for (const QString& line : header) {
-        if (line.startsWith(name)) {
+        if (line.startsWith(name, Qt::CaseInsensitive)) {
             value = line.mid(name.size());
             inField = true;
         } else if (inField && (line.startsWith(u' ') || line.startsWith(u'\t'))) {

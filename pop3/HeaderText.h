@@ -17,9 +17,9 @@ QString DecodeHeaderText(const QString& text);
 // it. Right-to-left letters stay as they are.
 QString CleanedText(const QString& text);
 
-// The value after name of the last line that starts with name
-// (case-sensitive), with its continuation lines joined on as they came;
-// fallback where no line starts with name.
+// The value after name of the last line that starts with name (in any
+// case: field names are), with its continuation lines joined on as they
+// came; fallback where no line starts with name.
 QString UnfoldedField(const TExStringList& header, const QString& name, const QString& fallback);
 
 // The two above together: a field's value as a person reads it.

@@ -79,6 +79,11 @@ QByteArray WithoutLineEnd(const QByteArray& line)
     return line.left(qMax<qsizetype>(0, line.size() - cut));
 }
 
+bool StartsWithField(const QByteArray& line, QByteArrayView name)
+{
+    return line.size() >= name.size() && QByteArrayView(line).first(name.size()).compare(name, Qt::CaseInsensitive) == 0;
+}
+
 // +OK as the reply's first word, whether text follows it or not: what a
 // multi-line reply starts with.
 bool OpensListing(const QByteArray& reply)
@@ -515,16 +520,16 @@ void TPop3Client::ReplyTooLong()
     throw ESockError(QStringLiteral("The server's reply is too long"));
 }
 
-// Field names are matched case-sensitively at the start of the line. Subject
+// Field names are matched in any case at the start of the line. Subject
 // and From keep everything after the colon, a leading blank included;
 // Message-ID skips the blank and keeps the line end.
 void TPop3Client::TakeSummaryField(const QByteArray& line)
 {
-    if (line.startsWith("Subject:"))
+    if (StartsWithField(line, "Subject:"))
         Summary.Subject = WireText(WithoutLineEnd(line).mid(8));
-    else if (line.startsWith("From:"))
+    else if (StartsWithField(line, "From:"))
         Summary.From = WireText(WithoutLineEnd(line).mid(5));
-    else if (line.startsWith("Message-ID:"))
+    else if (StartsWithField(line, "Message-ID:"))
         Summary.MessageId = WireText(line.mid(12, 256));
 }
 

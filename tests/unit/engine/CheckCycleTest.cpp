@@ -174,6 +174,23 @@ TEST_F(CheckCycle, BlockedMessageIsDeletedBeforeTheNextIsAskedFor)
     EXPECT_EQ(Mailbox("Home").Messages.size(), 2) << "deleted with QUIT";
 }
 
+// Only a ticked entry blocks, and blanks alone are no sender, though the
+// entry holds a blank; a sender behind a lower-case field name is blocked.
+TEST_F(CheckCycle, BlankSenderAndUntickedEntryAreNotDeletedALowerCaseSenderIs)
+{
+    AddAccount("Home", Three());
+    Mailbox("Home").Messages[0].Header[0] = "From: ";
+    Mailbox("Home").Messages[2].Header[0] = "from: Dave <dave@example.com>";
+    StoreBlockedSender(store, " Carol <carol@example.net>", false);
+    StoreBlockedSender(store, " Dave <dave@example.com>");
+    Load();
+    settings.SetSaveBlocked(false);
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2"}));
+    EXPECT_EQ(client.Log.filter("DELE"), QStringList{"DELE 3"});
+}
+
 TEST_F(CheckCycle, ZeroLengthMessageIsDeletedAndTheNextStillSummarised)
 {
     AddAccount("Home", {FakeMessage(" A", " empty", 3, 0), FakeMessage(" B", " full")});

@@ -211,9 +211,9 @@ void TFakeMailClient::RetrieveSummary(int index)
     Summary.Subject.clear();
     Summary.From.clear();
     for (const QString& line : message.Header) {
-        if (line.startsWith(QLatin1String("Subject:")))
+        if (line.startsWith(QLatin1String("Subject:"), Qt::CaseInsensitive))
             Summary.Subject = line.mid(8);
-        else if (line.startsWith(QLatin1String("From:")))
+        else if (line.startsWith(QLatin1String("From:"), Qt::CaseInsensitive))
             Summary.From = line.mid(5);
     }
     if (Sizes.size() != MessageCount)
@@ -254,9 +254,9 @@ void TFakeMailClient::RetrieveMessage(int index)
     }
     MailMessage.Body = message.Body;
     for (const QString& line : message.Header) {
-        if (line.startsWith(QLatin1String("Subject:")))
+        if (line.startsWith(QLatin1String("Subject:"), Qt::CaseInsensitive))
             MailMessage.Subject = line.mid(8);
-        else if (line.startsWith(QLatin1String("From:")))
+        else if (line.startsWith(QLatin1String("From:"), Qt::CaseInsensitive))
             MailMessage.From = line.mid(6);
     }
     if (OnRetrieveEnd)

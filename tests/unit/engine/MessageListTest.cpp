@@ -30,8 +30,16 @@ TEST(HeaderLookup, DateToAndPriorityFromTheirLines)
 TEST(HeaderLookup, TheFirstLineContainingTheNameAnywhereCountsFromItsStart)
 {
     EXPECT_EQ(HeaderTo({"Reply-To: Carol", "To: Bob"}), "y-To: Carol");
-    EXPECT_EQ(HeaderTo({"to: bob"}), "") << "case-sensitive";
     EXPECT_EQ(HeaderDate({"X-Date: yesterday"}), ": yesterday");
+}
+
+TEST(HeaderLookup, AFieldNameInAnyCaseButNotAWordInAnotherField)
+{
+    const TExStringList header{"Subject: meet me today", "date: today", "to: bob", "x-priority: 1"};
+    EXPECT_EQ(HeaderTo(header), "bob");
+    EXPECT_EQ(HeaderDate(header), "today");
+    EXPECT_EQ(HeaderPriority(header), "High");
+    EXPECT_EQ(HeaderTo({"Subject: hi", "\tto: all", "To: Bob"}), "Bob") << "a continuation line is no field";
 }
 
 TEST(HeaderLookup, MissingHeadersGiveTheDefaults)
@@ -136,6 +144,19 @@ TEST_F(MessageListTest, SenderBlockedWhenAnEntryContainsIt)
     EXPECT_EQ(Add(Summary(" Ann Smith Jr", " s")), TSummaryResult::Kept) << "more than the entry holds";
     EXPECT_NE(Add(Summary(" ann SMITH", " s")), TSummaryResult::Kept) << "in any case";
     EXPECT_EQ(Add(Summary("", " s")), TSummaryResult::Kept) << "an empty sender never matches";
+    EXPECT_EQ(Add(Summary(" ", " s")), TSummaryResult::Kept) << "nor blanks alone, though the entry holds one";
+    EXPECT_EQ(Add(Summary(" \t", " s", 10, {"From: \t", "To: Bob"})), TSummaryResult::Kept);
+}
+
+TEST_F(MessageListTest, FieldNamesInAnyCaseGiveTheRowAndTheFilters)
+{
+    settings.SetBlockBlankTo(true);
+    const TExStringList header{"from: Ann", " Lee", "SUBJECT: Hello", "to: Bob", "date: today", "x-priority: 1"};
+    ASSERT_EQ(Add(Summary(" Ann", " Hello", 10, header)), TSummaryResult::Kept);
+    QStringList texts;
+    for (int column = 0; column < list.columnCount(); ++column)
+        texts << list.data(list.index(0, column)).toString();
+    EXPECT_EQ(texts, (QStringList{"Ann Lee", "Hello", "10", "High", "today", "Home"}));
 }
 
 TEST_F(MessageListTest, AShorterEntryDoesNotBlockTheLongerSender)

@@ -7,12 +7,13 @@
 
 namespace {
 
+// Field names in any case, the later line winning.
 const QByteArray Header = "+OK\r\n"
-                          "Subject: Hello\r\n"
-                          "From: Ann <ann@example.org>\r\n"
-                          "Message-ID: <1@example.org>\r\n"
-                          "subject: lower case sets nothing\r\n"
-                          "Message-Id: <lower d sets nothing>\r\n"
+                          "SUBJECT: Old\r\n"
+                          "from: Ann <ann@example.org>\r\n"
+                          "Message-ID: <0@example.org>\r\n"
+                          "subject: Hello\r\n"
+                          "Message-Id: <1@example.org>\r\n"
                           "..\r\n"
                           "\r\n"
                           ".\r\n";

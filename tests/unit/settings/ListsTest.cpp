@@ -124,15 +124,18 @@ TEST_F(Lists, ABlockedValueOfAnotherTypeIsAnErrorAndKeepsTheList)
     EXPECT_EQ(blocked(), CheckedNames({{u"Ann Lee"_s, true}}));
 }
 
-TEST_F(Lists, IsSenderBlockedMatchesPartsOfAnyEntryInAnyCase)
+TEST_F(Lists, IsSenderBlockedMatchesPartsOfAnyCheckedEntryInAnyCase)
 {
-    addBlocked(u"Ann Lee"_s, false);
+    addBlocked(u"Ann Lee"_s, true);
+    addBlocked(u"Bob Hill"_s, false);
     settings.FillLists();
-    EXPECT_TRUE(settings.IsSenderBlocked(u"Ann"_s)) << "an unchecked entry blocks all the same";
+    EXPECT_TRUE(settings.IsSenderBlocked(u"Ann"_s));
     EXPECT_TRUE(settings.IsSenderBlocked(u"Ann Lee"_s));
     EXPECT_TRUE(settings.IsSenderBlocked(u"ann"_s));
     EXPECT_FALSE(settings.IsSenderBlocked(u"Ann Lee Jr"_s));
     EXPECT_FALSE(settings.IsSenderBlocked(u""_s));
+    EXPECT_FALSE(settings.IsSenderBlocked(u" "_s)) << "blanks alone, though the entry holds one";
+    EXPECT_FALSE(settings.IsSenderBlocked(u"Bob Hill"_s)) << "an unchecked entry blocks nothing";
 
     addBlocked(u"spam@example.org"_s, true);
     settings.BlockedSenders().Fill();
@@ -141,6 +144,6 @@ TEST_F(Lists, IsSenderBlockedMatchesPartsOfAnyEntryInAnyCase)
     // The store takes a name that differs only in case for the one it holds.
     ASSERT_TRUE(settings.BlockedSenders().Add(u" ÄNN LEE <ann@example.org>"_s));
     ASSERT_TRUE(settings.BlockedSenders().Add(u" änn lee <ANN@example.org>"_s));
-    EXPECT_EQ(blocked().size(), 3);
+    EXPECT_EQ(blocked().size(), 4);
     EXPECT_TRUE(settings.IsSenderBlocked(u" änn lee <ANN@example.org>"_s));
 }
