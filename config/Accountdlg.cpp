@@ -13,6 +13,7 @@
 #include "desktop/HelpViewer.h"
 #include "pop3/Certificate.h"
 #include "pop3/Linesock.h"
+#include "pop3/TokenLogin.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -122,6 +123,7 @@ void TAccountForm::CreateControls()
     lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editCertFingerprint, editClientId,
                            editClientSecret, editAuthorizeUrl, editTokenUrl, editScope});
     connect(spinPort, &QSpinBox::textChanged, lblError, &QLabel::clear);
+    connect(cmbSecurity, &QComboBox::currentIndexChanged, lblError, &QLabel::clear);
 
     auto* port = new QHBoxLayout;
     port->addWidget(spinPort);
@@ -279,6 +281,14 @@ TOAuthProvider TAccountForm::ShownProvider() const
             editClientSecret->text().trimmed(), editScope->text().simplified()};
 }
 
+// The token would cross the network readable by anyone on the way.
+QString TAccountForm::SecurityProblem() const
+{
+    if (cmbSignIn->currentIndex() == 0 || TokenMayGoTo(cmbSecurity->currentIndex(), AccountText(editServer->text())))
+        return {};
+    return u"An account that signs in through its provider needs an encrypted connection: choose SSL/TLS or STARTTLS."_s;
+}
+
 // Only what the shown choice uses is checked; the password of an account
 // that signs in is not asked for.
 QString TAccountForm::SignInProblem(QWidget*& field) const
@@ -393,6 +403,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
         {editAccName, AccountNameProblem(editAccName->text())},
         {editServer, AccountServerProblem(editServer->text())},
         {spinPort, spinPort->hasAcceptableInput() ? QString() : u"The port must be a number from 1 to 65535."_s},
+        {cmbSecurity, SecurityProblem()},
         {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
         {editPassword, cmbSignIn->currentIndex() == 0 ? requiredProblem(editPassword->text(), u"password"_s) : QString()},
         {editCertFingerprint, fingerprintProblem(editCertFingerprint->text())},

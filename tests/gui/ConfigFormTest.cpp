@@ -694,3 +694,30 @@ TEST_F(AccountFormTest, SignInStoresTheAccountAndKeepsItsToken)
     EXPECT_TRUE(form.lblSignIn->text().contains("Home")) << form.lblSignIn->text().toStdString();
     EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), kept) << "a failed sign-in keeps the one there was";
 }
+
+// The token would be readable on the network; on this machine it is not.
+TEST_F(AccountFormTest, AnAccountThatSignsInRefusesAPlainConnection)
+{
+    TAccountForm form(Store);
+    form.show();
+    Type(form, "editAccName", u"Home"_s);
+    Type(form, "editUsername", u"ann"_s);
+    form.cmbSignIn->setCurrentText(u"Other"_s);
+    Type(form, "editServer", u"pop.example.org"_s);
+    Type(form, "editAuthorizeUrl", u"https://id.example.org/authorize"_s);
+    Type(form, "editTokenUrl", u"https://id.example.org/token"_s);
+    Type(form, "editClientId", u"postwatch"_s);
+    form.cmbSecurity->setCurrentText(u"None"_s);
+    for (QPushButton* button : {form.btnOK, form.btnSignIn}) {
+        button->click();
+        EXPECT_EQ(form.lblError->text() + " @" + form.focusWidget()->objectName(),
+                  "An account that signs in through its provider needs an encrypted connection: choose SSL/TLS or STARTTLS. "
+                  "@cmbSecurity");
+    }
+    EXPECT_EQ(Beeps, 2);
+    EXPECT_FALSE(Store.Tree().Find(RootKey::HKEY_CURRENT_USER, StoreKeys::Accounts));
+
+    Type(form, "editServer", u"127.0.0.1"_s);
+    form.btnOK->click();
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+}
