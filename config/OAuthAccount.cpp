@@ -74,6 +74,17 @@ void StoreRefreshToken(RegistryStore& store, const QString& account, const QStri
         reg.DeleteValue(RefreshTokenValue);
 }
 
+void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(keyOf(account), false) || !reg.ValueExists(RefreshTokenValue))
+        return;
+    const QString token = ScramblePassword(reg.ReadString(RefreshTokenValue));
+    if (!token.isEmpty())
+        secrets.Write(account, token, SecretStore::SignIn);
+    reg.DeleteValue(RefreshTokenValue);
+}
+
 void RemoveRefreshToken(RegistryStore& store, const QString& account)
 {
     if (store.Secrets)

@@ -6,6 +6,7 @@
 #include <QList>
 
 class RegistryStore;
+class SecretStore;
 
 // An account's OAuth 2.0 values in its key of the store.
 struct TOAuthAccount
@@ -26,6 +27,9 @@ struct TOAuthAccount
 QString ReadRefreshToken(RegistryStore& store, const QString& account);
 // The one place that decides where a refresh token is kept; it replaces the one before.
 void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token);
+// A refresh token in the account's key goes into the secret store, and then
+// out of the file; a store that fails leaves it in the file.
+void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account);
 // The kept token goes with the account; its value in the file goes with the key.
 void RemoveRefreshToken(RegistryStore& store, const QString& account);
 

@@ -112,6 +112,21 @@ TEST(KeyringTest, StartMovesEveryPasswordIntoTheKeyringAndTheFileHoldsNone)
     EXPECT_EQ(SecretStore(profile.filePath("other.reg")).Read("Home", false), "");
 }
 
+// A sign-in kept in the file while no store answered moves as passwords do.
+TEST(KeyringTest, StartMovesARefreshTokenFromTheFileIntoTheKeyring)
+{
+    QTemporaryDir profile;
+    FileStore store(profile.filePath("registry.reg"));
+    StoreAccount(store, "Home", "pop.example.org", 995, "ann", "pw-home");
+    StoreRefreshToken(store, "Home", "rt-from-the-file");
+
+    const auto secrets = UseSecretStore(store, store.Path());
+
+    ASSERT_TRUE(secrets);
+    EXPECT_FALSE(FileText(store.Path()).contains("RefreshToken")) << FileText(store.Path()).toStdString();
+    EXPECT_EQ(SecretTool({"lookup", "server", "Postwatch sign-in: Home", "user", store.Path()}), "rt-from-the-file");
+}
+
 // The dialog shows the secret and stores the new one, the file gets none;
 // a name corrected by its blanks takes the secret along, and a delete
 // removes it.
