@@ -466,8 +466,8 @@ void TAccountForm::WriteAccount()
         TOAuthAccount{name, authOAuth2, ShownProvider()}.Write(Store);
     if (refreshToken.isEmpty())
         RemoveRefreshToken(Store, name);
-    else
-        StoreRefreshToken(Store, name, refreshToken);
+    else if (const QString refusal = StoreRefreshToken(Store, name, refreshToken); !refusal.isEmpty())
+        WriteErrorLine(KeptInFileLine(name, refusal));
     if (signsIn)
         RemoveAccountPassword(Store, name);
     for (const QString& old : replaced) {

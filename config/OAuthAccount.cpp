@@ -1,5 +1,6 @@
 #include "config/OAuthAccount.h"
 
+#include "base/Guard.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
@@ -59,19 +60,30 @@ QString ReadRefreshToken(RegistryStore& store, const QString& account)
     return store.Secrets ? store.Secrets->Read(account, false, SecretStore::SignIn) : QString();
 }
 
-void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token)
+QString StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token, bool mayPrompt)
 {
     TRegistry reg(store);
     if (!reg.OpenKey(keyOf(account), false))
         throw Exception(u"The account "_s + account + u" went away before its sign-in could be kept."_s);
     if (!store.Secrets) {
         reg.WriteString(RefreshTokenValue, ScramblePassword(token));
-        return;
+        return {};
     }
-    // Written first, so a store that fails keeps the token there was.
-    store.Secrets->Write(account, token, SecretStore::SignIn);
+    try {
+        store.Secrets->Write(account, token, SecretStore::SignIn, mayPrompt);
+    } catch (const Exception& e) {
+        reg.WriteString(RefreshTokenValue, ScramblePassword(token));
+        return e.Message;
+    }
     if (reg.ValueExists(RefreshTokenValue))
         reg.DeleteValue(RefreshTokenValue);
+    return {};
+}
+
+QString KeptInFileLine(const QString& account, const QString& refusal)
+{
+    return u"The secret store did not take the new sign-in of %1 (%2); it is kept scrambled in the settings file "
+           "until the store answers at a later start."_s.arg(account, refusal);
 }
 
 void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account)
@@ -99,7 +111,8 @@ TTokens SignInAccount(RegistryStore& store, const QString& name, const std::func
     TOAuthSignIn flow(name, account.Provider);
     flow.OpenBrowser = openBrowser;
     const TTokens tokens = flow.SignIn();
-    StoreRefreshToken(store, name, tokens.RefreshToken);
+    if (const QString refusal = StoreRefreshToken(store, name, tokens.RefreshToken); !refusal.isEmpty())
+        WriteErrorLine(KeptInFileLine(name, refusal));
     return tokens;
 }
 

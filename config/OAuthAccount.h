@@ -25,8 +25,14 @@ struct TOAuthAccount
 // in the file is used wherever it is found), else scrambled in the account's
 // key. A locked keyring is never unlocked for it: a check runs unasked.
 QString ReadRefreshToken(RegistryStore& store, const QString& account);
-// The one place that decides where a refresh token is kept; it replaces the one before.
-void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token);
+// The one place that decides where a refresh token is kept; it replaces the
+// one before. A token the provider issued is never dropped: where the secret
+// store refuses it, it is kept in the file as without a store, and the
+// store's refusal is returned (empty when it went where it belongs).
+// mayPrompt as for SecretStore::Read.
+QString StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token, bool mayPrompt = true);
+// Says in a line where a refused refresh token went.
+QString KeptInFileLine(const QString& account, const QString& refusal);
 // A refresh token in the account's key goes into the secret store, and then
 // out of the file; a store that fails leaves it in the file.
 void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account);

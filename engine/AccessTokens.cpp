@@ -1,5 +1,6 @@
 #include "engine/AccessTokens.h"
 
+#include "base/Guard.h"
 #include "config/OAuthAccount.h"
 
 namespace {
@@ -19,7 +20,16 @@ QString TAccessTokens::For(const QString& account)
         throw ESignInAgain(QStringLiteral("Sign in to ") + account + QStringLiteral(" first: no sign-in is kept for it."));
     const TTokens tokens = TOAuthSignIn(account, values.Provider).Refresh(refreshToken);
     if (!tokens.RefreshToken.isEmpty() && tokens.RefreshToken != refreshToken)
-        StoreRefreshToken(store, account, tokens.RefreshToken);
+        KeepRefreshToken(account, tokens.RefreshToken);
     kept.insert(account, {tokens.AccessToken, now.addSecs(tokens.ExpiresIn)});
     return tokens.AccessToken;
+}
+
+void TAccessTokens::KeepRefreshToken(const QString& account, const QString& token)
+{
+    const QString refusal = StoreRefreshToken(store, account, token, false);
+    if (!refusal.isEmpty() && !toldKeptInFile.contains(account)) {
+        toldKeptInFile.insert(account);
+        WriteErrorLine(KeptInFileLine(account, refusal));
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 class RegistryStore;
@@ -27,6 +28,11 @@ private:
         QDateTime Until;
     };
 
+    // A check runs unasked, so a locked keyring is not unlocked for it; the
+    // token then waits in the file, which is said once an account.
+    void KeepRefreshToken(const QString& account, const QString& token);
+
     RegistryStore& store;
     QHash<QString, TKept> kept;
+    QSet<QString> toldKeptInFile;
 };

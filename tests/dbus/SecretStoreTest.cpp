@@ -8,6 +8,8 @@
 #include "config/FileStore.h"
 #include "config/OAuthAccount.h"
 #include "config/SecretStore.h"
+#include "engine/AccessTokens.h"
+#include "tests/support/OAuthProvider.h"
 #include "tests/support/TestDovecot.h"
 #include "tests/unit/engine/EngineFixture.h"
 
@@ -217,6 +219,32 @@ TEST_F(LockedKeyring, ATimedCheckFailsTheAccountWithoutAsking)
     ASSERT_EQ(host.Announced.size(), 1);
     EXPECT_TRUE(host.Announced[0].contains("The keyring is locked")) << host.Announced[0].toStdString();
     EXPECT_TRUE(host.Boxes.isEmpty());
+}
+
+// The provider retired the old refresh token when it gave the new one, which
+// the locked keyring refuses: the new one waits in the file, said once, and
+// serves the next refresh.
+TEST_F(LockedKeyring, ARotatedRefreshTokenWaitsInTheFileAndServesTheNextRefresh)
+{
+    TestProvider provider({"--refresh-token", "rt-first"});
+    StoreAccount(store, "Home", "127.0.0.1", 995, "ann", "");
+    TOAuthAccount{"Home", authOAuth2, provider.Provider()}.Write(store);
+    StoreRefreshToken(store, "Home", "rt-first");
+    SecretStore secrets("/profile/of/LockedKeyring");
+    store.Secrets = &secrets;
+    LockKeyring();
+    TAccessTokens tokens(store);
+
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(provider.IsActive(tokens.For("Home")));
+    const QString rotated = ReadRefreshToken(store, "Home");
+    tokens.Forget("Home");
+    EXPECT_TRUE(provider.IsActive(tokens.For("Home")));
+    const QString told = QString::fromStdString(testing::internal::GetCapturedStderr());
+
+    EXPECT_NE(rotated, "rt-first");
+    EXPECT_NE(ReadRefreshToken(store, "Home"), rotated);
+    EXPECT_EQ(told.count("did not take the new sign-in of Home (The keyring is locked.)"), 1) << told.toStdString();
 }
 
 TEST(NoSecretStore, PasswordsStayInTheFileAndACheckLogsIn)
