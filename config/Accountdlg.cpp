@@ -480,15 +480,19 @@ void TAccountForm::WriteAccount()
 
 // Read before the key goes; an account whose name loses its blanks takes
 // its sign-in along. A new account that replaces one of its name is another
-// account: it has only the sign-in it made itself.
+// account: it has only the sign-in it made itself. A token given for another
+// provider, client, server or user is dropped, never sent there.
 QString TAccountForm::KeptRefreshToken(const QString& name) const
 {
     if (IsNewAccount && !signedInHere)
         return {};
-    const QString token = ReadRefreshToken(Store, name);
+    const int auth = cmbSignIn->currentIndex() > 0 ? authOAuth2 : authPassword;
+    const TSignInTarget shown{{name, auth, ShownProvider()}, AccountText(editServer->text()),
+                              AccountText(editUsername->text()), {}};
+    const QString token = RefreshTokenFor(Store, name, shown);
     if (!token.isEmpty() || OpenedName == name || AccountText(OpenedName) != name)
         return token;
-    return ReadRefreshToken(Store, OpenedName);
+    return RefreshTokenFor(Store, OpenedName, shown);
 }
 
 // The flow waits in a local event loop, so the dialog stays usable while the

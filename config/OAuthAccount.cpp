@@ -6,10 +6,13 @@
 #include "config/SecretStore.h"
 #include "config/StoreKeys.h"
 
+#include <QUuid>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 const QString RefreshTokenValue = u"OAuthRefreshToken"_s;
+const QString SignInIdValue = u"OAuthSignInId"_s;
 
 QString keyOf(const QString& account)
 {
@@ -50,6 +53,22 @@ void TOAuthAccount::Write(RegistryStore& store) const
     reg.WriteString(u"OAuthScope"_s, Provider.Scope);
 }
 
+TSignInTarget TSignInTarget::Read(RegistryStore& store, const QString& name)
+{
+    const TOAuthAccount account = TOAuthAccount::Read(store, name);
+    TRegistry reg(store);
+    reg.OpenKeyReadOnly(keyOf(name));
+    return {account, text(reg, u"Server"_s), text(reg, u"Username"_s), text(reg, SignInIdValue)};
+}
+
+bool TSignInTarget::SameSignIn(const TSignInTarget& other) const
+{
+    const TOAuthProvider& provider = Account.Provider;
+    return Account.Auth == other.Account.Auth && provider.AuthorizeUrl == other.Account.Provider.AuthorizeUrl
+        && provider.TokenUrl == other.Account.Provider.TokenUrl && provider.ClientId == other.Account.Provider.ClientId
+        && Server == other.Server && User == other.User;
+}
+
 QString ReadRefreshToken(RegistryStore& store, const QString& account)
 {
     TRegistry reg(store);
@@ -65,6 +84,8 @@ QString StoreRefreshToken(RegistryStore& store, const QString& account, const QS
     TRegistry reg(store);
     if (!reg.OpenKey(keyOf(account), false))
         throw Exception(u"The account "_s + account + u" went away before its sign-in could be kept."_s);
+    if (!reg.ValueExists(SignInIdValue))
+        reg.WriteString(SignInIdValue, QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!store.Secrets) {
         reg.WriteString(RefreshTokenValue, ScramblePassword(token));
         return {};
@@ -84,6 +105,13 @@ QString KeptInFileLine(const QString& account, const QString& refusal)
 {
     return u"The secret store did not take the new sign-in of %1 (%2); it is kept scrambled in the settings file "
            "until the store answers at a later start."_s.arg(account, refusal);
+}
+
+QString RefreshTokenFor(RegistryStore& store, const QString& account, const TSignInTarget& target)
+{
+    if (!TRegistry(store).KeyExists(keyOf(account)) || !TSignInTarget::Read(store, account).SameSignIn(target))
+        return {};
+    return ReadRefreshToken(store, account);
 }
 
 void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account)

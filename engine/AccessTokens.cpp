@@ -1,7 +1,6 @@
 #include "engine/AccessTokens.h"
 
 #include "base/Guard.h"
-#include "config/OAuthAccount.h"
 
 namespace {
 // A token that runs out during the login is of no use.
@@ -11,17 +10,18 @@ constexpr int MarginSeconds = 60;
 QString TAccessTokens::For(const QString& account)
 {
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    if (const auto found = kept.constFind(account); found != kept.cend() && now.addSecs(MarginSeconds) < found->Until)
+    const TSignInTarget target = TSignInTarget::Read(store, account);
+    if (const auto found = kept.constFind(account); found != kept.cend() && now.addSecs(MarginSeconds) < found->Until
+        && found->GivenFor.SameSignIn(target) && found->GivenFor.SignInId == target.SignInId)
         return found->Token;
 
-    const TOAuthAccount values = TOAuthAccount::Read(store, account);
     const QString refreshToken = ReadRefreshToken(store, account);
     if (refreshToken.isEmpty())
         throw ESignInAgain(QStringLiteral("Sign in to ") + account + QStringLiteral(" first: no sign-in is kept for it."));
-    const TTokens tokens = TOAuthSignIn(account, values.Provider).Refresh(refreshToken);
+    const TTokens tokens = TOAuthSignIn(account, target.Account.Provider).Refresh(refreshToken);
     if (!tokens.RefreshToken.isEmpty() && tokens.RefreshToken != refreshToken)
         KeepRefreshToken(account, tokens.RefreshToken);
-    kept.insert(account, {tokens.AccessToken, now.addSecs(tokens.ExpiresIn)});
+    kept.insert(account, {tokens.AccessToken, now.addSecs(tokens.ExpiresIn), target});
     return tokens.AccessToken;
 }
 

@@ -692,7 +692,38 @@ TEST_F(AccountFormTest, SignInStoresTheAccountAndKeepsItsToken)
     Type(form, "editTokenUrl", refusing.Url(u"/token"_s).toString());
     form.btnSignIn->click();
     EXPECT_TRUE(form.lblSignIn->text().contains("Home")) << form.lblSignIn->text().toStdString();
-    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), kept) << "a failed sign-in keeps the one there was";
+    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "") << "the old address's token is not kept for the new one";
+}
+
+// A kept sign-in serves the provider, client and mailbox it was given for:
+// an edit that changes any of them, or turns to the password, drops it.
+TEST_F(AccountFormTest, AnEditToAnotherProviderOrMailboxDropsTheKeptSignIn)
+{
+    const std::function<void(TAccountForm&)> edits[] = {
+        [this](TAccountForm& form) { form.cmbSignIn->setCurrentText(u"Microsoft"_s), Type(form, "editClientId", u"456"_s); },
+        [this](TAccountForm& form) { form.cmbSignIn->setCurrentText(u"Other"_s), Type(form, "editTokenUrl", u"https://x.example/t"_s); },
+        [this](TAccountForm& form) { form.cmbSignIn->setCurrentText(u"Password"_s), Type(form, "editPassword", u"pw"_s); },
+        [this](TAccountForm& form) { Type(form, "editServer", u"pop.example.org"_s); },
+        [this](TAccountForm& form) { Type(form, "editUsername", u"bob@gmail.com"_s); },
+        [this](TAccountForm& form) { Type(form, "editClientId", u"789.apps.example"_s); },
+    };
+    for (size_t i = 0; i < std::size(edits); ++i) {
+        StoreAccount(Store, u"Home"_s, u"pop.gmail.com"_s, 995, u"ann@gmail.com"_s, {});
+        TOAuthProvider google = OAuthPresets().at(0).Provider;
+        google.ClientId = u"123.apps.example"_s;
+        TOAuthAccount{u"Home"_s, authOAuth2, google}.Write(Store);
+        {
+            TRegistry reg(Store);
+            reg.OpenKey(StoreKeys::Accounts + u"\\Home"_s, false);
+            reg.WriteInteger(u"Security"_s, 2);
+        }
+        StoreRefreshToken(Store, u"Home"_s, u"rt-google"_s);
+        TAccountForm form(Store, u"Home"_s);
+        edits[i](form);
+        form.btnOK->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted) << i << form.lblError->text().toStdString();
+        EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "") << i;
+    }
 }
 
 // The token would be readable on the network; on this machine it is not.

@@ -71,3 +71,19 @@ TEST_F(AccessTokens, AnExpiredOrMissingSignInAsksForANewOneAndLosesNothing)
     TOAuthAccount{"Work", authOAuth2, provider.Provider()}.Write(store);
     EXPECT_TRUE(failureOf("Work").startsWith("Sign in to Work first")) << failureOf("Work").toStdString();
 }
+
+// A token serves the sign-in it was given for: an account deleted and made
+// again under the name, on another server or the same, has to sign in.
+TEST_F(AccessTokens, AnAccountMadeAgainDoesNotGetTheOldOnesToken)
+{
+    TestProvider provider({"--refresh-token", "rt-first"});
+    AddAccount(provider, "rt-first");
+    tokens.For("Home");
+
+    for (const char* server : {"pop.example.org", "127.0.0.1"}) {
+        TRegistry(store).DeleteKey(StoreKeys::Accounts + "\\Home");
+        StoreAccount(store, "Home", server, 995, "ann", "");
+        TOAuthAccount{"Home", authOAuth2, provider.Provider()}.Write(store);
+        EXPECT_TRUE(failureOf("Home").startsWith("Sign in to Home first")) << server;
+    }
+}
