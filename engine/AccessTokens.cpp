@@ -19,6 +19,10 @@ QString TAccessTokens::For(const QString& account)
     if (refreshToken.isEmpty())
         throw ESignInAgain(QStringLiteral("Sign in to ") + account + QStringLiteral(" first: no sign-in is kept for it."));
     const TTokens tokens = TOAuthSignIn(account, target.Account.Provider).Refresh(refreshToken);
+    // The account may be edited while the provider answers; what it gave
+    // serves the values it was asked for only.
+    if (!TSignInTarget::Read(store, account).SameSignIn(target))
+        throw Exception(account + QStringLiteral(" changed while its sign-in was renewed; check again."));
     if (!tokens.RefreshToken.isEmpty() && tokens.RefreshToken != refreshToken)
         KeepRefreshToken(account, tokens.RefreshToken);
     kept.insert(account, {tokens.AccessToken, now.addSecs(tokens.ExpiresIn), target});

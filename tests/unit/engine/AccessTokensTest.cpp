@@ -4,6 +4,7 @@
 #include "tests/support/OAuthProvider.h"
 #include "tests/support/TestAccounts.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,4 +87,14 @@ TEST_F(AccessTokens, AnAccountMadeAgainDoesNotGetTheOldOnesToken)
         TOAuthAccount{"Home", authOAuth2, provider.Provider()}.Write(store);
         EXPECT_TRUE(failureOf("Home").startsWith("Sign in to Home first")) << server;
     }
+}
+
+TEST_F(AccessTokens, AnAccountEditedWhileTheProviderAnswersDoesNotGetWhatItGave)
+{
+    TestProvider provider({"--refresh-token", "rt-first"});
+    AddAccount(provider, "rt-first");
+    QTimer::singleShot(0, [this] { StoreAccount(store, "Home", "pop.example.org", 995, "ann", ""); });
+
+    EXPECT_THROW(tokens.For("Home"), Exception);
+    EXPECT_EQ(ReadRefreshToken(store, "Home"), "rt-first");
 }
