@@ -2,6 +2,7 @@
 
 #include "base/Exception.h"
 #include "base/Guard.h"
+#include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
@@ -56,12 +57,16 @@ QStringList MovePasswordsToSecretStore(RegistryStore& store, SecretStore& secret
     const QStringList accounts = reg.GetKeyNames();
     reg.CloseKey();
     QStringList failures;
-    for (const QString& account : accounts) {
+    const auto move = [&failures](const QString& what, const QString& account, const std::function<void()>& step) {
         try {
-            movePassword(store, secrets, account);
+            step();
         } catch (const Exception& e) {
-            failures << u"The password of %1 stays in the settings file: %2"_s.arg(account, e.Message);
+            failures << u"The %1 of %2 stays in the settings file: %3"_s.arg(what, account, e.Message);
         }
+    };
+    for (const QString& account : accounts) {
+        move(u"password"_s, account, [&] { movePassword(store, secrets, account); });
+        move(u"sign-in"_s, account, [&] { MoveRefreshToken(store, secrets, account); });
     }
     return failures;
 }

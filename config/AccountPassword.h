@@ -22,9 +22,10 @@ QString ReadAccountPassword(const TRegistry& reg, RegistryStore& store, const QS
 // The account's secret goes with the account; without a store there is none.
 void RemoveAccountPassword(RegistryStore& store, const QString& account);
 
-// Moves every account's Password value into the secret: the secret is
-// written first and the value removed after, so an account whose move
-// fails keeps its value. Returns the failures, one line per account.
+// Moves every account's Password value and kept refresh token into the
+// secret store: the secret is written first and the value removed after, so
+// an account whose move fails keeps its value. Returns the failures, one line
+// per account and secret.
 QStringList MovePasswordsToSecretStore(RegistryStore& store, SecretStore& secrets);
 
 // At start: a store that answers takes the passwords and is set as the

@@ -13,6 +13,7 @@
 #include "desktop/HelpViewer.h"
 #include "pop3/Certificate.h"
 #include "pop3/Linesock.h"
+#include "pop3/TokenLogin.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -122,6 +123,7 @@ void TAccountForm::CreateControls()
     lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editCertFingerprint, editClientId,
                            editClientSecret, editAuthorizeUrl, editTokenUrl, editScope});
     connect(spinPort, &QSpinBox::textChanged, lblError, &QLabel::clear);
+    connect(cmbSecurity, &QComboBox::currentIndexChanged, lblError, &QLabel::clear);
 
     auto* port = new QHBoxLayout;
     port->addWidget(spinPort);
@@ -279,6 +281,14 @@ TOAuthProvider TAccountForm::ShownProvider() const
             editClientSecret->text().trimmed(), editScope->text().simplified()};
 }
 
+// The token would cross the network readable by anyone on the way.
+QString TAccountForm::SecurityProblem() const
+{
+    if (cmbSignIn->currentIndex() == 0 || TokenMayGoTo(cmbSecurity->currentIndex(), AccountText(editServer->text())))
+        return {};
+    return u"An account that signs in through its provider needs an encrypted connection: choose SSL/TLS or STARTTLS."_s;
+}
+
 // Only what the shown choice uses is checked; the password of an account
 // that signs in is not asked for.
 QString TAccountForm::SignInProblem(QWidget*& field) const
@@ -393,6 +403,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
         {editAccName, AccountNameProblem(editAccName->text())},
         {editServer, AccountServerProblem(editServer->text())},
         {spinPort, spinPort->hasAcceptableInput() ? QString() : u"The port must be a number from 1 to 65535."_s},
+        {cmbSecurity, SecurityProblem()},
         {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
         {editPassword, cmbSignIn->currentIndex() == 0 ? requiredProblem(editPassword->text(), u"password"_s) : QString()},
         {editCertFingerprint, fingerprintProblem(editCertFingerprint->text())},
@@ -455,8 +466,8 @@ void TAccountForm::WriteAccount()
         TOAuthAccount{name, authOAuth2, ShownProvider()}.Write(Store);
     if (refreshToken.isEmpty())
         RemoveRefreshToken(Store, name);
-    else
-        StoreRefreshToken(Store, name, refreshToken);
+    else if (const QString refusal = StoreRefreshToken(Store, name, refreshToken); !refusal.isEmpty())
+        WriteErrorLine(KeptInFileLine(name, refusal));
     if (signsIn)
         RemoveAccountPassword(Store, name);
     for (const QString& old : replaced) {
@@ -469,15 +480,19 @@ void TAccountForm::WriteAccount()
 
 // Read before the key goes; an account whose name loses its blanks takes
 // its sign-in along. A new account that replaces one of its name is another
-// account: it has only the sign-in it made itself.
+// account: it has only the sign-in it made itself. A token given for another
+// provider, client, server or user is dropped, never sent there.
 QString TAccountForm::KeptRefreshToken(const QString& name) const
 {
     if (IsNewAccount && !signedInHere)
         return {};
-    const QString token = ReadRefreshToken(Store, name);
+    const int auth = cmbSignIn->currentIndex() > 0 ? authOAuth2 : authPassword;
+    const TSignInTarget shown{{name, auth, ShownProvider()}, AccountText(editServer->text()),
+                              AccountText(editUsername->text()), {}};
+    const QString token = RefreshTokenFor(Store, name, shown);
     if (!token.isEmpty() || OpenedName == name || AccountText(OpenedName) != name)
         return token;
-    return ReadRefreshToken(Store, OpenedName);
+    return RefreshTokenFor(Store, OpenedName, shown);
 }
 
 // The flow waits in a local event loop, so the dialog stays usable while the

@@ -74,6 +74,7 @@ private:
     int OtherIndex() const;
     TOAuthProvider ShownProvider() const;
     QString SignInProblem(QWidget*& field) const;
+    QString SecurityProblem() const;
     void ReadSecurity(class TRegistry& reg);
     void ReadPassword(class TRegistry& reg);
     void CreateButtons();

@@ -1,14 +1,18 @@
 #include "config/OAuthAccount.h"
 
+#include "base/Guard.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
 #include "config/StoreKeys.h"
 
+#include <QUuid>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 const QString RefreshTokenValue = u"OAuthRefreshToken"_s;
+const QString SignInIdValue = u"OAuthSignInId"_s;
 
 QString keyOf(const QString& account)
 {
@@ -49,6 +53,22 @@ void TOAuthAccount::Write(RegistryStore& store) const
     reg.WriteString(u"OAuthScope"_s, Provider.Scope);
 }
 
+TSignInTarget TSignInTarget::Read(RegistryStore& store, const QString& name)
+{
+    const TOAuthAccount account = TOAuthAccount::Read(store, name);
+    TRegistry reg(store);
+    reg.OpenKeyReadOnly(keyOf(name));
+    return {account, text(reg, u"Server"_s), text(reg, u"Username"_s), text(reg, SignInIdValue)};
+}
+
+bool TSignInTarget::SameSignIn(const TSignInTarget& other) const
+{
+    const TOAuthProvider& provider = Account.Provider;
+    return Account.Auth == other.Account.Auth && provider.AuthorizeUrl == other.Account.Provider.AuthorizeUrl
+        && provider.TokenUrl == other.Account.Provider.TokenUrl && provider.ClientId == other.Account.Provider.ClientId
+        && Server == other.Server && User == other.User;
+}
+
 QString ReadRefreshToken(RegistryStore& store, const QString& account)
 {
     TRegistry reg(store);
@@ -59,19 +79,50 @@ QString ReadRefreshToken(RegistryStore& store, const QString& account)
     return store.Secrets ? store.Secrets->Read(account, false, SecretStore::SignIn) : QString();
 }
 
-void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token)
+QString StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token, bool mayPrompt)
 {
     TRegistry reg(store);
     if (!reg.OpenKey(keyOf(account), false))
         throw Exception(u"The account "_s + account + u" went away before its sign-in could be kept."_s);
+    if (!reg.ValueExists(SignInIdValue))
+        reg.WriteString(SignInIdValue, QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!store.Secrets) {
         reg.WriteString(RefreshTokenValue, ScramblePassword(token));
-        return;
+        return {};
     }
-    // Written first, so a store that fails keeps the token there was.
-    store.Secrets->Write(account, token, SecretStore::SignIn);
+    try {
+        store.Secrets->Write(account, token, SecretStore::SignIn, mayPrompt);
+    } catch (const Exception& e) {
+        reg.WriteString(RefreshTokenValue, ScramblePassword(token));
+        return e.Message;
+    }
     if (reg.ValueExists(RefreshTokenValue))
         reg.DeleteValue(RefreshTokenValue);
+    return {};
+}
+
+QString KeptInFileLine(const QString& account, const QString& refusal)
+{
+    return u"The secret store did not take the new sign-in of %1 (%2); it is kept scrambled in the settings file "
+           "until the store answers at a later start."_s.arg(account, refusal);
+}
+
+QString RefreshTokenFor(RegistryStore& store, const QString& account, const TSignInTarget& target)
+{
+    if (!TRegistry(store).KeyExists(keyOf(account)) || !TSignInTarget::Read(store, account).SameSignIn(target))
+        return {};
+    return ReadRefreshToken(store, account);
+}
+
+void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account)
+{
+    TRegistry reg(store);
+    if (!reg.OpenKey(keyOf(account), false) || !reg.ValueExists(RefreshTokenValue))
+        return;
+    const QString token = ScramblePassword(reg.ReadString(RefreshTokenValue));
+    if (!token.isEmpty())
+        secrets.Write(account, token, SecretStore::SignIn);
+    reg.DeleteValue(RefreshTokenValue);
 }
 
 void RemoveRefreshToken(RegistryStore& store, const QString& account)
@@ -88,7 +139,8 @@ TTokens SignInAccount(RegistryStore& store, const QString& name, const std::func
     TOAuthSignIn flow(name, account.Provider);
     flow.OpenBrowser = openBrowser;
     const TTokens tokens = flow.SignIn();
-    StoreRefreshToken(store, name, tokens.RefreshToken);
+    if (const QString refusal = StoreRefreshToken(store, name, tokens.RefreshToken); !refusal.isEmpty())
+        WriteErrorLine(KeptInFileLine(name, refusal));
     return tokens;
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 
 class RegistryStore;
+class SecretStore;
 
 // An account's OAuth 2.0 values in its key of the store.
 struct TOAuthAccount
@@ -19,13 +20,43 @@ struct TOAuthAccount
     void Write(RegistryStore& store) const;
 };
 
+// What a kept sign-in was given for: a token serves no other provider,
+// client or mailbox.
+struct TSignInTarget
+{
+    TOAuthAccount Account;
+    QString Server;
+    QString User;
+    // Set when a refresh token is first kept in the account's key, so an
+    // account deleted or replaced and made again is another sign-in.
+    QString SignInId;
+
+    // Throws Exception when there is no such account.
+    static TSignInTarget Read(RegistryStore& store, const QString& name);
+    // The same kind of sign-in, provider addresses, client id, server and
+    // user name; the id is not compared.
+    bool SameSignIn(const TSignInTarget& other) const;
+};
+
 // The refresh token kept for the account; empty when none is. It is kept as
 // a password is: in the secret store where the store has one (a token still
 // in the file is used wherever it is found), else scrambled in the account's
 // key. A locked keyring is never unlocked for it: a check runs unasked.
 QString ReadRefreshToken(RegistryStore& store, const QString& account);
-// The one place that decides where a refresh token is kept; it replaces the one before.
-void StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token);
+// The one place that decides where a refresh token is kept; it replaces the
+// one before. A token the provider issued is never dropped: where the secret
+// store refuses it, it is kept in the file as without a store, and the
+// store's refusal is returned (empty when it went where it belongs).
+// mayPrompt as for SecretStore::Read.
+QString StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token, bool mayPrompt = true);
+// Says in a line where a refused refresh token went.
+QString KeptInFileLine(const QString& account, const QString& refusal);
+// The refresh token kept for the account when it was given for target's
+// sign-in; empty otherwise, so it never reaches another provider or mailbox.
+QString RefreshTokenFor(RegistryStore& store, const QString& account, const TSignInTarget& target);
+// A refresh token in the account's key goes into the secret store, and then
+// out of the file; a store that fails leaves it in the file.
+void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account);
 // The kept token goes with the account; its value in the file goes with the key.
 void RemoveRefreshToken(RegistryStore& store, const QString& account);
 

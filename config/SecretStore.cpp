@@ -72,10 +72,10 @@ QString SecretStore::Read(const QString& account, bool mayPrompt, Kind kind)
     return result.Text;
 }
 
-void SecretStore::Write(const QString& account, const QString& secret, Kind kind)
+void SecretStore::Write(const QString& account, const QString& secret, Kind kind, bool mayPrompt)
 {
     const QString label = Label(account, kind);
-    const int timeOut = TimeOutFor(label, true);
+    const int timeOut = TimeOutFor(label, mayPrompt);
     auto* job = new QKeychain::WritePasswordJob(label);
     job->setKey(profile);
     job->setTextData(secret);

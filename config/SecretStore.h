@@ -35,7 +35,7 @@ public:
     // keyring is unlocked through the desktop's prompt when mayPrompt;
     // otherwise it raises "The keyring is locked" without asking anybody.
     QString Read(const QString& account, bool mayPrompt, Kind kind = Password);
-    void Write(const QString& account, const QString& secret, Kind kind = Password);
+    void Write(const QString& account, const QString& secret, Kind kind = Password, bool mayPrompt = true);
     // Removing a secret the store does not hold is no failure.
     void Remove(const QString& account, Kind kind = Password);
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "config/OAuthAccount.h"
+
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 class RegistryStore;
@@ -9,7 +12,8 @@ class RegistryStore;
 // The access tokens of the OAuth 2.0 accounts. They live in memory only; a
 // token that has expired, or is about to, is refreshed with the account's
 // kept refresh token, and a new refresh token the provider hands out with it
-// is kept in the old one's place.
+// is kept in the old one's place. A token serves only the sign-in it was
+// given for: an account edited, or deleted and made again, gets a new one.
 class TAccessTokens
 {
 public:
@@ -25,8 +29,14 @@ private:
     struct TKept {
         QString Token;
         QDateTime Until;
+        TSignInTarget GivenFor;
     };
+
+    // A check runs unasked, so a locked keyring is not unlocked for it; the
+    // token then waits in the file, which is said once an account.
+    void KeepRefreshToken(const QString& account, const QString& token);
 
     RegistryStore& store;
     QHash<QString, TKept> kept;
+    QSet<QString> toldKeptInFile;
 };

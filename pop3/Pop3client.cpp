@@ -216,12 +216,16 @@ bool TPop3Client::TryLogIn()
     return true;
 }
 
-// Nothing goes out for a sign-in that cannot succeed, and an unknown setting
-// must not quietly mean the password.
+// Nothing goes out for a sign-in that cannot succeed or would show the
+// token on the network, and an unknown setting must not quietly mean the
+// password.
 void TPop3Client::RequireToken()
 {
     if (Auth != authOAuth2)
         throw Exception(QStringLiteral("The sign-in setting %1 is not 0 (password) or 1 (OAuth 2.0)").arg(Auth));
+    if (!TokenMayGoTo(Security, Host))
+        throw Exception(QStringLiteral("%1 signs in through its provider, which needs an encrypted connection: choose SSL/TLS or STARTTLS.")
+                            .arg(AccountName.isEmpty() ? QStringLiteral("The account") : AccountName));
     if (AccessToken.isEmpty())
         throw ETokenRefused(AccountName);
     if (const QString problem = TokenCredentialsProblem(UserID, AccessToken); !problem.isEmpty())

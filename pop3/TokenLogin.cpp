@@ -1,6 +1,9 @@
 #include "pop3/TokenLogin.h"
 
 #include "base/Exception.h"
+#include "pop3/Linesock.h"
+
+#include <QHostAddress>
 
 #include <algorithm>
 #include <optional>
@@ -63,6 +66,11 @@ QByteArray TokenResponse(TTokenMechanism mechanism, const TTokenCredentials& cre
 QByteArray ErrorChallengeAnswer(TTokenMechanism mechanism)
 {
     return mechanism == TTokenMechanism::XOAuth2 ? QByteArray() : QByteArray(1, Separator).toBase64();
+}
+
+bool TokenMayGoTo(int security, const QString& host)
+{
+    return security != secNone || QHostAddress(host).isLoopback();
 }
 
 QString TokenCredentialsProblem(const QString& user, const QString& token)

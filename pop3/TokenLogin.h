@@ -29,6 +29,10 @@ QByteArray TokenResponse(TTokenMechanism mechanism, const TTokenCredentials& cre
 // ends the exchange with its -ERR.
 QByteArray ErrorChallengeAnswer(TTokenMechanism mechanism);
 
+// A token crosses the network only encrypted; in the clear it may go to a
+// loopback address, where it never leaves this machine.
+bool TokenMayGoTo(int security, const QString& host);
+
 // Why the user name or token cannot go into a response, empty where they
 // can. The text never quotes the token.
 QString TokenCredentialsProblem(const QString& user, const QString& token);

@@ -8,6 +8,8 @@
 #include "config/FileStore.h"
 #include "config/OAuthAccount.h"
 #include "config/SecretStore.h"
+#include "engine/AccessTokens.h"
+#include "tests/support/OAuthProvider.h"
 #include "tests/support/TestDovecot.h"
 #include "tests/unit/engine/EngineFixture.h"
 
@@ -112,6 +114,21 @@ TEST(KeyringTest, StartMovesEveryPasswordIntoTheKeyringAndTheFileHoldsNone)
     EXPECT_EQ(SecretStore(profile.filePath("other.reg")).Read("Home", false), "");
 }
 
+// A sign-in kept in the file while no store answered moves as passwords do.
+TEST(KeyringTest, StartMovesARefreshTokenFromTheFileIntoTheKeyring)
+{
+    QTemporaryDir profile;
+    FileStore store(profile.filePath("registry.reg"));
+    StoreAccount(store, "Home", "pop.example.org", 995, "ann", "pw-home");
+    StoreRefreshToken(store, "Home", "rt-from-the-file");
+
+    const auto secrets = UseSecretStore(store, store.Path());
+
+    ASSERT_TRUE(secrets);
+    EXPECT_FALSE(FileText(store.Path()).contains("RefreshToken")) << FileText(store.Path()).toStdString();
+    EXPECT_EQ(SecretTool({"lookup", "server", "Postwatch sign-in: Home", "user", store.Path()}), "rt-from-the-file");
+}
+
 // The dialog shows the secret and stores the new one, the file gets none;
 // a name corrected by its blanks takes the secret along, and a delete
 // removes it.
@@ -202,6 +219,32 @@ TEST_F(LockedKeyring, ATimedCheckFailsTheAccountWithoutAsking)
     ASSERT_EQ(host.Announced.size(), 1);
     EXPECT_TRUE(host.Announced[0].contains("The keyring is locked")) << host.Announced[0].toStdString();
     EXPECT_TRUE(host.Boxes.isEmpty());
+}
+
+// The provider retired the old refresh token when it gave the new one, which
+// the locked keyring refuses: the new one waits in the file, said once, and
+// serves the next refresh.
+TEST_F(LockedKeyring, ARotatedRefreshTokenWaitsInTheFileAndServesTheNextRefresh)
+{
+    TestProvider provider({"--refresh-token", "rt-first"});
+    StoreAccount(store, "Home", "127.0.0.1", 995, "ann", "");
+    TOAuthAccount{"Home", authOAuth2, provider.Provider()}.Write(store);
+    StoreRefreshToken(store, "Home", "rt-first");
+    SecretStore secrets("/profile/of/LockedKeyring");
+    store.Secrets = &secrets;
+    LockKeyring();
+    TAccessTokens tokens(store);
+
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(provider.IsActive(tokens.For("Home")));
+    const QString rotated = ReadRefreshToken(store, "Home");
+    tokens.Forget("Home");
+    EXPECT_TRUE(provider.IsActive(tokens.For("Home")));
+    const QString told = QString::fromStdString(testing::internal::GetCapturedStderr());
+
+    EXPECT_NE(rotated, "rt-first");
+    EXPECT_NE(ReadRefreshToken(store, "Home"), rotated);
+    EXPECT_EQ(told.count("did not take the new sign-in of Home (The keyring is locked.)"), 1) << told.toStdString();
 }
 
 TEST(NoSecretStore, PasswordsStayInTheFileAndACheckLogsIn)

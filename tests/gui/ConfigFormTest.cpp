@@ -708,5 +708,63 @@ TEST_F(AccountFormTest, SignInStoresTheAccountAndKeepsItsToken)
     Type(form, "editTokenUrl", refusing.Url(u"/token"_s).toString());
     form.btnSignIn->click();
     EXPECT_TRUE(form.lblSignIn->text().contains("Home")) << form.lblSignIn->text().toStdString();
-    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), kept) << "a failed sign-in keeps the one there was";
+    EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "") << "the old address's token is not kept for the new one";
+}
+
+// A kept sign-in serves the provider, client and mailbox it was given for:
+// an edit that changes any of them, or turns to the password, drops it.
+TEST_F(AccountFormTest, AnEditToAnotherProviderOrMailboxDropsTheKeptSignIn)
+{
+    const std::function<void(TAccountForm&)> edits[] = {
+        [this](TAccountForm& form) { form.cmbSignIn->setCurrentText(u"Microsoft"_s), Type(form, "editClientId", u"456"_s); },
+        [this](TAccountForm& form) { form.cmbSignIn->setCurrentText(u"Other"_s), Type(form, "editTokenUrl", u"https://x.example/t"_s); },
+        [this](TAccountForm& form) { form.cmbSignIn->setCurrentText(u"Password"_s), Type(form, "editPassword", u"pw"_s); },
+        [this](TAccountForm& form) { Type(form, "editServer", u"pop.example.org"_s); },
+        [this](TAccountForm& form) { Type(form, "editUsername", u"bob@gmail.com"_s); },
+        [this](TAccountForm& form) { Type(form, "editClientId", u"789.apps.example"_s); },
+    };
+    for (size_t i = 0; i < std::size(edits); ++i) {
+        StoreAccount(Store, u"Home"_s, u"pop.gmail.com"_s, 995, u"ann@gmail.com"_s, {});
+        TOAuthProvider google = OAuthPresets().at(0).Provider;
+        google.ClientId = u"123.apps.example"_s;
+        TOAuthAccount{u"Home"_s, authOAuth2, google}.Write(Store);
+        {
+            TRegistry reg(Store);
+            reg.OpenKey(StoreKeys::Accounts + u"\\Home"_s, false);
+            reg.WriteInteger(u"Security"_s, 2);
+        }
+        StoreRefreshToken(Store, u"Home"_s, u"rt-google"_s);
+        TAccountForm form(Store, u"Home"_s);
+        edits[i](form);
+        form.btnOK->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted) << i << form.lblError->text().toStdString();
+        EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "") << i;
+    }
+}
+
+// The token would be readable on the network; on this machine it is not.
+TEST_F(AccountFormTest, AnAccountThatSignsInRefusesAPlainConnection)
+{
+    TAccountForm form(Store);
+    form.show();
+    Type(form, "editAccName", u"Home"_s);
+    Type(form, "editUsername", u"ann"_s);
+    form.cmbSignIn->setCurrentText(u"Other"_s);
+    Type(form, "editServer", u"pop.example.org"_s);
+    Type(form, "editAuthorizeUrl", u"https://id.example.org/authorize"_s);
+    Type(form, "editTokenUrl", u"https://id.example.org/token"_s);
+    Type(form, "editClientId", u"postwatch"_s);
+    form.cmbSecurity->setCurrentText(u"None"_s);
+    for (QPushButton* button : {form.btnOK, form.btnSignIn}) {
+        button->click();
+        EXPECT_EQ(form.lblError->text() + " @" + form.focusWidget()->objectName(),
+                  "An account that signs in through its provider needs an encrypted connection: choose SSL/TLS or STARTTLS. "
+                  "@cmbSecurity");
+    }
+    EXPECT_EQ(Beeps, 2);
+    EXPECT_FALSE(Store.Tree().Find(RootKey::HKEY_CURRENT_USER, StoreKeys::Accounts));
+
+    Type(form, "editServer", u"127.0.0.1"_s);
+    form.btnOK->click();
+    EXPECT_EQ(form.result(), QDialog::Accepted);
 }

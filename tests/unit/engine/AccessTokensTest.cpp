@@ -4,6 +4,7 @@
 #include "tests/support/OAuthProvider.h"
 #include "tests/support/TestAccounts.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -70,4 +71,30 @@ TEST_F(AccessTokens, AnExpiredOrMissingSignInAsksForANewOneAndLosesNothing)
     StoreAccount(store, "Work", "127.0.0.1", 995, "bob", "");
     TOAuthAccount{"Work", authOAuth2, provider.Provider()}.Write(store);
     EXPECT_TRUE(failureOf("Work").startsWith("Sign in to Work first")) << failureOf("Work").toStdString();
+}
+
+// A token serves the sign-in it was given for: an account deleted and made
+// again under the name, on another server or the same, has to sign in.
+TEST_F(AccessTokens, AnAccountMadeAgainDoesNotGetTheOldOnesToken)
+{
+    TestProvider provider({"--refresh-token", "rt-first"});
+    AddAccount(provider, "rt-first");
+    tokens.For("Home");
+
+    for (const char* server : {"pop.example.org", "127.0.0.1"}) {
+        TRegistry(store).DeleteKey(StoreKeys::Accounts + "\\Home");
+        StoreAccount(store, "Home", server, 995, "ann", "");
+        TOAuthAccount{"Home", authOAuth2, provider.Provider()}.Write(store);
+        EXPECT_TRUE(failureOf("Home").startsWith("Sign in to Home first")) << server;
+    }
+}
+
+TEST_F(AccessTokens, AnAccountEditedWhileTheProviderAnswersDoesNotGetWhatItGave)
+{
+    TestProvider provider({"--refresh-token", "rt-first"});
+    AddAccount(provider, "rt-first");
+    QTimer::singleShot(0, [this] { StoreAccount(store, "Home", "pop.example.org", 995, "ann", ""); });
+
+    EXPECT_THROW(tokens.For("Home"), Exception);
+    EXPECT_EQ(ReadRefreshToken(store, "Home"), "rt-first");
 }

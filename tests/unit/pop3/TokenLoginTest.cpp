@@ -124,6 +124,11 @@ TEST_F(tokenLogin, NothingGoesOutForATokenThatCannotWork)
     EXPECT_EQ(failure("ann\x01" "auth=Bearer forged", "ya29.tok"),
               "The user name holds a control character, which cannot be sent to the server");
     EXPECT_EQ(failure("ann", "ya29\x01tok"), "The sign-in token holds a control character; sign in again");
+    // Without TLS only a loopback address gets a token; a name may lead anywhere.
+    client.Host = "localhost";
+    EXPECT_EQ(failure("ann", "ya29.tok"),
+              "Home signs in through its provider, which needs an encrypted connection: choose SSL/TLS or STARTTLS.");
+    client.Host = "127.0.0.1";
     EXPECT_EQ(server.Connections, 0);
 
     client.AccessToken = QString(MaxCommandLength, u'x');
