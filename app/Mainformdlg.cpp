@@ -1,6 +1,7 @@
 #include "app/Mainformdlg.h"
 
 #include "app/MainFormHost.h"
+#include "base/CleanText.h"
 #include "base/Guard.h"
 #include "config/Bsdlg.h"
 #include "config/Configdlg.h"
@@ -378,9 +379,10 @@ void TMainForm::SetStatusText(int panel, const QString& text)
 {
     if (panel < 0 || panel >= StatusPanelCount)
         return;
-    StatusPanels[panel]->setText(text);
-    // A failure's line may be longer than its panel.
-    StatusPanels[panel]->setToolTip(text);
+    // A failure's line quotes the server, and may be longer than its panel.
+    const QString shown = CleanedLine(text);
+    StatusPanels[panel]->setText(shown);
+    StatusPanels[panel]->setToolTip(shown);
 }
 
 QString TMainForm::StatusText(int panel) const

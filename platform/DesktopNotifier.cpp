@@ -1,5 +1,6 @@
 #include "platform/DesktopNotifier.h"
 
+#include "base/CleanText.h"
 #include "base/Guard.h"
 #include "resources/Images.h"
 
@@ -52,10 +53,14 @@ QString iconUri()
     return uri;
 }
 
-// A server that reads the body as markup says so; the others show it as it is.
+// A server that reads the body as markup says so; the others show it as it
+// is. A line may quote a mail server.
 QString body(const QStringList& lines, bool markup)
 {
-    const QString text = lines.mid(0, MaxLines).join('\n');
+    QStringList shown = lines.mid(0, MaxLines);
+    for (QString& line : shown)
+        line = CleanedLine(line);
+    const QString text = shown.join('\n');
     return markup ? text.toHtmlEscaped() : text;
 }
 }
@@ -140,7 +145,7 @@ void DesktopNotifier::send(Kind kind, const DesktopNotice& notice)
 
     QDBusMessage message = method("Notify");
     Bubble& bubble = bubbles[kind];
-    message << QStringLiteral("Postwatch") << bubble.Id << iconUri() << notice.Summary
+    message << QStringLiteral("Postwatch") << bubble.Id << iconUri() << CleanedLine(notice.Summary)
             << body(notice.Lines, capabilities.contains(QStringLiteral("body-markup")))
             << actions << hints << ServerDecidesTimeout;
     bubble.Sending = true;

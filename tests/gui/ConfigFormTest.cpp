@@ -693,4 +693,10 @@ TEST_F(AccountFormTest, SignInStoresTheAccountAndKeepsItsToken)
     form.btnSignIn->click();
     EXPECT_TRUE(form.lblSignIn->text().contains("Home")) << form.lblSignIn->text().toStdString();
     EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), kept) << "a failed sign-in keeps the one there was";
+
+    TestProvider denying({"--authorize", "error-redirect"});
+    Type(form, "editAuthorizeUrl", denying.Url(u"/authorize"_s).toString());
+    form.btnSignIn->click();
+    EXPECT_TRUE(form.lblSignIn->text().endsWith("access_denied (The user said no  [2J)"))
+        << "the provider's words without its escape codes: " << form.lblSignIn->text().toStdString();
 }
