@@ -97,6 +97,7 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Pop1->Port = 110;
     Pop1->TimeOut = 30000;
     Pop1->ReportLevel = 0;
+    Pop1->AttachFilePath = Profile::CacheFolder() + QStringLiteral("/attachments/");
     // Said inside the client's retrieval: a box that does not wait for OK.
     Pop1->UUProcessor.ShowMessage = [this](const QString& text) { EngineHost->ShowFailure(QString(), text); };
     MessageList = new TMessageList(settings, this);

@@ -2,6 +2,7 @@
 
 #include "base/CleanText.h"
 #include "base/Guard.h"
+#include "platform/Profile.h"
 #include "resources/Images.h"
 
 #include <QDBusConnection>
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -36,7 +36,7 @@ QDBusMessage method(const QString& name)
 // take the icon from our desktop entry.
 QString writeIcon()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/Postwatch";
+    const QString folder = Profile::CacheFolder();
     const QString target = folder + "/postwatch.svg";
     QFile source(Images::AppIconPath());
     QSaveFile file(target);
