@@ -1,6 +1,7 @@
 #include "app/Mainformdlg.h"
 
 #include "app/MainFormHost.h"
+#include "base/CleanText.h"
 #include "base/Guard.h"
 #include "config/Bsdlg.h"
 #include "config/Configdlg.h"
@@ -96,6 +97,7 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Pop1->Port = 110;
     Pop1->TimeOut = 30000;
     Pop1->ReportLevel = 0;
+    Pop1->AttachFilePath = Profile::CacheFolder() + QStringLiteral("/attachments/");
     // Said inside the client's retrieval: a box that does not wait for OK.
     Pop1->UUProcessor.ShowMessage = [this](const QString& text) { EngineHost->ShowFailure(QString(), text); };
     MessageList = new TMessageList(settings, this);
@@ -378,9 +380,10 @@ void TMainForm::SetStatusText(int panel, const QString& text)
 {
     if (panel < 0 || panel >= StatusPanelCount)
         return;
-    StatusPanels[panel]->setText(text);
-    // A failure's line may be longer than its panel.
-    StatusPanels[panel]->setToolTip(text);
+    // A failure's line quotes the server, and may be longer than its panel.
+    const QString shown = CleanedLine(text);
+    StatusPanels[panel]->setText(shown);
+    StatusPanels[panel]->setToolTip(shown);
 }
 
 QString TMainForm::StatusText(int panel) const

@@ -1,5 +1,6 @@
 #include "base/Guard.h"
 
+#include "base/CleanText.h"
 #include "base/Exception.h"
 
 #include <cstdio>
@@ -26,10 +27,11 @@ void ReportError(const QString& message)
 }
 
 // Started by the desktop's autostart, the program has nobody watching its
-// boxes; standard error goes to the session's journal.
+// boxes; standard error goes to the session's journal. Many messages quote
+// a server, whose words must not steer a terminal.
 void WriteErrorLine(const QString& message)
 {
-    const QString line = message.simplified();
+    const QString line = CleanedLine(message);
     std::fprintf(stderr, "postwatch: %s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
 }

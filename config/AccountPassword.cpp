@@ -71,8 +71,21 @@ QStringList MovePasswordsToSecretStore(RegistryStore& store, SecretStore& secret
     return failures;
 }
 
+namespace {
+// A profile such as the demo's keeps its secrets in its own file and
+// leaves the user's keyring alone.
+bool keepsSecretsInFile(RegistryStore& store)
+{
+    TRegistry reg(store);
+    const QString name = u"UseSecretStore"_s;
+    return reg.OpenKeyReadOnly(StoreKeys::Program) && reg.ValueExists(name) && reg.ReadInteger(name) == 0;
+}
+}
+
 std::unique_ptr<SecretStore> UseSecretStore(RegistryStore& store, const QString& profile)
 {
+    if (keepsSecretsInFile(store))
+        return nullptr;
     auto secrets = std::make_unique<SecretStore>(profile);
     if (!secrets->Answers()) {
         WriteErrorLine(u"No secret store answers on the session bus: passwords stay in the settings file, scrambled."_s);

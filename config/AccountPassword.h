@@ -30,5 +30,6 @@ QStringList MovePasswordsToSecretStore(RegistryStore& store, SecretStore& secret
 
 // At start: a store that answers takes the passwords and is set as the
 // store's Secrets (the caller keeps it while the store lives); without one
-// the passwords stay in the file, and standard error says so once.
+// the passwords stay in the file, and standard error says so once. A
+// profile whose UseSecretStore is 0 keeps them in the file without a word.
 std::unique_ptr<SecretStore> UseSecretStore(RegistryStore& store, const QString& profile);

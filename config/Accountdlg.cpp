@@ -1,5 +1,6 @@
 #include "config/Accountdlg.h"
 
+#include "base/CleanText.h"
 #include "base/Guard.h"
 #include "config/AccountPassword.h"
 #include "config/AccountText.h"
@@ -512,7 +513,7 @@ void TAccountForm::btnSignInClick()
         SignInAccount(Store, name, [](const QUrl& url) { QDesktopServices::openUrl(url); });
         lblSignIn->setText(u"Signed in"_s);
     } catch (const Exception& e) {
-        lblSignIn->setText(e.Message);
+        lblSignIn->setText(CleanedLines(e.Message));
     }
     btnSignIn->setEnabled(true);
 }

@@ -1,30 +1,51 @@
 #include "desktop/MsgBox.h"
 
+#include "base/CleanText.h"
+
+#include <memory>
+
 namespace {
 TMsgBoxHook& hook()
 {
     static TMsgBoxHook hook;
     return hook;
 }
+
+// Texts quote what servers, providers and certificates sent: shown as
+// plain text, never read as markup or links, and cleaned of what would
+// reorder or hide their words.
+TMsgBoxRequest cleaned(TMsgBoxRequest request)
+{
+    request.Text = CleanedLines(request.Text);
+    request.Caption = CleanedLine(request.Caption);
+    return request;
 }
 
-QMessageBox::StandardButton MsgBox(const TMsgBoxRequest& request)
+QMessageBox* newBox(const TMsgBoxRequest& request)
 {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, request.Caption, request.Text, request.Buttons, request.Owner);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+}
+
+QMessageBox::StandardButton MsgBox(const TMsgBoxRequest& shown)
+{
+    const TMsgBoxRequest request = cleaned(shown);
     if (hook())
         return hook()(request);
-    QMessageBox box(QMessageBox::NoIcon, request.Caption, request.Text, request.Buttons, request.Owner);
-    // Texts quote what servers and certificates sent: shown, never read as markup or links.
-    box.setTextFormat(Qt::PlainText);
-    return QMessageBox::StandardButton(box.exec());
+    const std::unique_ptr<QMessageBox> box(newBox(request));
+    return QMessageBox::StandardButton(box->exec());
 }
 
-QPointer<QMessageBox> ShowMsgBox(const TMsgBoxRequest& request)
+QPointer<QMessageBox> ShowMsgBox(const TMsgBoxRequest& shown)
 {
+    const TMsgBoxRequest request = cleaned(shown);
     if (hook()) {
         hook()(request);
         return nullptr;
     }
-    auto* box = new QMessageBox(QMessageBox::NoIcon, request.Caption, request.Text, request.Buttons, request.Owner);
+    QMessageBox* box = newBox(request);
     box->setAttribute(Qt::WA_DeleteOnClose);
     if (request.Owner)
         box->open();

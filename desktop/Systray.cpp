@@ -1,5 +1,6 @@
 #include "desktop/Systray.h"
 
+#include "base/CleanText.h"
 #include "base/Guard.h"
 
 #include <QDBusConnection>
@@ -24,7 +25,7 @@ TSysTray::TSysTray(QObject* parent) : QObject(parent)
 void TSysTray::CreateTrayIcon()
 {
     trayIcon = new QSystemTrayIcon(icon, this);
-    trayIcon->setToolTip(ToolTip);
+    trayIcon->setToolTip(CleanedLines(ToolTip));
     trayIcon->setContextMenu(contextMenu);
     connect(trayIcon, &QSystemTrayIcon::activated, this,
             GuardedSlot([this](QSystemTrayIcon::ActivationReason reason) { Activated(reason); }));
@@ -91,7 +92,7 @@ void TSysTray::SetContextMenu(QMenu* menu)
 
 void TSysTray::Loaded()
 {
-    trayIcon->setToolTip(ToolTip);
+    trayIcon->setToolTip(CleanedLines(ToolTip));
 }
 
 void TSysTray::OnTimer()

@@ -6,6 +6,7 @@
 #include "engine/MessageList.h"
 #include "engine/AccessTokens.h"
 #include "engine/SummaryCache.h"
+#include "base/CleanText.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
 #include "config/AccountPassword.h"
@@ -62,7 +63,7 @@ int RunCheckCommand(int argc, char** argv)
     try {
         return check();
     } catch (const Exception& e) {
-        QTextStream(stderr) << e.Message << Qt::endl;
+        QTextStream(stderr) << CleanedLines(e.Message) << Qt::endl;
         return 1;
     }
 }

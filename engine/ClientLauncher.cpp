@@ -4,6 +4,7 @@
 #include "config/Settings.h"
 #include "config/StoreKeys.h"
 #include "engine/EngineHost.h"
+#include "platform/MailPrograms.h"
 
 QString ClientCommand(QString command)
 {
@@ -24,28 +25,32 @@ QString clientCommandLine(const QString& command)
 }
 }
 
+// The keys are the desktop's mailto handlers: a key that is missing is a
+// program that is not installed, not a store that failed.
 void TClientLauncher::Launch()
 {
-    QString client = options.ClientToUse();
-    if (client == QLatin1String("Default") && !ReadDefault(StoreKeys::MailClients, client))
+    const QString chosen = options.ClientToUse();
+    const bool byDefault = chosen == QLatin1String("Default");
+    const QString client = byDefault ? DefaultValue(StoreKeys::MailClients) : chosen;
+    const QString command =
+        client.isEmpty() ? QString()
+                         : DefaultValue(StoreKeys::MailClients + client + QStringLiteral("\\Protocols\\mailto\\Shell\\Open\\Command"));
+    if (command.isEmpty()) {
+        host.Tell(byDefault ? NoMailProgramText()
+                            : QStringLiteral("The mail program \"%1\" chosen on the General Options tab does not open "
+                                             "mailto links here.\n\nChoose another there, or Use Default Client.")
+                                  .arg(chosen),
+                  QStringLiteral("Error"), TBoxOwner::None);
         return;
-    QString command;
-    if (!ReadDefault(StoreKeys::MailClients + client + QStringLiteral("\\Protocols\\mailto\\Shell\\Open\\Command"),
-                     command))
-        return;
+    }
     host.StartProgram(clientCommandLine(command));
     host.HideMainWindow();
 }
 
-bool TClientLauncher::ReadDefault(const QString& key, QString& value)
+QString TClientLauncher::DefaultValue(const QString& key) const
 {
     TRegistry reg(store, RootKey::HKEY_LOCAL_MACHINE);
-    if (!reg.OpenKeyReadOnly(key)) {
-        host.Tell(QStringLiteral("Can't access registry"), QStringLiteral("Error"), TBoxOwner::None);
-        return false;
-    }
-    // No default mail program: no name, so the next key is not found.
-    value = reg.ValueExists(QString()) ? reg.ReadString(QString()) : QString();
-    reg.CloseKey();
-    return true;
+    if (!reg.OpenKeyReadOnly(key) || !reg.ValueExists(QString()))
+        return {};
+    return reg.ReadString(QString());
 }

@@ -17,12 +17,12 @@ public:
     {
     }
 
-    // Tells "Can't access registry" when the program or its command is not
-    // known; otherwise starts it and hides the main window.
+    // Starts the program and hides the main window; where there is none to
+    // start, says what to set up instead.
     void Launch();
 
 private:
-    bool ReadDefault(const QString& key, QString& value);
+    QString DefaultValue(const QString& key) const;
 
     const Settings& options;
     RegistryStore& store;

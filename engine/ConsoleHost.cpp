@@ -2,7 +2,7 @@
 
 #include "engine/CheckEngine.h"
 #include "base/Guard.h"
-#include "pop3/HeaderText.h"
+#include "base/CleanText.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -12,10 +12,7 @@ namespace {
 // their own line breaks stay.
 void sayOnStandardError(const QString& text)
 {
-    QStringList lines = text.trimmed().split(u'\n');
-    for (QString& line : lines)
-        line = CleanedText(line);
-    QTextStream(stderr) << lines.join(u'\n') << Qt::endl;
+    QTextStream(stderr) << CleanedLines(text.trimmed()) << Qt::endl;
 }
 }
 

@@ -1,5 +1,6 @@
 #include "engine/Listing.h"
 
+#include "base/CleanText.h"
 #include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
 #include "engine/Notifier.h"
@@ -51,7 +52,9 @@ QString Tooltip(const TListing& listing)
 TListing TListing::Of(const TMessageList& list, const QStringList& status)
 {
     TListing listing;
-    listing.Status = status;
+    // A failure's line quotes the server.
+    for (const QString& line : status)
+        listing.Status << CleanedLine(line);
     for (int row = 0; row < list.Count(); ++row) {
         const MessageEntry& entry = list.Entry(row);
         listing.Rows << QStringList{Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), entry.Size,

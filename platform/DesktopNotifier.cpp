@@ -1,6 +1,8 @@
 #include "platform/DesktopNotifier.h"
 
+#include "base/CleanText.h"
 #include "base/Guard.h"
+#include "platform/Profile.h"
 #include "resources/Images.h"
 
 #include <QDBusConnection>
@@ -11,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -35,7 +36,7 @@ QDBusMessage method(const QString& name)
 // take the icon from our desktop entry.
 QString writeIcon()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/Postwatch";
+    const QString folder = Profile::CacheFolder();
     const QString target = folder + "/postwatch.svg";
     QFile source(Images::AppIconPath());
     QSaveFile file(target);
@@ -52,10 +53,14 @@ QString iconUri()
     return uri;
 }
 
-// A server that reads the body as markup says so; the others show it as it is.
+// A server that reads the body as markup says so; the others show it as it
+// is. A line may quote a mail server.
 QString body(const QStringList& lines, bool markup)
 {
-    const QString text = lines.mid(0, MaxLines).join('\n');
+    QStringList shown = lines.mid(0, MaxLines);
+    for (QString& line : shown)
+        line = CleanedLine(line);
+    const QString text = shown.join('\n');
     return markup ? text.toHtmlEscaped() : text;
 }
 }
@@ -140,7 +145,7 @@ void DesktopNotifier::send(Kind kind, const DesktopNotice& notice)
 
     QDBusMessage message = method("Notify");
     Bubble& bubble = bubbles[kind];
-    message << QStringLiteral("Postwatch") << bubble.Id << iconUri() << notice.Summary
+    message << QStringLiteral("Postwatch") << bubble.Id << iconUri() << CleanedLine(notice.Summary)
             << body(notice.Lines, capabilities.contains(QStringLiteral("body-markup")))
             << actions << hints << ServerDecidesTimeout;
     bubble.Sending = true;

@@ -187,6 +187,13 @@ MailPrograms MailPrograms::Find(const XdgFolders& folders)
     return found;
 }
 
+QString NoMailProgramText()
+{
+    return QStringLiteral("No mail program is set up for mailto links.\n\n"
+                          "Choose one in your desktop's default applications, or with:\n"
+                          "xdg-settings set default-url-scheme-handler mailto NAME.desktop");
+}
+
 QString CommandWithoutFieldCodes(const QString& exec)
 {
     static const QRegularExpression codeArgument(QStringLiteral("\\s+%[fFuUdDnNickvm](?=\\s|$)"));

@@ -27,6 +27,10 @@ struct MailPrograms {
     static MailPrograms Find(const XdgFolders& folders);
 };
 
+// What to tell where no installed program opens mailto links, with the
+// ways to set one up.
+QString NoMailProgramText();
+
 // An Exec line as a command line: the desktop entry's escapes undone, field
 // codes (%u, %F, %i ...) dropped and %% turned into %.
 QString CommandWithoutFieldCodes(const QString& exec);

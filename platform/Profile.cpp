@@ -49,6 +49,13 @@ QString SummaryCacheFilePath()
     return ConfigFolder() + QStringLiteral("/summary-cache");
 }
 
+QString CacheFolder()
+{
+    if (IsDefault())
+        return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Postwatch");
+    return ConfigFolder() + QStringLiteral("/cache");
+}
+
 bool IsDefault()
 {
     return QDir::cleanPath(ConfigFolder()) == QDir::cleanPath(usualFolder());

@@ -12,6 +12,10 @@ QString ConfigFolder();
 QString SeenMessagesFilePath();
 // What the checks read of each message, beside the store file.
 QString SummaryCacheFilePath();
+// What may be made again at any time (attachments, the notification icon):
+// $XDG_CACHE_HOME/Postwatch, or the folder "cache" in another profile, which
+// leaves the user's own cache alone.
+QString CacheFolder();
 // Whether the files are in the usual place, however POSTWATCH_PROFILE says it.
 bool IsDefault();
 // A short name for the profile's folder, the same at every start, for files

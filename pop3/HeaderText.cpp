@@ -114,30 +114,6 @@ bool Shown(const QList<Piece>& pieces, qsizetype i)
     return !(IsBlank(pieces[i]) && decoded(i - 1) && decoded(i + 1));
 }
 
-// The invisible marks that reorder the characters around them: "Invoice
-// \u202efdp.exe" would read "Invoice exe.pdf".
-bool IsBidiControl(char16_t c)
-{
-    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
-bool BreaksOrSteers(QChar c)
-{
-    const QChar::Category category = c.category();
-    return category == QChar::Other_Control || category == QChar::Separator_Line
-        || category == QChar::Separator_Paragraph;
-}
-
-}
-
-QString CleanedText(const QString& text)
-{
-    QString cleaned;
-    cleaned.reserve(text.size());
-    for (const QChar c : text)
-        if (!IsBidiControl(c.unicode()))
-            cleaned += BreaksOrSteers(c) ? QChar(u' ') : c;
-    return cleaned;
 }
 
 QString DecodeHeaderText(const QString& text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/CleanText.h"
 #include "pop3/MailMessage.h"
 
 #include <QString>
@@ -7,15 +8,9 @@
 // A header's text as a person reads it: encoded words (RFC 2047, "B" and
 // "Q", any charset the platform knows) decoded, the white space between two
 // adjacent encoded words dropped, everything else as it came. A word that
-// does not decode stays as it came. The result is cleaned as below.
+// does not decode stays as it came. The result is cleaned as CleanedText
+// cleans it.
 QString DecodeHeaderText(const QString& text);
-
-// A text from a message made fit to show: control characters (C0, DEL, C1)
-// and the line and paragraph separators become blanks, so that no text can
-// break a line, add a column or steer a terminal; the bidirectional controls
-// are taken out, so that no text can reorder itself or what stands beside
-// it. Right-to-left letters stay as they are.
-QString CleanedText(const QString& text);
 
 // The value after name of the last line that starts with name (in any
 // case: field names are), with its continuation lines joined on as they

@@ -3,7 +3,9 @@
 #include "base/Guard.h"
 #include "config/Bsdlg.h"
 #include "desktop/HelpViewer.h"
+#include "desktop/MsgBox.h"
 #include "desktop/ToolButton.h"
+#include "platform/MailPrograms.h"
 #include "resources/Images.h"
 
 #include <QApplication>
@@ -184,11 +186,14 @@ void TQuickView::SetMsgText(const QString& text)
     MsgText->setPlainText(text);
 }
 
+// Without a mailto handler the desktop would drop the link without a word.
 void TQuickView::btnReplyClick()
 {
     if (lblFrom->text().isEmpty())
         return;
-    QDesktopServices::openUrl(ReplyUrl(lblFrom->text(), lblSubject->text()));
+    if (MailPrograms::Find(XdgFolders::FromEnvironment()).Programs.isEmpty()
+        || !QDesktopServices::openUrl(ReplyUrl(lblFrom->text(), lblSubject->text())))
+        MsgBox({NoMailProgramText(), QStringLiteral("Reply"), this, QMessageBox::Ok});
 }
 
 // A check since the view may have emptied the list: then there is no row

@@ -10,9 +10,11 @@
 #include "tests/support/TestAccounts.h"
 #include "tests/support/TestDovecot.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -38,7 +40,7 @@ protected:
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("POSTWATCH_PROFILE", profile.path());
-        environment.insert("XDG_CACHE_HOME", profile.filePath("cache"));
+        environment.insert("XDG_CACHE_HOME", userCache.path());
         running.setProcessEnvironment(environment);
         running.start(Program, {});
         ASSERT_TRUE(running.waitForStarted());
@@ -52,6 +54,7 @@ protected:
     }
 
     QTemporaryDir profile;
+    QTemporaryDir userCache;
     FakeServer server{{QStringLiteral("body"), QStringLiteral("actions")}};
     QProcess running;
 };
@@ -70,6 +73,8 @@ TEST_F(NotifyEndToEnd, CheckNowFromASecondStartEndsInOneBubble)
     EXPECT_EQ(server.Calls[0].Summary, "2 new messages");
     EXPECT_EQ(server.Calls[0].AppName, "Postwatch");
     EXPECT_EQ(server.Calls[0].Hints.value("urgency").toInt(), 2) << "one message is High";
+    EXPECT_EQ(server.Calls[0].AppIcon, QUrl::fromLocalFile(profile.filePath("cache/postwatch.svg")).toString());
+    EXPECT_TRUE(QDir(userCache.path()).isEmpty()) << "a profile of its own leaves the user's cache alone";
 }
 
 }

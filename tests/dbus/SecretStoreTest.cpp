@@ -19,6 +19,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
+#include <QDir>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -47,9 +48,10 @@ struct CheckRun {
     QString Errors;
 };
 
-CheckRun RunCheck(const QString& profile)
+CheckRun RunCheck(const QString& profile, const QProcessEnvironment& user = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(user);
     environment.insert("POSTWATCH_PROFILE", profile);
     environment.remove("DISPLAY");
     QProcess process;
@@ -196,6 +198,36 @@ TEST(KeyringCheck, ACheckMovesThePasswordAndLogsInWithTheSecret)
     EXPECT_EQ(run.Errors, "");
     EXPECT_TRUE(run.Output.contains("Lunch on Friday")) << run.Output.toStdString();
     EXPECT_FALSE(FileText(profile.filePath("registry.reg")).contains("Password", Qt::CaseInsensitive));
+}
+
+// A profile such as the demo's keeps its passwords in its own file: the
+// check logs in with them and leaves the keyring, and every folder of the
+// user's own, alone.
+TEST(KeyringCheck, AProfileThatKeepsItsSecretsLeavesTheKeyringAndTheUsersFoldersAlone)
+{
+    ASSERT_GT(DovecotPort(), 0) << "no Dovecot started for this run";
+    QTemporaryDir profile;
+    QTemporaryDir home;
+    {
+        FileStore store(profile.filePath("registry.reg"));
+        StoreDovecotAccount(store, "secret-store");
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::Program, true);
+        reg.WriteInteger("UseSecretStore", 0);
+    }
+    QProcessEnvironment user;
+    user.insert("HOME", home.path());
+    for (const char* folder : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+        user.insert(folder, home.filePath(folder));
+
+    const CheckRun run = RunCheck(profile.path(), user);
+
+    EXPECT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
+    EXPECT_EQ(run.Errors, "") << "nothing to say of a store it does not use";
+    EXPECT_TRUE(run.Output.contains("Lunch on Friday")) << run.Output.toStdString();
+    EXPECT_TRUE(FileText(profile.filePath("registry.reg")).contains("\"Password\"="));
+    EXPECT_EQ(SecretTool({"search", "--all", "user", profile.filePath("registry.reg")}), "");
+    EXPECT_TRUE(QDir(home.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 class LockedKeyring : public EngineTest

@@ -709,6 +709,12 @@ TEST_F(AccountFormTest, SignInStoresTheAccountAndKeepsItsToken)
     form.btnSignIn->click();
     EXPECT_TRUE(form.lblSignIn->text().contains("Home")) << form.lblSignIn->text().toStdString();
     EXPECT_EQ(ReadRefreshToken(Store, u"Home"_s), "") << "the old address's token is not kept for the new one";
+
+    TestProvider denying({"--authorize", "error-redirect"});
+    Type(form, "editAuthorizeUrl", denying.Url(u"/authorize"_s).toString());
+    form.btnSignIn->click();
+    EXPECT_TRUE(form.lblSignIn->text().endsWith("access_denied (The user said no  [2J)"))
+        << "the provider's words without its escape codes: " << form.lblSignIn->text().toStdString();
 }
 
 // A kept sign-in serves the provider, client and mailbox it was given for:

@@ -11,6 +11,7 @@
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "config/StoreKeys.h"
+#include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/WindowRect.h"
 #include "pop3/Pop3client.h"
@@ -750,6 +751,19 @@ TEST_F(MainFormTest, LaunchClientStartsTheProgramAtAQuotedPathWithABlank)
     Find<QAction>("actLaunch")->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.filePath("started")); }, 10000));
     EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join(", ").toStdString();
+}
+
+// A desktop where nothing opens mailto links: Launch Client says how to set
+// a mail program up.
+TEST_F(MainFormTest, LaunchClientWithoutAMailProgramSaysHowToSetOneUp)
+{
+    QTemporaryDir empty;
+    Store.AddSystemKey(SystemKeys::MailClients({{empty.path()}, {empty.path()}, {}}));
+    Start();
+    Find<QAction>("actLaunch")->trigger();
+    ASSERT_EQ(Boxes.size(), 1);
+    EXPECT_TRUE(Boxes[0].startsWith("No mail program is set up for mailto links.\n\n")) << Boxes[0].toStdString();
+    EXPECT_TRUE(Boxes[0].endsWith("xdg-settings set default-url-scheme-handler mailto NAME.desktop"));
 }
 
 }

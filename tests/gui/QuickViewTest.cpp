@@ -9,6 +9,7 @@
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "desktop/HelpViewer.h"
+#include "desktop/MsgBox.h"
 #include "pop3/Pop3client.h"
 #include "resources/Images.h"
 #include "tests/support/ModalSteps.h"
@@ -16,11 +17,14 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,7 +47,16 @@ protected:
     void SetUp() override
     {
         savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        savedDataDirs = qgetenv("XDG_DATA_DIRS");
         qputenv("XDG_CONFIG_HOME", Home.path().toUtf8());
+        // The desktop has one mail program, and only this one.
+        qputenv("XDG_DATA_HOME", Home.filePath(u"data"_s).toUtf8());
+        qputenv("XDG_DATA_DIRS", Home.filePath(u"none"_s).toUtf8());
+        QDir().mkpath(Home.filePath(u"data/applications"_s));
+        QFile entry(Home.filePath(u"data/applications/mail.desktop"_s));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Mail\nExec=mail %u\nMimeType=x-scheme-handler/mailto;\n");
         ConfigForm = std::make_unique<TConfigForm>(Options, Pop1, [] {});
         actDelete.setToolTip(u"Delete Message"_s);
         actLaunch.setToolTip(u"Launch Email Client"_s);
@@ -57,6 +70,8 @@ protected:
         View.reset();
         ConfigForm.reset();
         qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        qputenv("XDG_DATA_HOME", savedDataHome);
+        qputenv("XDG_DATA_DIRS", savedDataDirs);
     }
 
     void Show()
@@ -78,6 +93,8 @@ protected:
 
     QTemporaryDir Home;
     QByteArray savedConfigHome;
+    QByteArray savedDataHome;
+    QByteArray savedDataDirs;
     MemoryStore Store;
     Settings Options{Store};
     TPop3Client Pop1;
@@ -233,6 +250,25 @@ TEST_F(QuickViewTest, ReplyOpensAMailtoUrlWithTheWholeSenderAndSubject)
     View->lblSubject->setText(u"Lunch"_s);
     QTest::mouseClick(View->btnReply, Qt::LeftButton);
     EXPECT_TRUE(Mail.Urls.isEmpty()) << "no sender, no reply";
+}
+
+// Where nothing opens mailto links, Reply says how to set a program up
+// instead of handing the link to nobody.
+TEST_F(QuickViewTest, ReplyWithoutAMailProgramSaysHowToSetOneUp)
+{
+    ASSERT_TRUE(QFile::remove(Home.filePath(u"data/applications/mail.desktop"_s)));
+    Show();
+    View->lblFrom->setText(u"ann@example.org"_s);
+    QStringList boxes;
+    SetMsgBoxHook([&](const TMsgBoxRequest& box) {
+        boxes << box.Caption + " | " + box.Text;
+        return QMessageBox::Ok;
+    });
+    const auto unhook = qScopeGuard([] { SetMsgBoxHook({}); });
+    QTest::mouseClick(View->btnReply, Qt::LeftButton);
+    EXPECT_TRUE(Mail.Urls.isEmpty());
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("Reply | No mail program is set up for mailto links.")) << boxes[0].toStdString();
 }
 
 TEST_F(QuickViewTest, BlockSenderOffersTheSelectedRowsSenderAsTheListDoesInItsOwnDialog)

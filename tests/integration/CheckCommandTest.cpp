@@ -104,7 +104,8 @@ TEST_F(CheckCommand, HostileHeaderTextsReachTheTerminalCleaned)
     EXPECT_EQ(row[4], "Mon, 4 Dec 2000  ]0;owned  [31m10:00 +0100");
 }
 
-// The server's refusal is told on standard error; its escape sequences are not.
+// The server's refusal is told on standard error, and quoted in the status
+// on standard output; its escape sequences are not.
 TEST_F(CheckCommand, AHostileServersReplyReachesTheTerminalCleaned)
 {
     TScriptServer server;
@@ -118,6 +119,32 @@ TEST_F(CheckCommand, AHostileServersReplyReachesTheTerminalCleaned)
     const QString errors = QString::fromUtf8(process.readAllStandardError());
     EXPECT_TRUE(errors.endsWith("\n-ERR  ]0;owned  [2Jlocked\n") || errors == "-ERR  ]0;owned  [2Jlocked\n") << errors.toStdString();
     EXPECT_FALSE(errors.contains('\x1b'));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    EXPECT_TRUE(output.startsWith("Home: -ERR ]0;owned [2Jlocked, ")) << output.toStdString();
+    EXPECT_FALSE(output.contains('\x1b') || output.contains('\x07')) << output.toStdString();
+}
+
+// A listing that names a message by escape codes is read in full, and the
+// line that says so shows the server's words without them.
+TEST_F(CheckCommand, AListingThatCannotBeTrustedIsToldCleaned)
+{
+    TScriptServer server;
+    server.Replies = {{"CAPA", "+OK\r\nUIDL\r\n.\r\n"}, {"USER", "+OK\r\n"}, {"PASS", "+OK\r\n"},
+                      {"STAT", "+OK 1 120\r\n"}, {"UIDL", "+OK\r\n\x1b]0;owned\x07 id-1\r\n.\r\n"},
+                      {"TOP", "+OK\r\nFrom: ann@example.org\r\nSubject: hi\r\n\r\n.\r\n"},
+                      {"LIST", "+OK 1 120\r\n"}, {"QUIT", "+OK\r\n"}};
+    AddAccount("Home", "ann", "pw", "127.0.0.1", server.Port());
+    QProcess process;
+    process.setProcessEnvironment(ProfileEnvironment(profile.path()));
+    process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {"--check"});
+    ASSERT_TRUE(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 60000));
+
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("Home: the listing names a message ]0;owned the mailbox does not hold; every message "
+                                "is read in full\n")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains('\x1b') || errors.contains('\x07')) << errors.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardOutput()).startsWith("ann@example.org\thi\t"));
 }
 
 TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)

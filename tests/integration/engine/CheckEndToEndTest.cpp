@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -186,6 +187,28 @@ TEST_F(CheckAgainstDovecot, AWrongPasswordIsToldAndTheWindowStaysFree)
     EXPECT_EQ(Boxes, QStringList{"Login error | Username or Password for Homenot valid.\n\nAuthentication failed"});
     EXPECT_FALSE(Form->Engine->EngineBusy);
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+// A refusal that would retitle a terminal, colour it and turn the rest of
+// the line around: the panel, its tooltip, the box and the tray's hint show
+// the server's words without any of it.
+TEST_F(CheckEndToEnd, AServersEscapeCodesReachNoPanelBoxOrTooltip)
+{
+    TScriptServer server;
+    server.Replies["STAT"] = "-ERR [IN-USE] \x1b]0;owned\x07\x1b[41mred \xe2\x80\xaeRTL\r\n";
+    StoreAccount(Store, "Home", "127.0.0.1", server.Port(), "ann", "secret");
+    Start();
+    Trigger("actCheckNow");
+    ASSERT_TRUE(WaitUntil([&] { return !Form->Engine->EngineBusy && Form->StatusText(0).startsWith("Home: "); }));
+
+    const QStringList shown{Form->StatusText(0), Form->findChild<QLabel*>("StatusPanel0")->toolTip(),
+                            Run.findChild<QSystemTrayIcon*>()->toolTip(), Boxes.join('\n')};
+    EXPECT_TRUE(shown[0].startsWith("Home: -ERR [IN-USE] ]0;owned [41mred RTL, ")) << shown[0].toStdString();
+    for (const QString& text : shown) {
+        EXPECT_TRUE(text.contains("[41mred")) << text.toStdString();
+        EXPECT_FALSE(text.contains(QChar(0x1b)) || text.contains(QChar(0x07)) || text.contains(QChar(0x202e)))
+            << text.toStdString();
+    }
 }
 
 // A server of this test's own, stopped and started again: the boxes of the

@@ -84,6 +84,8 @@ TEST_F(Notify, ShowFlashAndLaunchEndWithTheWindowHiddenAndTheFlashingStopped)
     EXPECT_EQ(host.FlashingStopped, stoppedBefore + 1);
 }
 
+// Without the program's key there is nothing to start: the default one
+// missing means no mail program at all, a chosen one missing is named.
 TEST_F(Notify, LaunchClientNeedsBothKeysAndQuotesCutThePath)
 {
     AddAccount("Home", {});
@@ -92,7 +94,10 @@ TEST_F(Notify, LaunchClientNeedsBothKeysAndQuotesCutThePath)
     settings.Clients().SetItems({"Mail"});
     settings.SetClientToUse("Mail");
     engine.LaunchMailClient();
-    EXPECT_EQ(host.Boxes, QStringList(2, "Error | Can't access registry | none"));
+    ASSERT_EQ(host.Boxes.size(), 2);
+    EXPECT_TRUE(host.Boxes[0].startsWith("Error | No mail program is set up for mailto links.")) << host.Boxes[0].toStdString();
+    EXPECT_TRUE(host.Boxes[1].startsWith("Error | The mail program \"Mail\" chosen on the General Options tab"))
+        << host.Boxes[1].toStdString();
     EXPECT_TRUE(host.Told.isEmpty());
 
     EXPECT_EQ(ClientCommand("\"/opt/Mail App/mail\" -compose"), "/opt/Mail App/mail");

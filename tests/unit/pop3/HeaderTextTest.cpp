@@ -52,6 +52,22 @@ TEST(pop3HeaderText, CleansWhatCouldBreakALineOrReorderTheText)
     EXPECT_EQ(CleanedText(rightToLeft), rightToLeft) << "only the invisible controls go";
     EXPECT_EQ(CleanedText(u"😀\u00e9"_s), u"😀\u00e9"_s);
     EXPECT_EQ(DecodeHeaderText("=?utf-8?q?Hi=E2=80=A8IT=E2=80=AEfdp.exe?="), "Hi ITfdp.exe") << "decoded, then cleaned";
+    EXPECT_EQ(CleanedText(u"pay\u200bpal\u00ad\u2060\ufeff\U000E0041"_s), "paypal") << "what shows nothing goes";
+    const QString joined = u"👩\u200d💻 \u0645\u200c\u06cc"_s;
+    EXPECT_EQ(CleanedText(joined), joined) << "the joiners emoji and scripts need stay";
+}
+
+// A server's line, however long, for a panel or a terminal; a box's lines
+// keep their breaks and blanks.
+TEST(pop3HeaderText, ShownLinesAreCleanedAndBounded)
+{
+    EXPECT_EQ(CleanedLine(u"  -ERR\r\n\x1b]0;owned\x07 locked \r\n"_s), "-ERR ]0;owned locked");
+    EXPECT_EQ(CleanedLines(u"Failed to connect\n\n-ERR \x1b[2J"_s), "Failed to connect\n\n-ERR  [2J");
+    const QString endless(1 << 20, u'x');
+    EXPECT_EQ(CleanedLine(endless), QString(MaxShownLine - 1, u'x') + u"…"_s);
+    EXPECT_EQ(CleanedLine(QString(MaxShownLine - 2, u'x') + u"😀yy"_s), QString(MaxShownLine - 2, u'x') + u"…"_s)
+        << "never half a character";
+    EXPECT_EQ(CleanedLines(QString(1000, u'\n')).count(u'\n'), MaxShownLines - 1);
 }
 
 TEST(pop3HeaderText, UnfoldsTheLastFieldOfAName)
