@@ -1,23 +1,79 @@
 #include "engine/PrivateJsonFile.h"
 
+#include "base/Guard.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QSet>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void TellOnce(const QString& path, const QString& reason)
+{
+    static QSet<QString> told;
+    if (told.contains(path))
+        return;
+    told.insert(path);
+    WriteErrorLine(QStringLiteral("%1 %2; it is left alone, and what it remembers is read from the server again")
+                       .arg(path, reason));
+}
+
+QString LinkReason()
+{
+    return QStringLiteral("is a symbolic link");
+}
+
+// QSaveFile writes to a link's target, so the name itself is looked at first.
+bool IsLink(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+}
+
+QByteArray PrivateJsonFile::ReadBytes(const QString& path)
+{
+    const int handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (handle < 0) {
+        if (errno == ELOOP)
+            TellOnce(path, LinkReason());
+        return {};
+    }
+    QFile file;
+    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return {};
+    }
+    if (file.size() > MaxBytes) {
+        TellOnce(path, QStringLiteral("is larger than %1 MiB").arg(MaxBytes / (1024 * 1024)));
+        return {};
+    }
+    return file.read(MaxBytes);
+}
 
 QJsonObject PrivateJsonFile::Read(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
+    return QJsonDocument::fromJson(ReadBytes(path)).object();
 }
 
 void PrivateJsonFile::Write(const QString& path, const QJsonObject& object)
 {
+    Write(path, QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+void PrivateJsonFile::Write(const QString& path, const QByteArray& bytes)
+{
+    if (IsLink(path))
+        return TellOnce(path, LinkReason());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
         return;
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    file.write(bytes);
     file.commit();
 }
