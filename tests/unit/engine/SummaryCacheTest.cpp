@@ -1,4 +1,5 @@
-// The summary cache's file: what it refuses to read or write through.
+// The summary cache's file: what it keeps and what it refuses to read or
+// write through.
 
 #include "engine/PrivateJsonFile.h"
 #include "engine/SummaryCache.h"
@@ -33,6 +34,26 @@ protected:
     const QString box = TSummaryCache::Mailbox("Home", "pop.example.org", "ann");
 };
 
+// A mailbox that claims a vast number of messages keeps only so many; the
+// others, and the file, are unaffected.
+TEST_F(SummaryCacheFile, OneMailboxKeepsAtMostItsShare)
+{
+    TSummaryCache cache(path);
+    for (int n = 0; n <= TSummaryCache::MaxPerMailbox; ++n)
+        cache.Remember(box, QString::number(n), Fields(" Ann"), 100);
+    cache.Remember("Other", "x", Fields(" Bob"), 100);
+    cache.Remember(box, "0", Fields(" Cid"), 200);
+    cache.Save();
+
+    TSummaryCache reread(path);
+    EXPECT_NE(reread.Find(box, QString::number(TSummaryCache::MaxPerMailbox - 1)), nullptr);
+    EXPECT_EQ(reread.Find(box, QString::number(TSummaryCache::MaxPerMailbox)), nullptr);
+    ASSERT_NE(reread.Find(box, "0"), nullptr) << "a kept message is still updated";
+    EXPECT_EQ(reread.Find(box, "0")->Fields.From, " Cid");
+    EXPECT_EQ(reread.Find(box, "0")->Bytes, 200);
+    EXPECT_NE(reread.Find("Other", "x"), nullptr);
+}
+
 // A file too large to have been written here is not read at start: it only
 // costs the cache, which is written afresh.
 TEST_F(SummaryCacheFile, AnOversizedFileIsNotRead)
@@ -45,7 +66,7 @@ TEST_F(SummaryCacheFile, AnOversizedFileIsNotRead)
     EXPECT_EQ(cache.Find(box, "u1"), nullptr);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("is larger than 64 MiB"), std::string::npos);
 
-    cache.Remember(box, "u2", Fields(" Bob"));
+    cache.Remember(box, "u2", Fields(" Bob"), 100);
     cache.Save();
     EXPECT_NE(TSummaryCache(path).Find(box, "u2"), nullptr);
 }
@@ -57,7 +78,7 @@ TEST_F(SummaryCacheFile, ALinkAtItsNameIsNeitherReadNorWrittenThrough)
     const QString target = dir.filePath("elsewhere");
     {
         TSummaryCache written(target);
-        written.Remember(box, "u1", Fields(" Ann"));
+        written.Remember(box, "u1", Fields(" Ann"), 100);
         written.Save();
     }
     const QByteArray before = Contents(target);
@@ -67,7 +88,7 @@ TEST_F(SummaryCacheFile, ALinkAtItsNameIsNeitherReadNorWrittenThrough)
     testing::internal::CaptureStderr();
     TSummaryCache cache(path);
     EXPECT_EQ(cache.Find(box, "u1"), nullptr);
-    cache.Remember(box, "u2", Fields(" Bob"));
+    cache.Remember(box, "u2", Fields(" Bob"), 100);
     cache.Save();
     const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_NE(told.find("summary-cache is a symbolic link"), std::string::npos) << told;
