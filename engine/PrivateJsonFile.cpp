@@ -13,19 +13,18 @@
 
 namespace {
 
-void TellOnce(const QString& path, const QString& reason)
+void TellOnce(const QString& path, const QString& what)
 {
     static QSet<QString> told;
     if (told.contains(path))
         return;
     told.insert(path);
-    WriteErrorLine(QStringLiteral("%1 %2; it is left alone, and what it remembers is read from the server again")
-                       .arg(path, reason));
+    WriteErrorLine(path + u' ' + what);
 }
 
-QString LinkReason()
+void TellLink(const QString& path)
 {
-    return QStringLiteral("is a symbolic link");
+    TellOnce(path, QStringLiteral("is a symbolic link: it is neither read nor written through"));
 }
 
 // QSaveFile writes to a link's target, so the name itself is looked at first.
@@ -42,7 +41,7 @@ QByteArray PrivateJsonFile::ReadBytes(const QString& path)
     const int handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (handle < 0) {
         if (errno == ELOOP)
-            TellOnce(path, LinkReason());
+            TellLink(path);
         return {};
     }
     QFile file;
@@ -51,7 +50,8 @@ QByteArray PrivateJsonFile::ReadBytes(const QString& path)
         return {};
     }
     if (file.size() > MaxBytes) {
-        TellOnce(path, QStringLiteral("is larger than %1 MiB").arg(MaxBytes / (1024 * 1024)));
+        TellOnce(path, QStringLiteral("is larger than %1 MiB: it is not read, and is written afresh")
+                           .arg(MaxBytes / (1024 * 1024)));
         return {};
     }
     return file.read(MaxBytes);
@@ -70,7 +70,7 @@ void PrivateJsonFile::Write(const QString& path, const QJsonObject& object)
 void PrivateJsonFile::Write(const QString& path, const QByteArray& bytes)
 {
     if (IsLink(path))
-        return TellOnce(path, LinkReason());
+        return TellLink(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
         return;
