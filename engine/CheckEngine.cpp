@@ -683,7 +683,7 @@ void TCheckEngine::QuickAccount()
     const auto done = qScopeGuard([this] { quickAccount = false; });
     Client.SummariesAhead.clear();
     for (int number = 1; number <= Client.MessageCount; ++number)
-        if (!Cache->Find(mailbox, Client.UniqueIds.at(number - 1)))
+        if (!Cached(mailbox, number))
             Client.SummariesAhead << number;
     QList<int> blocked;
     for (MessageNumber = 1; MessageNumber <= Client.MessageCount; ++MessageNumber) {
@@ -707,14 +707,27 @@ void TCheckEngine::QuickAccount()
     NextAccount();
 }
 
+// A cached row stands for its message where the listing gives the size it
+// had; one kept before sizes were, only where it would not delete the
+// message. A server may give a new message an old one's unique id, and
+// nobody chose to delete that one.
+const TSummaryFields* TCheckEngine::Cached(const QString& mailbox, int number)
+{
+    const TSummaryCache::TEntry* known = Cache->Find(mailbox, Client.UniqueIds.at(number - 1));
+    if (!known)
+        return nullptr;
+    const qint64 bytes = Client.Sizes.at(number - 1);
+    const bool trusted = known->Bytes < 0 ? !List.Deletes(known->Fields, bytes) : known->Bytes == bytes;
+    return trusted ? &known->Fields : nullptr;
+}
+
 TSummaryFields TCheckEngine::QuickFields(const QString& mailbox, int number)
 {
-    const QString& id = Client.UniqueIds.at(number - 1);
-    if (const TSummaryFields* known = Cache->Find(mailbox, id))
+    if (const TSummaryFields* known = Cached(mailbox, number))
         return *known;
     ClientCall([&] { Client.RetrieveSummary(number); });
     const TSummaryFields fields = FieldsOf(Client.Summary);
-    Cache->Remember(mailbox, id, fields);
+    Cache->Remember(mailbox, Client.UniqueIds.at(number - 1), fields, Client.Sizes.at(number - 1));
     return fields;
 }
 

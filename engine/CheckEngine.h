@@ -157,6 +157,7 @@ private:
     void NextMessage();
     bool ListQuickly();
     void QuickAccount();
+    const TSummaryFields* Cached(const QString& mailbox, int number);
     TSummaryFields QuickFields(const QString& mailbox, int number);
     void ShowProgress();
     void EndCanceled();

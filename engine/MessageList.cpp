@@ -60,6 +60,11 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
     return TSummaryResult::Kept;
 }
 
+bool TMessageList::Deletes(const TSummaryFields& fields, qint64 bytes) const
+{
+    return !settings.SaveBlocked() && IsBlocked(fields, bytes);
+}
+
 void TMessageList::AnnounceLater()
 {
     if (!holdBack.isActive())

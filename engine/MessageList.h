@@ -87,6 +87,8 @@ public:
     // The same from what an earlier check kept of the message.
     TSummaryResult AddFields(const TSummaryFields& fields, qint64 bytes, const QString& uniqueId,
                              const QString& account, int number);
+    // Whether AddFields would have the message deleted.
+    bool Deletes(const TSummaryFields& fields, qint64 bytes) const;
     void Clear();
     // Keeps only the rows of these accounts, which a check leaves out.
     void ClearExcept(const QStringList& accounts);

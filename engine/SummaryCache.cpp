@@ -2,29 +2,61 @@
 
 #include "engine/PrivateJsonFile.h"
 
+#include <QCborArray>
+#include <QCborStreamReader>
+#include <QCborStreamWriter>
+#include <QCborValue>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <algorithm>
 #include <utility>
 
+// The file is a CBOR sequence (RFC 8742) of mailboxes, each an array of its
+// name and its messages, a message an array of its unique id, its size and
+// its eight fields. CBOR is written as it goes, where a JSON object of all
+// messages takes time growing with the square of their number. Files from
+// before sizes were kept are JSON: per mailbox, an object of eight fields
+// by unique id; their messages are read with the size unknown.
 namespace {
 
-// The fields in the order the file keeps them, one array per message.
-QJsonArray Stored(const TSummaryFields& fields)
+constexpr qsizetype FieldCount = 8;
+
+QByteArray Stored(const QString& mailbox, const QHash<QString, TSummaryCache::TEntry>& messages)
 {
-    return {fields.From, fields.Subject, fields.To, fields.Date, fields.Priority, fields.ReadableFrom,
-            fields.ReadableSubject, QString::fromLatin1(fields.Digest)};
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    writer.startArray(2);
+    writer.append(mailbox);
+    writer.startArray(messages.size());
+    for (auto message = messages.cbegin(); message != messages.cend(); ++message) {
+        const TSummaryFields& f = message->Fields;
+        writer.startArray(2 + FieldCount);
+        writer.append(message.key());
+        writer.append(message->Bytes);
+        for (const QString* text : {&f.From, &f.Subject, &f.To, &f.Date, &f.Priority, &f.ReadableFrom,
+                                    &f.ReadableSubject})
+            writer.append(*text);
+        writer.append(QLatin1StringView(f.Digest));
+        writer.endArray();
+    }
+    writer.endArray();
+    writer.endArray();
+    return bytes;
 }
 
-bool Restored(const QJsonValue& value, TSummaryFields& fields)
+template <typename Array> bool AllStrings(const Array& array, qsizetype from)
 {
-    const QJsonArray array = value.toArray();
-    if (array.size() != 8 || !std::all_of(array.begin(), array.end(), [](const QJsonValue& v) { return v.isString(); }))
-        return false;
-    fields = {array[0].toString(), array[1].toString(), array[2].toString(), array[3].toString(),
-              array[4].toString(), array[5].toString(), array[6].toString(), array[7].toString().toLatin1()};
+    for (qsizetype i = from; i < array.size(); ++i)
+        if (!array.at(i).isString())
+            return false;
     return true;
+}
+
+template <typename Array> TSummaryFields FieldsAt(const Array& array, qsizetype from)
+{
+    auto text = [&](qsizetype i) { return array.at(from + i).toString(); };
+    return {text(0), text(1), text(2), text(3), text(4), text(5), text(6), text(7).toLatin1()};
 }
 
 }
@@ -36,7 +68,7 @@ QString TSummaryCache::Mailbox(const QString& account, const QString& server, co
     return QStringList{account, server, user}.join(u'\n');
 }
 
-const TSummaryFields* TSummaryCache::Find(const QString& mailbox, const QString& uniqueId)
+const TSummaryCache::TEntry* TSummaryCache::Find(const QString& mailbox, const QString& uniqueId)
 {
     Load();
     const auto box = mailboxes.constFind(mailbox);
@@ -46,10 +78,19 @@ const TSummaryFields* TSummaryCache::Find(const QString& mailbox, const QString&
     return found == box->constEnd() ? nullptr : &*found;
 }
 
-void TSummaryCache::Remember(const QString& mailbox, const QString& uniqueId, const TSummaryFields& fields)
+void TSummaryCache::Remember(const QString& mailbox, const QString& uniqueId, const TSummaryFields& fields,
+                             qint64 bytes)
 {
     Load();
-    mailboxes[mailbox].insert(uniqueId, fields);
+    Add(mailbox, uniqueId, {fields, bytes});
+}
+
+void TSummaryCache::Add(const QString& mailbox, const QString& uniqueId, const TEntry& entry)
+{
+    QHash<QString, TEntry>& box = mailboxes[mailbox];
+    if (box.size() >= MaxPerMailbox && !box.contains(uniqueId))
+        return;
+    box.insert(uniqueId, entry);
     changed = true;
 }
 
@@ -67,28 +108,61 @@ void TSummaryCache::Load()
 {
     if (std::exchange(loaded, true))
         return;
-    const QJsonObject boxes = PrivateJsonFile::Read(path);
+    const QByteArray bytes = PrivateJsonFile::ReadBytes(path);
+    const QJsonDocument unsized = QJsonDocument::fromJson(bytes);
+    if (unsized.isObject())
+        LoadUnsized(unsized.object());
+    else
+        LoadSized(bytes);
+    changed = false;
+}
+
+// QCborStreamReader ends at the first item's end: each mailbox gets its own.
+void TSummaryCache::LoadSized(const QByteArray& bytes)
+{
+    for (qsizetype offset = 0; offset < bytes.size();) {
+        QCborStreamReader reader(QByteArray::fromRawData(bytes.constData() + offset, bytes.size() - offset));
+        const QCborArray box = QCborValue::fromCbor(reader).toArray();
+        if (reader.lastError() != QCborError::NoError || reader.currentOffset() <= 0)
+            return;
+        offset += reader.currentOffset();
+        LoadMailbox(box.at(0).toString(), box.at(1).toArray());
+    }
+}
+
+void TSummaryCache::LoadMailbox(const QString& mailbox, const QCborArray& messages)
+{
+    for (const QCborValue value : messages) {
+        const QCborArray message = value.toArray();
+        if (message.size() == 2 + FieldCount && message.at(0).isString() && message.at(1).isInteger()
+            && AllStrings(message, 2))
+            Add(mailbox, message.at(0).toString(), {FieldsAt(message, 2), message.at(1).toInteger()});
+    }
+}
+
+void TSummaryCache::LoadUnsized(const QJsonObject& boxes)
+{
     for (auto box = boxes.begin(); box != boxes.end(); ++box) {
         const QJsonObject messages = box.value().toObject();
         for (auto message = messages.begin(); message != messages.end(); ++message) {
-            TSummaryFields fields;
-            if (Restored(message.value(), fields))
-                mailboxes[box.key()].insert(message.key(), fields);
+            const QJsonArray fields = message.value().toArray();
+            if (fields.size() == FieldCount && AllStrings(fields, 0))
+                Add(box.key(), message.key(), {FieldsAt(fields, 0), -1});
         }
     }
 }
 
-// Readable by the user alone: it holds senders and subjects.
+// A mailbox that would make the file too large to be read again is left
+// out. Readable by the user alone: it holds senders and subjects.
 void TSummaryCache::Save()
 {
     if (!std::exchange(changed, false))
         return;
-    QJsonObject boxes;
+    QByteArray file;
     for (auto box = mailboxes.cbegin(); box != mailboxes.cend(); ++box) {
-        QJsonObject messages;
-        for (auto message = box->cbegin(); message != box->cend(); ++message)
-            messages.insert(message.key(), Stored(message.value()));
-        boxes.insert(box.key(), messages);
+        const QByteArray stored = Stored(box.key(), *box);
+        if (file.size() + stored.size() <= PrivateJsonFile::MaxBytes)
+            file += stored;
     }
-    PrivateJsonFile::Write(path, boxes);
+    PrivateJsonFile::Write(path, file);
 }

@@ -18,6 +18,11 @@ constexpr qsizetype MaxSummaryLineLength = 64 * 1024;
 // Read away, but not without end: past this the reply is given up.
 constexpr qsizetype MaxSummaryReadAway = 64 * 1024 * 1024;
 constexpr qsizetype MaxCapabilities = 256;
+// RFC 2449 servers list a few dozen short lines: a CAPA reply beyond these
+// will not end, and would hold the check for good.
+constexpr qsizetype MaxCapaLines = 4 * MaxCapabilities;
+constexpr qsizetype MaxCapaBytes = 64 * 1024;
+constexpr qsizetype MaxCapaLineLength = 1024;
 // A server may ask for a pause between logins, but not for one that stops
 // checking altogether.
 constexpr int MaxLoginDelay = 24 * 60 * 60;
@@ -271,9 +276,17 @@ void TPop3Client::ReadCapabilities()
     LoginDelay = 0;
     if (!OpensListing(Transaction("CAPA")))
         return;
-    for (QByteArray line = WithoutLineEnd(ReadLn()); line != "."; line = WithoutLineEnd(ReadLn()))
-        if (Capabilities.size() < MaxCapabilities)
+    qsizetype budget = MaxCapaBytes;
+    for (qsizetype lines = 0;; ++lines) {
+        bool cut = false;
+        const QByteArray line = WithoutLineEnd(ReadLnCut(MaxCapaLineLength, cut, budget));
+        if (line == "." && !cut)
+            break;
+        if (lines >= MaxCapaLines || budget < 0)
+            ReplyTooLong();
+        if (Capabilities.size() < MaxCapabilities && !cut)
             Capabilities << WireText(line.startsWith("..") ? line.mid(1) : line);
+    }
     LoginDelay = LoginDelayOf(Capabilities);
 }
 

@@ -98,6 +98,35 @@ TEST_F(QuickCheck, ANewMessageIsReadAndARemovedOneForgotten)
     EXPECT_FALSE(client.Log.contains("TOP 2 0"));
 }
 
+// A server may give a new message the unique id of a deleted one: a cached
+// row stands for it only at the same size, and a row from a file without
+// sizes never deletes before its header is read again.
+TEST_F(QuickCheck, AReusedUniqueIdIsReadAgainBeforeAnyDeletion)
+{
+    Check();
+    settings.SetSaveBlocked(false);
+    Mailbox("Home").Messages[1] = FakeMessage(" Eve", " New", 3, 180);
+    Mailbox("Home").Messages[1].Uid = "u2";
+    Check();
+    EXPECT_EQ(client.Log.filter("TOP"), QStringList{"TOP 2 0"});
+    EXPECT_EQ(client.Log.filter("DELE"), QStringList{"DELE 4"}) << "a cached blocked row of the same size and id";
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home New #2", "Home Three #3"}));
+
+    QFile unsized(dir.filePath("summary-cache"));
+    ASSERT_TRUE(unsized.open(QIODevice::WriteOnly));
+    unsized.write(R"({"Home\nhome.example.org\nhome": {)"
+                  R"("u1": [" Ann", " Old", "", "", "3", " Ann", " Old", "d1"],)"
+                  R"("u2": [" Spam", " buy", "", "", "3", " Spam", " buy", "d2"]}})");
+    unsized.close();
+    TSummaryCache old(dir.filePath("summary-cache"));
+    engine.Cache = &old;
+    Mailbox("Home").Messages.resize(2);
+    Check();
+    EXPECT_EQ(client.Log.filter("TOP"), QStringList{"TOP 2 0"});
+    EXPECT_TRUE(client.Log.filter("DELE").isEmpty());
+    EXPECT_EQ(Rows(), (QStringList{"Home Old #1", "Home New #2"}));
+}
+
 // A server without UIDL, or QuickCheck 0, or a listing that cannot be
 // trusted: the full check, its TOPs and its steps; a corrupt file is empty.
 TEST_F(QuickCheck, WithoutTrustworthyIdsEveryHeaderIsRead)

@@ -160,6 +160,32 @@ TEST_F(pop3Client, CapabilitiesGiveTheLoginDelayAndACodedRefusalIsTheServers)
     EXPECT_FALSE(events.contains("asked about the password"));
 }
 
+// A CAPA reply that never ends is given up in words, not read for good;
+// the server here stops after 8 MiB, far past what a real one sends.
+TEST_F(pop3Client, AnEndlessCapabilityListIsGivenUp)
+{
+    qsizetype sent = 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        if (sent > 8 * 1024 * 1024 || !server.ClientConnected()) {
+            feed.stop();
+            return server.CloseClient();
+        }
+        const QByteArray lines = QByteArray("X-FILLER capability\r\n").repeated(1000);
+        server.Send(lines);
+        sent += lines.size();
+    });
+    server.Script = [&](const QByteArray& command) {
+        if (command != "CAPA")
+            return false;
+        server.Send("+OK\r\n");
+        feed.start(0);
+        return true;
+    };
+    EXPECT_EQ(FailureOf<ESockError>([&] { client.Connect(); }), "The server's reply is too long");
+    EXPECT_FALSE(client.Connected);
+}
+
 // One UIDL and one LIST for the whole mailbox; a listing that cannot be
 // trusted is refused with a reason and leaves the session in step.
 TEST_F(pop3Client, TheMailboxListingIsTrustedOnlyWhenItIsSound)
