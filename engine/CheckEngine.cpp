@@ -360,7 +360,7 @@ void TCheckEngine::StartCheck(TCheckKind kind)
     Host.StopTimer1();
     PendingStep = TStep::None;
     Skipped = skipped;
-    List.ClearExcept(Skipped);
+    List.SetAsideExcept(Skipped);
     CheckedAccounts.clear();
     AccountIndex = 0;
     CancelRequested = false;
@@ -431,6 +431,7 @@ void TCheckEngine::AccountFailed(const Exception& error)
     if (Tokens && dynamic_cast<const ETokenRefused*>(&error))
         Tokens->Forget(account);
     CloseLeftConnection();
+    List.Restore(account);
     const bool news = Failures.Note(account, FailureReason(error), Now());
     if (UserStarted)
         TellAccountFailure(account, error);
@@ -643,6 +644,7 @@ void TCheckEngine::Pop1Connect()
         return FinishView();
     if (Operation != opCheck)
         return;
+    List.StartListing(AccountName(), Now());
     if (Client.MessageCount > 0 && ListQuickly())
         return QuickAccount();
     if (Client.MessageCount > 0) {

@@ -184,6 +184,36 @@ TEST_F(MessageListTest, ThePanelTooltipIsEscapedForMarkupAndTheRowsAreNot)
     EXPECT_EQ(panel["rows"].toArray()[0].toObject()["subject"].toString(), "<b>Win</b> & more");
 }
 
+// Rows kept from an earlier listing while their account's check fails are
+// drawn as the window says, and the Account column's tooltip tells when they
+// were listed: the time for today, the day too for an earlier one.
+TEST_F(MessageListTest, RowsKeptFromAFailedCheckAreGreyedAndSayWhenTheyWereListed)
+{
+    list.StaleForeground = QStringLiteral("grey");
+    const QDateTime today(QDate::currentDate(), QTime(10, 40));
+    list.StartListing("Home", today);
+    Add(Summary(" Ann", " One"));
+    list.StartListing("Work", today.addDays(-1));
+    list.AddSummary(Summary(" Bea", " Two"), "Work", 1);
+    list.SetAsideExcept({});
+    ASSERT_EQ(list.Count(), 0);
+    list.Restore("Work");
+    list.Restore("Home");
+
+    ASSERT_EQ(list.Count(), 2);
+    const QLocale locale = QLocale::system();
+    const QString time = locale.toString(QTime(10, 40), QLocale::ShortFormat);
+    const auto tip = [this](int row, int column) { return list.data(list.index(row, column), Qt::ToolTipRole); };
+    EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject), Qt::ForegroundRole).toString(), "grey");
+    EXPECT_EQ(tip(0, TMessageList::colAccount).toString(),
+              "as of " + locale.toString(today.date().addDays(-1), QLocale::ShortFormat) + ' ' + time);
+    EXPECT_EQ(tip(1, TMessageList::colAccount).toString(), "as of " + time);
+    EXPECT_FALSE(tip(1, TMessageList::colSubject).isValid());
+
+    list.StartListing("Home", today);
+    EXPECT_FALSE(list.data(list.index(1, TMessageList::colFrom), Qt::ForegroundRole).isValid()) << "listed again";
+}
+
 // What a view meets: rows held back arrive together, before any change that
 // names row numbers, and a cleared list starts counting them afresh.
 TEST_F(MessageListTest, HeldBackRowsReachTheViewsTogetherAndBeforeOtherChanges)
