@@ -361,6 +361,7 @@ void TCheckEngine::StartCheck(TCheckKind kind)
     PendingStep = TStep::None;
     Skipped = skipped;
     List.SetAsideExcept(Skipped);
+    HeldFailures.clear();
     CheckedAccounts.clear();
     AccountIndex = 0;
     CancelRequested = false;
@@ -455,15 +456,47 @@ void TCheckEngine::TellAccountFailure(const QString& account, const Exception& e
     if (Failure.ConnectionLost && Host.CanAsk() && Operation == opCheck)
         return Questions.append({QStringLiteral("Connection required for this operation. Connect now?"),
                                  QStringLiteral("Connection Required"), [this] { actCheckNowExecute(); }, {}});
-    // One box a failure: boxes that do not wait would pile up otherwise.
-    if (Failure.Boxes.isEmpty())
-        return Host.ShowFailure(account, error.Message);
-    const TFailureBox& box = Failure.Boxes.last();
-    const QString text = box.Text + QStringLiteral("\n\n") + error.Message.trimmed();
-    if (box.Plain)
-        Host.ShowFailure(account, text);
+    if (Operation == opCheck)
+        HeldFailures.append({account, FailureReason(error), FailureBox(error)});
     else
-        Host.TellFailure(account, text, box.Caption, box.Owner);
+        ShowFailureBox(account, FailureBox(error));
+}
+
+// One box a failure: boxes that do not wait would pile up otherwise.
+TCheckEngine::TFailureBox TCheckEngine::FailureBox(const Exception& error) const
+{
+    if (Failure.Boxes.isEmpty())
+        return {error.Message, QString(), TBoxOwner::MainWindow, true};
+    TFailureBox box = Failure.Boxes.last();
+    box.Text += QStringLiteral("\n\n") + error.Message.trimmed();
+    return box;
+}
+
+void TCheckEngine::ShowFailureBox(const QString& account, const TFailureBox& box)
+{
+    if (box.Plain)
+        Host.ShowFailure(account, box.Text);
+    else
+        Host.TellFailure(account, box.Text, box.Caption, box.Owner);
+}
+
+// The failures of one check are one box, a line each: boxes of their own
+// would open on top of each other.
+void TCheckEngine::TellHeldFailures()
+{
+    const QList<THeldFailure> held = std::exchange(HeldFailures, {});
+    if (held.size() == 1)
+        return ShowFailureBox(held.first().Account, held.first().Box);
+    if (held.isEmpty())
+        return;
+    QStringList accounts;
+    QStringList lines;
+    for (const THeldFailure& failure : held) {
+        accounts << failure.Account;
+        lines << failure.Account + QStringLiteral(": ") + failure.Reason;
+    }
+    Host.TellFailures(accounts, QStringLiteral("Postwatch could not check %1 accounts:\n\n").arg(held.size())
+                                    + lines.join(u'\n'));
 }
 
 // The browser's sign-in waits for the user; then the check runs again.
@@ -810,16 +843,16 @@ void TCheckEngine::FinishCheck()
     EngineBusy = false;
     Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
     Host.ShowStandingFailures(Failures.Lines());
+    TellHeldFailures();
     PostQuestions();
     if (Cache)
         Cache->Save();
     const TNoticeRows rows = Seen && Options.NotifyNewOnly() ? Seen->Announce(List, CheckedAccounts) : AllRows(List);
+    Host.SetStatusText(2, ResultText());
     if (List.Count() == 0) {
-        Host.SetStatusText(2, QStringLiteral("No new messages"));
         Host.WithdrawNotice();
         return;
     }
-    Host.SetStatusText(2, QString::number(List.Count()) + QStringLiteral(" new messages"));
     if (!rows.isEmpty())
         Notifier.NotifyByPriority(rows);
 }
@@ -835,6 +868,21 @@ QString TCheckEngine::ActivityText() const
     if (const QStringList lines = Failures.Lines(); !lines.isEmpty())
         return lines.size() == 1 ? lines.first() : lines.first() + QStringLiteral(" (+%1 more)").arg(lines.size() - 1);
     return QStringLiteral("Done");
+}
+
+// What panel 2 says when a check ends: how many rows the list holds, and
+// which accounts may have more than it shows.
+QString TCheckEngine::ResultText() const
+{
+    QStringList failed;
+    for (const TFailureLog::TFailure& failure : Failures.All())
+        failed << failure.Account;
+    const QString count = QString::number(List.Count()) + QStringLiteral(" new messages");
+    if (failed.isEmpty())
+        return List.Count() == 0 ? QStringLiteral("No new messages") : count;
+    const QString names = failed.join(QStringLiteral(", "));
+    return List.Count() == 0 ? QStringLiteral("Check failed for ") + names
+                             : count + QStringLiteral("; check failed for ") + names;
 }
 
 // A connection this program dialled is hung up when the check ends, or after

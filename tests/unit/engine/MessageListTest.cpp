@@ -1,5 +1,6 @@
 // The message list: header lookups, the filters, and the rows as a model.
 
+#include "engine/FailureLog.h"
 #include "engine/HeaderLookup.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
@@ -182,6 +183,21 @@ TEST_F(MessageListTest, ThePanelTooltipIsEscapedForMarkupAndTheRowsAreNot)
     const QJsonObject panel = QJsonDocument::fromJson(TListing::Of(list, {}).PanelJson()).object();
     EXPECT_EQ(panel["tooltip"].toString(), "Ann: &lt;b&gt;Win&lt;/b&gt; &amp; more");
     EXPECT_EQ(panel["rows"].toArray()[0].toObject()["subject"].toString(), "<b>Win</b> & more");
+}
+
+// A failed account turns the panel's class to "failed" and is named with its
+// reason, also after the way from the running copy to --list.
+TEST_F(MessageListTest, APanelNamesTheFailedAccountsWithTheirReasons)
+{
+    Add(Summary(" Ann", " One"));
+    TFailureLog failures;
+    failures.Note("Work", "Failed to connect", QDateTime::currentDateTime());
+    const TListing sent = TListing::FromJson(TListing::Of(list, {}, &failures).ToJson());
+    const QJsonObject panel = QJsonDocument::fromJson(sent.PanelJson()).object();
+    EXPECT_EQ(panel["class"].toString(), "failed");
+    EXPECT_EQ(panel["failed"].toArray(),
+              (QJsonArray{QJsonObject{{"account", "Work"}, {"reason", "Failed to connect"}}}));
+    EXPECT_EQ(panel["tooltip"].toString(), "Ann: One\nCheck failed for Work: Failed to connect");
 }
 
 // Rows kept from an earlier listing while their account's check fails are
