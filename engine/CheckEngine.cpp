@@ -833,7 +833,8 @@ QString TCheckEngine::LongTimeText(const QTime& time)
 }
 
 // Questions wait for the event loop: this may run inside the last
-// account's calls.
+// account's calls. The failure box comes after the notification, which
+// may bring the main window to the front over it.
 void TCheckEngine::FinishCheck()
 {
     List.AnnounceHeldRows();
@@ -843,17 +844,20 @@ void TCheckEngine::FinishCheck()
     EngineBusy = false;
     Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
     Host.ShowStandingFailures(Failures.Lines());
-    TellHeldFailures();
-    PostQuestions();
     if (Cache)
         Cache->Save();
-    const TNoticeRows rows = Seen && Options.NotifyNewOnly() ? Seen->Announce(List, CheckedAccounts) : AllRows(List);
     Host.SetStatusText(2, ResultText());
-    if (List.Count() == 0) {
+    AnnounceRows();
+    TellHeldFailures();
+    PostQuestions();
+}
+
+void TCheckEngine::AnnounceRows()
+{
+    const TNoticeRows rows = Seen && Options.NotifyNewOnly() ? Seen->Announce(List, CheckedAccounts) : AllRows(List);
+    if (List.Count() == 0)
         Host.WithdrawNotice();
-        return;
-    }
-    if (!rows.isEmpty())
+    else if (!rows.isEmpty())
         Notifier.NotifyByPriority(rows);
 }
 

@@ -173,6 +173,7 @@ private:
     void ShowProgress();
     void EndCanceled();
     void FinishCheck();
+    void AnnounceRows();
     QString ActivityText() const;
     QString ResultText() const;
     void ApplyHangUpRule();

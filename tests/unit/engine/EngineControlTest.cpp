@@ -324,8 +324,10 @@ TEST_F(CheckFailure, DeadServersKeepTheirRowsMarkedAndAreToldInOneBox)
     const QDateTime listed = Clock;
     Clock = Clock.addSecs(600);
     client.Refusing = {"home.example.org", "work.example.org"};
+    host.Told.clear();
     CheckNow();
 
+    EXPECT_TRUE(host.Told.isEmpty()) << "announced already: " << host.Told.join(", ").toStdString();
     EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2", "Work Three #1"}));
     EXPECT_EQ(list.AsOf("Home"), listed);
     EXPECT_EQ(list.AsOf("Work"), listed);
