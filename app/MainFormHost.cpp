@@ -43,27 +43,37 @@ void TMainFormHost::ShowMessage(const QString& text)
 void TMainFormHost::TellFailure(const QString& account, const QString& text, const QString& caption, TBoxOwner owner)
 {
     WriteErrorLine(text);
-    KeepFailureBox(account, {text, caption.isEmpty() ? QStringLiteral("Error") : caption, Owner(owner), QMessageBox::Ok});
+    KeepFailureBox({account}, {text, caption.isEmpty() ? QStringLiteral("Error") : caption, Owner(owner), QMessageBox::Ok});
 }
 
 void TMainFormHost::ShowFailure(const QString& account, const QString& text)
 {
     WriteErrorLine(text);
-    KeepFailureBox(account, {text, QApplication::applicationName(), &form, QMessageBox::Ok});
+    KeepFailureBox({account}, {text, QApplication::applicationName(), &form, QMessageBox::Ok});
 }
 
-void TMainFormHost::KeepFailureBox(const QString& account, const TMsgBoxRequest& request)
+void TMainFormHost::TellFailures(const QStringList& accounts, const QString& text)
+{
+    WriteErrorLine(text);
+    KeepFailureBox(accounts, {text, QApplication::applicationName(), &form, QMessageBox::Ok});
+}
+
+void TMainFormHost::KeepFailureBox(const QStringList& accounts, const TMsgBoxRequest& request)
 {
     if (QPointer<QMessageBox> box = ShowMsgBox(request))
-        failureBoxes.insert(account, box);
+        failureBoxes.append({accounts, box});
 }
 
+// A box closes once every account it tells of has been checked without
+// failure; the user may have closed it already.
 void TMainFormHost::WithdrawFailures(const QString& account)
 {
-    for (const QPointer<QMessageBox>& box : failureBoxes.values(account))
-        if (box)
-            box->close();
-    failureBoxes.remove(account);
+    for (TFailureBox& open : failureBoxes) {
+        open.Accounts.removeAll(account);
+        if (open.Accounts.isEmpty() && open.Box)
+            open.Box->close();
+    }
+    failureBoxes.removeIf([](const TFailureBox& open) { return open.Accounts.isEmpty() || !open.Box; });
 }
 
 void TMainFormHost::AnnounceFailure(const QString& line, const QString& detail)
@@ -78,7 +88,7 @@ void TMainFormHost::AnnounceFailure(const QString& line, const QString& detail)
 
 void TMainFormHost::ShowStandingFailures(const QStringList& lines)
 {
-    runForm.SetHint(lines);
+    runForm.SetHint(lines.isEmpty() ? lines : QStringList{QStringLiteral("Check failed:")} + lines);
     if (lines.isEmpty())
         form.Notifier->Withdraw(DesktopNotifier::Problem);
 }

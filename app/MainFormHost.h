@@ -4,7 +4,7 @@
 #include "engine/EngineHost.h"
 #include "platform/SoundPlayer.h"
 
-#include <QMultiHash>
+#include <QList>
 #include <QPointer>
 
 class QWidget;
@@ -25,6 +25,7 @@ public:
     void ShowMessage(const QString& text) override;
     void TellFailure(const QString& account, const QString& text, const QString& caption, TBoxOwner owner) override;
     void ShowFailure(const QString& account, const QString& text) override;
+    void TellFailures(const QStringList& accounts, const QString& text) override;
     void WithdrawFailures(const QString& account) override;
     void AnnounceFailure(const QString& line, const QString& detail) override;
     void ShowStandingFailures(const QStringList& lines) override;
@@ -52,11 +53,17 @@ public:
 
 private:
     QWidget* Owner(TBoxOwner owner) const;
-    void KeepFailureBox(const QString& account, const TMsgBoxRequest& request);
+    void KeepFailureBox(const QStringList& accounts, const TMsgBoxRequest& request);
 
     TMainForm& form;
     TRunForm& runForm;
     SoundPlayer sounds;
-    // The failure boxes still open, by account.
-    QMultiHash<QString, QPointer<QMessageBox>> failureBoxes;
+    // A failure box still open, and the accounts it tells of that have not
+    // been checked without failure since.
+    struct TFailureBox
+    {
+        QStringList Accounts;
+        QPointer<QMessageBox> Box;
+    };
+    QList<TFailureBox> failureBoxes;
 };

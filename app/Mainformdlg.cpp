@@ -210,6 +210,9 @@ void TMainForm::CreateMessageList()
         return !listMessages->isVisible()
                || !listMessages->indexAt({0, listMessages->viewport()->height() - 1}).isValid();
     };
+    // The rows kept from an account's last good check, while a later one
+    // fails, are greyed as disabled text is.
+    MessageList->StaleForeground = listMessages->palette().brush(QPalette::Disabled, QPalette::Text);
     setCentralWidget(listMessages);
 }
 

@@ -13,6 +13,7 @@
 #include "desktop/HelpViewer.h"
 #include "desktop/MsgBox.h"
 #include "engine/CheckCommand.h"
+#include "engine/CheckEngine.h"
 #include "engine/ListCommand.h"
 #include "engine/SignInCommand.h"
 #include "engine/Listing.h"
@@ -51,7 +52,7 @@ void Program::Listen(InstanceChannel& channel)
                      GuardedSlot([this] { mainForm->ShowAndRaise(); }));
     channel.Listing = [this] {
         const QStringList status{mainForm->StatusText(0), mainForm->StatusText(1), mainForm->StatusText(2)};
-        return TListing::Of(*mainForm->MessageList, status).ToJson();
+        return TListing::Of(*mainForm->MessageList, status, &mainForm->Engine->StandingFailures()).ToJson();
     };
     channel.SetReady();
 }

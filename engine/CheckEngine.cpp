@@ -360,7 +360,8 @@ void TCheckEngine::StartCheck(TCheckKind kind)
     Host.StopTimer1();
     PendingStep = TStep::None;
     Skipped = skipped;
-    List.ClearExcept(Skipped);
+    List.SetAsideExcept(Skipped);
+    HeldFailures.clear();
     CheckedAccounts.clear();
     AccountIndex = 0;
     CancelRequested = false;
@@ -431,6 +432,7 @@ void TCheckEngine::AccountFailed(const Exception& error)
     if (Tokens && dynamic_cast<const ETokenRefused*>(&error))
         Tokens->Forget(account);
     CloseLeftConnection();
+    List.Restore(account);
     const bool news = Failures.Note(account, FailureReason(error), Now());
     if (UserStarted)
         TellAccountFailure(account, error);
@@ -454,15 +456,47 @@ void TCheckEngine::TellAccountFailure(const QString& account, const Exception& e
     if (Failure.ConnectionLost && Host.CanAsk() && Operation == opCheck)
         return Questions.append({QStringLiteral("Connection required for this operation. Connect now?"),
                                  QStringLiteral("Connection Required"), [this] { actCheckNowExecute(); }, {}});
-    // One box a failure: boxes that do not wait would pile up otherwise.
-    if (Failure.Boxes.isEmpty())
-        return Host.ShowFailure(account, error.Message);
-    const TFailureBox& box = Failure.Boxes.last();
-    const QString text = box.Text + QStringLiteral("\n\n") + error.Message.trimmed();
-    if (box.Plain)
-        Host.ShowFailure(account, text);
+    if (Operation == opCheck)
+        HeldFailures.append({account, FailureReason(error), FailureBox(error)});
     else
-        Host.TellFailure(account, text, box.Caption, box.Owner);
+        ShowFailureBox(account, FailureBox(error));
+}
+
+// One box a failure: boxes that do not wait would pile up otherwise.
+TCheckEngine::TFailureBox TCheckEngine::FailureBox(const Exception& error) const
+{
+    if (Failure.Boxes.isEmpty())
+        return {error.Message, QString(), TBoxOwner::MainWindow, true};
+    TFailureBox box = Failure.Boxes.last();
+    box.Text += QStringLiteral("\n\n") + error.Message.trimmed();
+    return box;
+}
+
+void TCheckEngine::ShowFailureBox(const QString& account, const TFailureBox& box)
+{
+    if (box.Plain)
+        Host.ShowFailure(account, box.Text);
+    else
+        Host.TellFailure(account, box.Text, box.Caption, box.Owner);
+}
+
+// The failures of one check are one box, a line each: boxes of their own
+// would open on top of each other.
+void TCheckEngine::TellHeldFailures()
+{
+    const QList<THeldFailure> held = std::exchange(HeldFailures, {});
+    if (held.size() == 1)
+        return ShowFailureBox(held.first().Account, held.first().Box);
+    if (held.isEmpty())
+        return;
+    QStringList accounts;
+    QStringList lines;
+    for (const THeldFailure& failure : held) {
+        accounts << failure.Account;
+        lines << failure.Account + QStringLiteral(": ") + failure.Reason;
+    }
+    Host.TellFailures(accounts, QStringLiteral("Postwatch could not check %1 accounts:\n\n").arg(held.size())
+                                    + lines.join(u'\n'));
 }
 
 // The browser's sign-in waits for the user; then the check runs again.
@@ -643,6 +677,7 @@ void TCheckEngine::Pop1Connect()
         return FinishView();
     if (Operation != opCheck)
         return;
+    List.StartListing(AccountName(), Now());
     if (Client.MessageCount > 0 && ListQuickly())
         return QuickAccount();
     if (Client.MessageCount > 0) {
@@ -811,7 +846,8 @@ QString TCheckEngine::LongTimeText(const QTime& time)
 }
 
 // Questions wait for the event loop: this may run inside the last
-// account's calls.
+// account's calls. The failure box comes after the notification, which
+// may bring the main window to the front over it.
 void TCheckEngine::FinishCheck()
 {
     List.AnnounceHeldRows();
@@ -821,17 +857,20 @@ void TCheckEngine::FinishCheck()
     EngineBusy = false;
     Host.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
     Host.ShowStandingFailures(Failures.Lines());
-    PostQuestions();
     if (Cache)
         Cache->Save();
+    Host.SetStatusText(2, ResultText());
+    AnnounceRows();
+    TellHeldFailures();
+    PostQuestions();
+}
+
+void TCheckEngine::AnnounceRows()
+{
     const TNoticeRows rows = Seen && Options.NotifyNewOnly() ? Seen->Announce(List, CheckedAccounts) : AllRows(List);
-    if (List.Count() == 0) {
-        Host.SetStatusText(2, QStringLiteral("No new messages"));
+    if (List.Count() == 0)
         Host.WithdrawNotice();
-        return;
-    }
-    Host.SetStatusText(2, QString::number(List.Count()) + QStringLiteral(" new messages"));
-    if (!rows.isEmpty())
+    else if (!rows.isEmpty())
         Notifier.NotifyByPriority(rows);
 }
 
@@ -846,6 +885,21 @@ QString TCheckEngine::ActivityText() const
     if (const QStringList lines = Failures.Lines(); !lines.isEmpty())
         return lines.size() == 1 ? lines.first() : lines.first() + QStringLiteral(" (+%1 more)").arg(lines.size() - 1);
     return QStringLiteral("Done");
+}
+
+// What panel 2 says when a check ends: how many rows the list holds, and
+// which accounts may have more than it shows.
+QString TCheckEngine::ResultText() const
+{
+    QStringList failed;
+    for (const TFailureLog::TFailure& failure : Failures.All())
+        failed << failure.Account;
+    const QString count = QString::number(List.Count()) + QStringLiteral(" new messages");
+    if (failed.isEmpty())
+        return List.Count() == 0 ? QStringLiteral("No new messages") : count;
+    const QString names = failed.join(QStringLiteral(", "));
+    return List.Count() == 0 ? QStringLiteral("Check failed for ") + names
+                             : count + QStringLiteral("; check failed for ") + names;
 }
 
 // A connection this program dialled is hung up when the check ends, or after

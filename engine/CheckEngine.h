@@ -97,6 +97,8 @@ public:
 
     // A client call or a dial of this engine has not returned yet.
     bool ClientCallWaiting() const { return callDepth > 0; }
+    // The accounts whose last check failed, and why.
+    const TFailureLog& StandingFailures() const { return Failures; }
 
 private:
     enum class TCheckKind { User, Timed };
@@ -116,6 +118,13 @@ private:
         QString Reason;
         QList<TFailureBox> Boxes;
         bool ConnectionLost = false;
+    };
+    // A failure of a check the user started, told when the check ends.
+    struct THeldFailure
+    {
+        QString Account;
+        QString Reason;
+        TFailureBox Box;
     };
     // A question for the user, asked after the cycle.
     struct TQuestion
@@ -143,6 +152,9 @@ private:
     void AccountFailed(const Exception& error);
     void TellAccountFailure(const QString& account, const Exception& error);
     QString FailureReason(const Exception& error) const;
+    TFailureBox FailureBox(const Exception& error) const;
+    void ShowFailureBox(const QString& account, const TFailureBox& box);
+    void TellHeldFailures();
     void PostQuestions();
     void AskQuestions();
     void CloseLeftConnection();
@@ -162,7 +174,9 @@ private:
     void ShowProgress();
     void EndCanceled();
     void FinishCheck();
+    void AnnounceRows();
     QString ActivityText() const;
+    QString ResultText() const;
     void ApplyHangUpRule();
     void StopFlashing();
     QString AccountName() const;
@@ -198,6 +212,7 @@ private:
     bool UserStarted = false;
     TFailureLog Failures;
     TAccountFailure Failure;
+    QList<THeldFailure> HeldFailures;
     QList<TQuestion> Questions;
     bool questionsPosted = false;
     // Accounts this timed check leaves out, their rows kept: no network, or

@@ -29,6 +29,7 @@ public:
         Tell(text, caption, owner);
     }
     void ShowFailure(const QString&, const QString& text) override { ShowMessage(text); }
+    void TellFailures(const QStringList&, const QString& text) override { ShowMessage(text); }
     void WithdrawFailures(const QString&) override {}
     // A run from the command line is one the user started: it tells all.
     void AnnounceFailure(const QString& line, const QString&) override { Fail(line); }

@@ -47,6 +47,9 @@ public:
                              TBoxOwner owner) = 0;
     // The failure's own words, under the application's title.
     virtual void ShowFailure(const QString& account, const QString& text) = 0;
+    // One box for the failures of several accounts, under the application's
+    // title; it stands until each of them has been checked without failure.
+    virtual void TellFailures(const QStringList& accounts, const QString& text) = 0;
     virtual void WithdrawFailures(const QString& account) = 0;
     // A timed check's failure, told where nobody needs to answer: a line on
     // standard error and a desktop notification.

@@ -10,6 +10,13 @@
 class TFailureLog
 {
 public:
+    struct TFailure
+    {
+        QString Account;
+        QString Reason;
+        QDateTime Since;
+    };
+
     // Notes the account's failure; true when it is news: the account had
     // none, or another one.
     bool Note(const QString& account, const QString& reason, const QDateTime& when);
@@ -23,13 +30,9 @@ public:
     QString Line(const QString& account) const;
     // One line per account.
     QStringList Lines() const;
+    const QList<TFailure>& All() const { return failures; }
+
 private:
-    struct TFailure
-    {
-        QString Account;
-        QString Reason;
-        QDateTime Since;
-    };
     static QString LineOf(const TFailure& failure);
 
     QList<TFailure> failures;

@@ -1,6 +1,7 @@
 #include "engine/Listing.h"
 
 #include "base/CleanText.h"
+#include "engine/FailureLog.h"
 #include "engine/HeaderLookup.h"
 #include "engine/MessageList.h"
 #include "engine/Notifier.h"
@@ -29,8 +30,20 @@ QJsonArray RowsJson(const QList<QStringList>& rows)
     return array;
 }
 
-QString PanelClass(const QList<QStringList>& rows)
+QJsonArray FailedJson(const QList<TListing::TFailed>& failed)
 {
+    QJsonArray array;
+    for (const TListing::TFailed& failure : failed)
+        array << QJsonObject{{QStringLiteral("account"), failure.Account}, {QStringLiteral("reason"), failure.Reason}};
+    return array;
+}
+
+// A failure outweighs any priority: the count may be short.
+QString PanelClass(const TListing& listing)
+{
+    const QList<QStringList>& rows = listing.Rows;
+    if (!listing.Failed.isEmpty())
+        return QStringLiteral("failed");
     if (rows.isEmpty())
         return QStringLiteral("none");
     const bool high = std::ranges::any_of(rows, [](const QStringList& row) { return row.value(PriorityField) == Priority::High; });
@@ -44,17 +57,23 @@ QString Tooltip(const TListing& listing)
     QStringList lines;
     for (const QStringList& row : listing.Rows)
         lines << NoticeLine(row.value(FromField), row.value(SubjectField));
+    if (!lines.isEmpty())
+        for (const TListing::TFailed& failure : listing.Failed)
+            lines << QStringLiteral("Check failed for ") + failure.Account + QStringLiteral(": ") + failure.Reason;
     return (lines.isEmpty() ? listing.Text().trimmed() : lines.join(QLatin1Char('\n'))).toHtmlEscaped();
 }
 
 }
 
-TListing TListing::Of(const TMessageList& list, const QStringList& status)
+TListing TListing::Of(const TMessageList& list, const QStringList& status, const TFailureLog* failures)
 {
     TListing listing;
     // A failure's line quotes the server.
     for (const QString& line : status)
         listing.Status << CleanedLine(line);
+    if (failures)
+        for (const TFailureLog::TFailure& failure : failures->All())
+            listing.Failed << TFailed{failure.Account, CleanedLine(failure.Reason)};
     for (int row = 0; row < list.Count(); ++row) {
         const MessageEntry& entry = list.Entry(row);
         listing.Rows << QStringList{Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), entry.Size,
@@ -78,7 +97,8 @@ QString TListing::Text() const
 QByteArray TListing::ToJson() const
 {
     return QJsonDocument(QJsonObject{{QStringLiteral("rows"), RowsJson(Rows)},
-                                     {QStringLiteral("status"), QJsonArray::fromStringList(Status)}})
+                                     {QStringLiteral("status"), QJsonArray::fromStringList(Status)},
+                                     {QStringLiteral("failed"), FailedJson(Failed)}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -94,6 +114,9 @@ TListing TListing::FromJson(const QByteArray& json)
             row << value.toObject().value(field).toString();
         listing.Rows << row;
     }
+    for (const QJsonValue& value : object.value(QStringLiteral("failed")).toArray())
+        listing.Failed << TFailed{value.toObject().value(QStringLiteral("account")).toString(),
+                                  value.toObject().value(QStringLiteral("reason")).toString()};
     return listing;
 }
 
@@ -102,8 +125,9 @@ QByteArray TListing::PanelJson() const
     return QJsonDocument(QJsonObject{{QStringLiteral("count"), int(Rows.size())},
                                      {QStringLiteral("status"), QJsonArray::fromStringList(Status)},
                                      {QStringLiteral("rows"), RowsJson(Rows)},
+                                     {QStringLiteral("failed"), FailedJson(Failed)},
                                      {QStringLiteral("text"), QString::number(Rows.size())},
                                      {QStringLiteral("tooltip"), Tooltip(*this)},
-                                     {QStringLiteral("class"), PanelClass(Rows)}})
+                                     {QStringLiteral("class"), PanelClass(*this)}})
         .toJson(QJsonDocument::Compact);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class TFailureLog;
 class TMessageList;
 
 // The waiting messages as a status bar or panel reads them: each row's From,
@@ -13,10 +14,18 @@ class TMessageList;
 // running copy hands it to `--list`.
 struct TListing
 {
+    struct TFailed
+    {
+        QString Account;
+        QString Reason;
+    };
+
     QList<QStringList> Rows;
     QStringList Status;
+    // The accounts whose last check failed: the rows may lack their mail.
+    QList<TFailed> Failed;
 
-    static TListing Of(const TMessageList& list, const QStringList& status);
+    static TListing Of(const TMessageList& list, const QStringList& status, const TFailureLog* failures = nullptr);
 
     // One tab-separated line per row, then each status text that is not empty.
     QString Text() const;
@@ -24,7 +33,8 @@ struct TListing
     // does not understand gives an empty listing.
     QByteArray ToJson() const;
     static TListing FromJson(const QByteArray& json);
-    // For panels such as waybar: count, status, rows, and the module's
-    // text, tooltip (escaped for markup) and class ("none", "normal" or "high").
+    // For panels such as waybar: count, status, rows, failed, and the
+    // module's text, tooltip (escaped for markup) and class ("failed" while
+    // a failure stands, else "none", "normal" or "high").
     QByteArray PanelJson() const;
 };

@@ -5,8 +5,10 @@
 #include "pop3/HeaderText.h"
 
 #include <QCryptographicHash>
+#include <QLocale>
 #include <algorithm>
 #include <functional>
+#include <iterator>
 
 TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstractTableModel(parent), settings(settings)
 {
@@ -159,15 +161,48 @@ void TMessageList::Clear()
     endResetModel();
 }
 
-void TMessageList::ClearExcept(const QStringList& accounts)
+void TMessageList::SetAsideExcept(const QStringList& accounts)
 {
-    if (accounts.isEmpty())
-        return Clear();
     holdBack.stop();
+    setAside.clear();
+    if (rows.isEmpty())
+        return;
     beginResetModel();
-    rows.removeIf([&](const MessageEntry& entry) { return !accounts.contains(entry.Account); });
+    QList<MessageEntry> kept;
+    for (MessageEntry& entry : rows)
+        (accounts.contains(entry.Account) ? kept : setAside).append(std::move(entry));
+    rows = std::move(kept);
     announced = Count();
     endResetModel();
+}
+
+void TMessageList::StartListing(const QString& account, const QDateTime& when)
+{
+    listedAt[account] = when;
+    stale.remove(account);
+    setAside.removeIf([&](const MessageEntry& entry) { return entry.Account == account; });
+}
+
+// The account's rows go after those of the accounts checked before it, as
+// a listing would have put them.
+void TMessageList::Restore(const QString& account)
+{
+    const auto back = std::stable_partition(setAside.begin(), setAside.end(),
+                                            [&](const MessageEntry& entry) { return entry.Account != account; });
+    if (back == setAside.end())
+        return;
+    AnnounceHeldRows();
+    stale.insert(account);
+    beginInsertRows({}, Count(), Count() + int(setAside.end() - back) - 1);
+    std::move(back, setAside.end(), std::back_inserter(rows));
+    setAside.erase(back, setAside.end());
+    announced = Count();
+    endInsertRows();
+}
+
+QDateTime TMessageList::AsOf(const QString& account) const
+{
+    return stale.contains(account) ? listedAt.value(account) : QDateTime();
 }
 
 int TMessageList::IndexOf(const MessageEntry& entry) const
@@ -204,6 +239,10 @@ QVariant TMessageList::data(const QModelIndex& index, int role) const
         return Text(entry, index.column());
     if (role == NumberRole)
         return entry.Number;
+    if (role == Qt::ForegroundRole && stale.contains(entry.Account))
+        return StaleForeground;
+    if (role == Qt::ToolTipRole && index.column() == colAccount && stale.contains(entry.Account))
+        return AsOfText(listedAt.value(entry.Account));
     return {};
 }
 
@@ -218,6 +257,16 @@ QString TMessageList::Text(const MessageEntry& entry, int column)
     case colAccount: return entry.Account;
     default: return {};
     }
+}
+
+// The time alone for today; a listing of an earlier day names it.
+QString TMessageList::AsOfText(const QDateTime& when)
+{
+    const QLocale locale = QLocale::system();
+    const QString time = locale.toString(when.time(), QLocale::ShortFormat);
+    if (when.date() == QDate::currentDate())
+        return QStringLiteral("as of ") + time;
+    return QStringLiteral("as of ") + locale.toString(when.date(), QLocale::ShortFormat) + u' ' + time;
 }
 
 QVariant TMessageList::headerData(int section, Qt::Orientation orientation, int role) const

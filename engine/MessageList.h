@@ -3,7 +3,10 @@
 #include "pop3/Pop3client.h"
 
 #include <QAbstractTableModel>
+#include <QDateTime>
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QTimer>
 #include <functional>
 
@@ -90,8 +93,18 @@ public:
     // Whether AddFields would have the message deleted.
     bool Deletes(const TSummaryFields& fields, qint64 bytes) const;
     void Clear();
-    // Keeps only the rows of these accounts, which a check leaves out.
-    void ClearExcept(const QStringList& accounts);
+    // A check begins: the rows of all but these accounts, which it leaves
+    // out, are taken away and kept aside until their account is listed.
+    void SetAsideExcept(const QStringList& accounts);
+    // The account's server tells its messages now: what it lists replaces
+    // the rows set aside.
+    void StartListing(const QString& account, const QDateTime& when);
+    // The account's check failed before its server listed anything: its
+    // rows set aside come back, marked as no longer current.
+    void Restore(const QString& account);
+    // When the account's rows were listed, if they are not current; else
+    // invalid.
+    QDateTime AsOf(const QString& account) const;
     // The row that lists this entry's message now, -1 for none: the list may
     // have been checked anew since the entry was taken.
     int IndexOf(const MessageEntry& entry) const;
@@ -106,6 +119,8 @@ public:
     // view with room below its last row shows it. None: every row at once.
     std::function<bool()> AnnounceAtOnce;
     int HoldBackMs = 3000;
+    // How the window draws a row that is not current (ForegroundRole).
+    QVariant StaleForeground;
     // The rows held back reach the views now: the check is over.
     void AnnounceHeldRows();
 
@@ -121,9 +136,15 @@ private:
     bool IsBlocked(const TSummaryFields& fields, qint64 bytes) const;
     void AnnounceLater();
     static QString Text(const MessageEntry& entry, int column);
+    static QString AsOfText(const QDateTime& when);
 
     const Settings& settings;
     QList<MessageEntry> rows;
+    QList<MessageEntry> setAside;
+    // When each account's rows were listed; the accounts whose rows are
+    // older than their last check.
+    QHash<QString, QDateTime> listedAt;
+    QSet<QString> stale;
     int announced = 0;
     QTimer holdBack;
 };

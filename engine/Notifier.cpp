@@ -32,11 +32,14 @@ int HighestRank(const TNoticeRows& rows)
 
 }
 
+// Rows kept from an earlier check while their account's check fails were
+// announced by that check.
 TNoticeRows AllRows(const TMessageList& list)
 {
     TNoticeRows rows;
     for (int row = 0; row < list.Count(); ++row)
-        rows << &list.Entry(row);
+        if (!list.AsOf(list.Entry(row).Account).isValid())
+            rows << &list.Entry(row);
     return rows;
 }
 

@@ -16,7 +16,10 @@
 #include "desktop/WindowRect.h"
 #include "pop3/Pop3client.h"
 #include "tests/support/ModalSteps.h"
+#include "desktop/Systray.h"
 #include "tests/support/ScriptedDialUp.h"
+#include "tests/support/TestAccounts.h"
+#include "tests/unit/pop3/ScriptServer.h"
 #include "tests/support/UrlCatcher.h"
 
 #include <QAction>
@@ -28,6 +31,7 @@
 #include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -39,6 +43,7 @@
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -729,6 +734,63 @@ TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
     EXPECT_FALSE(Form->isVisible());
 }
 
+
+// Dead servers on Check Now: the rows of their last good check stay, greyed
+// and dated, the status bar and the tray's hint say the check failed, and
+// the two failures are one box, which stands until both accounts check well.
+TEST_F(MainFormTest, DeadServersKeepTheirRowsAndAreToldInOneBox)
+{
+    QTemporaryDir profile;
+    qputenv("POSTWATCH_PROFILE", profile.path().toUtf8());
+    const auto unset = qScopeGuard([] { qunsetenv("POSTWATCH_PROFILE"); });
+    std::map<QString, std::unique_ptr<TScriptServer>> servers;
+    const auto serve = [&](const QString& account) {
+        auto& server = servers[account] = std::make_unique<TScriptServer>();
+        server->Replies = {{"USER", "+OK\r\n"}, {"PASS", "+OK\r\n"}, {"STAT", "+OK 1 90\r\n"}, {"LIST", "+OK 1 90\r\n"},
+                           {"TOP", "+OK\r\nFrom: Ann\r\nSubject: Lunch\r\n\r\n.\r\n"}, {"QUIT", "+OK\r\n"}};
+        StoreAccount(Store, account, "127.0.0.1", server->Port(), "ann", "pw");
+    };
+    serve("Home");
+    serve("Work");
+    Options.FillLists();
+    Options.LoadSettings();
+    Options.SetConnType(LanConn);
+    Start(QStringLiteral("visible"));
+    const auto checked = [this] {
+        Find<QAction>("actCheckNow")->trigger();
+        return QTest::qWaitFor([this] { return !Form->Engine->EngineBusy; }, 20000);
+    };
+    const auto boxes = [] {
+        QStringList texts;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+                texts << box->text();
+        return texts;
+    };
+    ASSERT_TRUE(checked());
+    ASSERT_EQ(Form->MessageList->Count(), 2);
+
+    servers.clear();
+    SetMsgBoxHook({});
+    ASSERT_TRUE(checked());
+    TMessageList& list = *Form->MessageList;
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.data(list.index(1, TMessageList::colFrom), Qt::ForegroundRole),
+              QVariant(Form->listMessages->palette().brush(QPalette::Disabled, QPalette::Text)));
+    EXPECT_TRUE(list.data(list.index(0, TMessageList::colAccount), Qt::ToolTipRole).toString().startsWith("as of "));
+    EXPECT_EQ(Form->StatusText(2), "2 new messages; check failed for Home, Work");
+    EXPECT_TRUE(Run->SysTray1->ToolTip.startsWith("Postwatch\nCheck failed:\nHome: Failed to connect"))
+        << Run->SysTray1->ToolTip.toStdString();
+    EXPECT_EQ(boxes(), QStringList{"Postwatch could not check 2 accounts:\n\nHome: Failed to connect\nWork: Failed to connect"});
+
+    serve("Home");
+    ASSERT_TRUE(checked());
+    EXPECT_FALSE(list.data(list.index(0, TMessageList::colFrom), Qt::ForegroundRole).isValid());
+    EXPECT_EQ(boxes().size(), 2) << "the first box still tells of Work, and Work failed again";
+    serve("Work");
+    ASSERT_TRUE(checked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes().isEmpty(); }, 5000)) << boxes().join('|').toStdString();
+}
 
 // A mail program's path may hold a blank: the whole path is what starts.
 TEST_F(MainFormTest, LaunchClientStartsTheProgramAtAQuotedPathWithABlank)

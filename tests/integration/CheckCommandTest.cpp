@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -156,7 +157,7 @@ TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)
     EXPECT_TRUE(run.Errors.contains("Username or Password for Homenot valid.")) << run.Errors.toStdString();
     ASSERT_EQ(run.Lines.size(), 3) << run.Lines.join('\n').toStdString();
     EXPECT_TRUE(run.Lines[0].startsWith("Home: Login refused, ")) << "the check ends, naming the failure";
-    EXPECT_EQ(run.Lines[2], "No new messages");
+    EXPECT_EQ(run.Lines[2], "Check failed for Home");
 }
 
 TEST_F(CheckCommand, NoAccountIsAFailure)
@@ -235,6 +236,34 @@ TEST_F(CheckCommand, ListAsksTheRunningCopyForItsRows)
     const CheckRun text = RunPostwatch(profile.path(), {"--list"});
     EXPECT_EQ(text.Lines.value(0).split('\t').mid(0, 2), (QStringList{"Ann Example <ann@example.org>", "Lunch on Friday"}));
     EXPECT_EQ(text.Lines.value(3), "Done");
+    running.kill();
+    running.waitForFinished();
+}
+
+// With a server down, the panel says the check failed and for which account,
+// instead of an empty "none"; the other account's rows are still counted.
+TEST_F(CheckCommand, ListNamesAFailedAccountAndItsReason)
+{
+    AddAccount("Home", "check-cli", "pw-check-cli");
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const int deadPort = closed.serverPort();
+    closed.close();
+    AddAccount("Away", "check-cli", "pw-check-cli", "127.0.0.1", deadPort);
+
+    QProcess running;
+    running.setProcessEnvironment(ProfileEnvironment(profile.path()));
+    running.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {});
+    ASSERT_TRUE(WaitUntil([&] { return RunPostwatch(profile.path(), {"--list"}).ExitCode == 0; }, 20000));
+    EXPECT_EQ(RunPostwatch(profile.path(), {"/CheckNow"}).ExitCode, 0);
+    QJsonObject panel;
+    ASSERT_TRUE(WaitUntil([&] {
+        panel = QJsonDocument::fromJson(RunPostwatch(profile.path(), {"--list", "--json"}).Lines.join("").toUtf8()).object();
+        return panel["status"].toArray()[2].toString().startsWith("3 ");
+    }, 20000)) << QJsonDocument(panel).toJson().toStdString();
+    EXPECT_EQ(panel["class"].toString(), "failed");
+    EXPECT_EQ(panel["failed"].toArray(), (QJsonArray{QJsonObject{{"account", "Away"}, {"reason", "Failed to connect"}}}));
+    EXPECT_EQ(panel["status"].toArray()[2].toString(), "3 new messages; check failed for Away");
     running.kill();
     running.waitForFinished();
 }

@@ -302,13 +302,48 @@ TEST_F(CheckFailure, AServerGoingSilentEndsTheAccountKeepingWhatItListed)
     EXPECT_EQ(Errors, QStringList{"Connection Timed out"});
     EXPECT_FALSE(engine.EngineBusy);
     EXPECT_EQ(host.Panels[0], "Home: No answer in time, 10:40");
-    EXPECT_EQ(host.Panels[2], "1 new messages");
+    EXPECT_EQ(host.Panels[2], "1 new messages; check failed for Home");
 
     client.SilentAfter.clear();
     CheckNow();
     RunSteps();
     EXPECT_EQ(host.Panels[0], "Done");
     EXPECT_EQ(list.Count(), 2);
+}
+
+// Dead servers on Check Now: each account keeps the rows of its last good
+// check, marked as listed then, the status says the check failed, and the
+// two failures are one box. The next good check of an account lists afresh.
+TEST_F(CheckFailure, DeadServersKeepTheirRowsMarkedAndAreToldInOneBox)
+{
+    AddAccount("Home", Two());
+    AddAccount("Work", {FakeMessage(" Cid", " Three")});
+    Load();
+    CheckNow();
+    RunSteps();
+    const QDateTime listed = Clock;
+    Clock = Clock.addSecs(600);
+    client.Refusing = {"home.example.org", "work.example.org"};
+    host.Told.clear();
+    CheckNow();
+
+    EXPECT_TRUE(host.Told.isEmpty()) << "announced already: " << host.Told.join(", ").toStdString();
+    EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2", "Work Three #1"}));
+    EXPECT_EQ(list.AsOf("Home"), listed);
+    EXPECT_EQ(list.AsOf("Work"), listed);
+    EXPECT_EQ(host.Panels[2], "3 new messages; check failed for Home, Work");
+    EXPECT_EQ(host.Boxes, QStringList{"<title> | Postwatch could not check 2 accounts:\n\n"
+                                      "Home: Failed to connect\nWork: Failed to connect | main"});
+
+    client.Refusing = {"work.example.org"};
+    Mailbox("Home").Messages.removeFirst();
+    CheckNow();
+    RunSteps();
+    EXPECT_EQ(Rows(), (QStringList{"Home Two #1", "Work Three #1"}));
+    EXPECT_FALSE(list.AsOf("Home").isValid());
+    EXPECT_EQ(list.AsOf("Work"), listed);
+    EXPECT_EQ(host.Panels[2], "2 new messages; check failed for Work");
+    EXPECT_EQ(host.Boxes.size(), 2) << "a failure alone keeps its own box";
 }
 
 // Told once: the same failure again is not news until the account has been
@@ -374,6 +409,7 @@ TEST_F(CheckFailure, ARefusedConnectionNamesTheAccount)
     Load();
     CheckNow();
     EXPECT_EQ(host.Boxes, QStringList{"Connection Failed | Failed to connect to Home\n\nConnection Failed | none"});
+    EXPECT_EQ(host.Panels[2], "Check failed for Home") << "not \"No new messages\"";
 }
 
 TEST_F(CheckFailure, ARefusedDeletionSaysOperationFailed)

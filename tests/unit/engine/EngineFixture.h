@@ -86,6 +86,11 @@ public:
         ReportError(text);
         FailureBoxes << account;
     }
+    void TellFailures(const QStringList& accounts, const QString& text) override
+    {
+        Boxes << Box(QStringLiteral("<title>"), text, TBoxOwner::MainWindow);
+        FailureBoxes << accounts;
+    }
     void WithdrawFailures(const QString& account) override { FailureBoxes.removeAll(account); }
     void AnnounceFailure(const QString& line, const QString& detail) override
     {

@@ -1,5 +1,6 @@
 // The message list: header lookups, the filters, and the rows as a model.
 
+#include "engine/FailureLog.h"
 #include "engine/HeaderLookup.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
@@ -203,6 +204,51 @@ TEST_F(MessageListTest, ThePanelTooltipIsEscapedForMarkupAndTheRowsAreNot)
     const QJsonObject panel = QJsonDocument::fromJson(TListing::Of(list, {}).PanelJson()).object();
     EXPECT_EQ(panel["tooltip"].toString(), "Ann: &lt;b&gt;Win&lt;/b&gt; &amp; more");
     EXPECT_EQ(panel["rows"].toArray()[0].toObject()["subject"].toString(), "<b>Win</b> & more");
+}
+
+// A failed account turns the panel's class to "failed" and is named with its
+// reason, also after the way from the running copy to --list.
+TEST_F(MessageListTest, APanelNamesTheFailedAccountsWithTheirReasons)
+{
+    Add(Summary(" Ann", " One"));
+    TFailureLog failures;
+    failures.Note("Work", "Failed to connect", QDateTime::currentDateTime());
+    const TListing sent = TListing::FromJson(TListing::Of(list, {}, &failures).ToJson());
+    const QJsonObject panel = QJsonDocument::fromJson(sent.PanelJson()).object();
+    EXPECT_EQ(panel["class"].toString(), "failed");
+    EXPECT_EQ(panel["failed"].toArray(),
+              (QJsonArray{QJsonObject{{"account", "Work"}, {"reason", "Failed to connect"}}}));
+    EXPECT_EQ(panel["tooltip"].toString(), "Ann: One\nCheck failed for Work: Failed to connect");
+}
+
+// Rows kept from an earlier listing while their account's check fails are
+// drawn as the window says, and the Account column's tooltip tells when they
+// were listed: the time for today, the day too for an earlier one.
+TEST_F(MessageListTest, RowsKeptFromAFailedCheckAreGreyedAndSayWhenTheyWereListed)
+{
+    list.StaleForeground = QStringLiteral("grey");
+    const QDateTime today(QDate::currentDate(), QTime(10, 40));
+    list.StartListing("Home", today);
+    Add(Summary(" Ann", " One"));
+    list.StartListing("Work", today.addDays(-1));
+    list.AddSummary(Summary(" Bea", " Two"), "Work", 1);
+    list.SetAsideExcept({});
+    ASSERT_EQ(list.Count(), 0);
+    list.Restore("Work");
+    list.Restore("Home");
+
+    ASSERT_EQ(list.Count(), 2);
+    const QLocale locale = QLocale::system();
+    const QString time = locale.toString(QTime(10, 40), QLocale::ShortFormat);
+    const auto tip = [this](int row, int column) { return list.data(list.index(row, column), Qt::ToolTipRole); };
+    EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject), Qt::ForegroundRole).toString(), "grey");
+    EXPECT_EQ(tip(0, TMessageList::colAccount).toString(),
+              "as of " + locale.toString(today.date().addDays(-1), QLocale::ShortFormat) + ' ' + time);
+    EXPECT_EQ(tip(1, TMessageList::colAccount).toString(), "as of " + time);
+    EXPECT_FALSE(tip(1, TMessageList::colSubject).isValid());
+
+    list.StartListing("Home", today);
+    EXPECT_FALSE(list.data(list.index(1, TMessageList::colFrom), Qt::ForegroundRole).isValid()) << "listed again";
 }
 
 // What a view meets: rows held back arrive together, before any change that
