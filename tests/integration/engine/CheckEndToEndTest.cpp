@@ -75,7 +75,8 @@ protected:
         return WaitUntil([&] { return Form->StatusText(0) == text; }, milliseconds);
     }
 
-    // Rows as "account #number from", read from the list the window shows.
+    // Rows as "account #number from", read from the list the window shows,
+    // with the whole sender its tip gives.
     QStringList ShownRows() const
     {
         const QAbstractItemModel* model = Form->findChild<QTreeView*>("listMessages")->model();
@@ -84,7 +85,7 @@ protected:
             rows << QStringLiteral("%1 #%2 %3")
                         .arg(model->index(row, TMessageList::colAccount).data().toString())
                         .arg(model->index(row, 0).data(TMessageList::NumberRole).toInt())
-                        .arg(model->index(row, TMessageList::colFrom).data().toString());
+                        .arg(model->index(row, TMessageList::colFrom).data(Qt::ToolTipRole).toString());
         return rows;
     }
 
