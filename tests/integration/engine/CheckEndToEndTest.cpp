@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -337,6 +338,26 @@ TEST_F(ActionsAgainstDovecot, DeleteRefusesAMovedMessageAndDeletesItAfterANewChe
     EXPECT_EQ(ShownRows(), QStringList{"Home #1 Carol <carol@example.net>"});
     EXPECT_FALSE(Form->Engine->EngineBusy);
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+// Sorted by sender, last first, the Delete key deletes the message of the
+// row the user selected.
+TEST_F(ActionsAgainstDovecot, DeleteAfterSortingDeletesTheSelectedRowsMessage)
+{
+    ASSERT_NO_FATAL_FAILURE(Begin("actions-sorted"));
+    Form->listMessages->sortByColumn(TMessageList::colFrom, Qt::DescendingOrder);
+    ASSERT_EQ(ShownRows(), (QStringList{"Home #2 Jörg <joerg@example.de>", "Home #3 Carol <carol@example.net>",
+                                        "Home #1 Ann Example <ann@example.org>"}));
+    Select(1);
+    Form->ShowAndRaise();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QTest::keyClick(Form->listMessages, Qt::Key_Delete);
+    EXPECT_EQ(Boxes, QStringList{"Delete Message | Are you sure you want to delete this message?"});
+    EXPECT_EQ(ShownRows(), (QStringList{"Home #2 Jörg <joerg@example.de>", "Home #1 Ann Example <ann@example.org>"}));
+    OtherSession(user, [](TPop3Client& other) {
+        other.RetrieveSummary(2);
+        EXPECT_EQ(other.Summary.From, " =?UTF-8?Q?J=C3=B6rg?= <joerg@example.de>");
+    });
 }
 
 // A server that answers the first session up to TOP 2 and then says
