@@ -46,6 +46,8 @@
 #include <QTreeView>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 constexpr QSize DesignSize(570, 344);
@@ -218,6 +220,9 @@ void TMainForm::CreateMessageList()
     for (int column = 0; column < TMessageList::ColumnCount; ++column)
         if (MessageColumnWidths[column] > 0)
             listMessages->setColumnWidth(column, MessageColumnWidths[column]);
+    // The longest size text, "1023 bytes", is not cut.
+    const int sizeWidth = listMessages->fontMetrics().horizontalAdvance(QStringLiteral("1023 bytes")) + 12;
+    listMessages->setColumnWidth(TMessageList::colSize, std::max(DefaultColumnWidth, sizeWidth));
     // Each row announced repaints every row shown; one added below them
     // would only move the scroll bar.
     MessageList->AnnounceAtOnce = [this] {
