@@ -84,7 +84,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     ConnectEngine();
     ConnectConfigMenu();
     ConnectMessageActions();
-    ConnectWaitingCount();
+    FollowListChanges();
     RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
     RunForm.ShowMainWindow = [this] { ShowAndRaise(); };
 
@@ -246,7 +246,7 @@ void TMainForm::CreateShortcuts()
 
 // The tray's hint names how many messages wait, and the empty list says
 // what to do while there are no accounts.
-void TMainForm::ConnectWaitingCount()
+void TMainForm::FollowListChanges()
 {
     const auto changed = [this] {
         RunForm.SetWaitingCount(MessageList->rowCount());

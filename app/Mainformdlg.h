@@ -157,7 +157,7 @@ private:
     void CreateToolBar();
     void CreateMessageList();
     void CreateShortcuts();
-    void ConnectWaitingCount();
+    void FollowListChanges();
     bool NoAccounts() const;
     void CreateStatusBar();
     void CreateMenus();

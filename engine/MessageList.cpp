@@ -51,8 +51,8 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
     if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
     MessageEntry entry{fields.From,   fields.Subject, QString::number(bytes), fields.Priority,
-                             fields.Date,   account,        number,                 fields.Digest,
-                             uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
+                       fields.Date,   account,        number,                 fields.Digest,
+                       uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
     entry.ReceivedOrder = DateOrder(fields.Date);
     rows.append(entry);
     if (AnnounceAtOnce && !AnnounceAtOnce())
