@@ -1,6 +1,7 @@
 #include "app/Mainformdlg.h"
 
 #include "app/MainFormHost.h"
+#include "app/NoAccountsHint.h"
 #include "base/CleanText.h"
 #include "base/Guard.h"
 #include "config/Bsdlg.h"
@@ -35,13 +36,18 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -75,9 +81,11 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     CreateStatusBar();
     CreateMenus();
     CreateTimers();
+    CreateShortcuts();
     ConnectEngine();
     ConnectConfigMenu();
     ConnectMessageActions();
+    FollowListChanges();
     RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
     RunForm.ShowMainWindow = [this] { ShowAndRaise(); };
 
@@ -190,12 +198,22 @@ void TMainForm::CreateMessageList()
     listMessages->setObjectName(QStringLiteral("listMessages"));
     SetHelpContext(listMessages, 102);
     listMessages->header()->setDefaultSectionSize(DefaultColumnWidth);
-    listMessages->setModel(MessageList);
+    SortedMessages = new QSortFilterProxyModel(this);
+    SortedMessages->setObjectName(QStringLiteral("SortedMessages"));
+    SortedMessages->setSourceModel(MessageList);
+    SortedMessages->setSortRole(TMessageList::SortRole);
+    SortedMessages->setSortCaseSensitivity(Qt::CaseInsensitive);
+    SortedMessages->setSortLocaleAware(true);
+    listMessages->setModel(SortedMessages);
     listMessages->setRootIsDecorated(false);
     listMessages->setItemsExpandable(false);
     listMessages->setUniformRowHeights(true);
     listMessages->setAllColumnsShowFocus(true);
-    listMessages->setSortingEnabled(false);
+    // Arrival order until a header is clicked; a third click on it brings
+    // arrival order back.
+    listMessages->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    listMessages->header()->setSortIndicatorClearable(true);
+    listMessages->setSortingEnabled(true);
     listMessages->setSelectionMode(QAbstractItemView::SingleSelection);
     listMessages->setSelectionBehavior(QAbstractItemView::SelectRows);
     listMessages->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -204,6 +222,9 @@ void TMainForm::CreateMessageList()
     for (int column = 0; column < TMessageList::ColumnCount; ++column)
         if (MessageColumnWidths[column] > 0)
             listMessages->setColumnWidth(column, MessageColumnWidths[column]);
+    // The longest size text, "1023 bytes", is not cut.
+    const int sizeWidth = listMessages->fontMetrics().horizontalAdvance(QStringLiteral("1023 bytes")) + 12;
+    listMessages->setColumnWidth(TMessageList::colSize, std::max(DefaultColumnWidth, sizeWidth));
     // Each row announced repaints every row shown; one added below them
     // would only move the scroll bar.
     MessageList->AnnounceAtOnce = [this] {
@@ -214,6 +235,36 @@ void TMainForm::CreateMessageList()
     // fails, are greyed as disabled text is.
     MessageList->StaleForeground = listMessages->palette().brush(QPalette::Disabled, QPalette::Text);
     setCentralWidget(listMessages);
+    NoAccountsHint = new TNoAccountsHint(
+        *listMessages, [this] { return NoAccounts(); }, [this] { NewAccountExecute(); });
+}
+
+// Enter opens the quick view, Delete deletes, F5 checks: on the window, so
+// they work wherever its focus is.
+void TMainForm::CreateShortcuts()
+{
+    actView->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    actDelete->setShortcut(QKeySequence::Delete);
+    actCheckNow->setShortcut(QKeySequence(Qt::Key_F5));
+    addActions({actView, actDelete, actCheckNow});
+}
+
+// The tray's hint names how many messages wait, and the empty list says
+// what to do while there are no accounts.
+void TMainForm::FollowListChanges()
+{
+    const auto changed = [this] {
+        RunForm.SetWaitingCount(MessageList->rowCount());
+        NoAccountsHint->Update();
+    };
+    connect(MessageList, &QAbstractItemModel::rowsInserted, this, changed);
+    connect(MessageList, &QAbstractItemModel::rowsRemoved, this, changed);
+    connect(MessageList, &QAbstractItemModel::modelReset, this, changed);
+}
+
+bool TMainForm::NoAccounts() const
+{
+    return Options.Accounts().Items().isEmpty() && MessageList->rowCount() == 0;
 }
 
 void TMainForm::CreateStatusBar()
@@ -398,6 +449,16 @@ void TMainForm::actConfigExecute()
 {
     if (ConfigForm)
         ConfigForm->Execute();
+    NoAccountsHint->Update();
+}
+
+void TMainForm::NewAccountExecute()
+{
+    if (!ConfigForm)
+        return;
+    ConfigForm->ConfigPage->setCurrentWidget(ConfigForm->TabAccounts);
+    QTimer::singleShot(0, ConfigForm->btnAccNew, &QPushButton::click);
+    actConfigExecute();
 }
 
 void TMainForm::actHelpExecute()
@@ -408,7 +469,7 @@ void TMainForm::actHelpExecute()
 int TMainForm::SelectedRow() const
 {
     const QModelIndexList rows = listMessages->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return rows.isEmpty() ? -1 : SortedMessages->mapToSource(rows.first()).row();
 }
 
 // The entry is the dialog's to add; the list changes at the next check.
@@ -484,6 +545,9 @@ bool TMainForm::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip)
         return true;
+    // Accounts come and go in the configuration window, which the tray opens too.
+    if (NoAccountsHint && (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate))
+        NoAccountsHint->Update();
     return QMainWindow::event(event);
 }
 

@@ -9,6 +9,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QSortFilterProxyModel;
 class QStatusBar;
 class QTimer;
 class QToolBar;
@@ -26,6 +27,7 @@ class TSeenMessages;
 class TSummaryCache;
 class TAccessTokens;
 class TMessageList;
+class TNoAccountsHint;
 class TNetworkWatch;
 class TPop3Client;
 class TSleepWatch;
@@ -73,9 +75,13 @@ public:
     QToolButton* btnHelp;
     QToolButton* btnExit;
 
-    // Shows MessageList's rows.
+    // Shows MessageList's rows, in the order of the column the user chose
+    // (SortedMessages), in arrival order until then.
     QTreeView* listMessages;
     TMessageList* MessageList;
+    QSortFilterProxyModel* SortedMessages;
+    // Over the empty list while there are no accounts.
+    TNoAccountsHint* NoAccountsHint = nullptr;
 
     TPop3Client* Pop1;
     // The new-mail bubble; clicking it shows this window.
@@ -126,6 +132,9 @@ public:
 
     void actCloseExecute();
     void actConfigExecute();
+    // The configuration window on its Accounts tab with a new account's
+    // dialog open.
+    void NewAccountExecute();
     void actHelpExecute();
     void actBlockSenderExecute();
     void actWebsiteExecute();
@@ -147,6 +156,9 @@ private:
     void CreateActions();
     void CreateToolBar();
     void CreateMessageList();
+    void CreateShortcuts();
+    void FollowListChanges();
+    bool NoAccounts() const;
     void CreateStatusBar();
     void CreateMenus();
     void CreateTimers();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -131,6 +132,8 @@ THelpViewer::THelpViewer()
     layout->setSpacing(0);
     layout->addWidget(CreateToolBar());
     layout->addWidget(HelpText);
+
+    new QShortcut(QKeySequence::Cancel, this, this, &QWidget::close);
 
     resize(ViewerSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -84,6 +84,9 @@ void TRunForm::CreateTray()
     TrayPop = new QMenu(this);
     TrayPop->setObjectName(QStringLiteral("TrayPop"));
     connect(TrayPop, &QMenu::aboutToShow, this, GuardedSlot([this] { TrayPopPopup(); }));
+    ShowPostwatch1 = new QAction(QStringLiteral("Show Postwatch"), this);
+    ShowPostwatch1->setObjectName(QStringLiteral("ShowPostwatch1"));
+    connect(ShowPostwatch1, &QAction::triggered, this, GuardedSlot([this] { SysTray1LButtonDblClk(); }));
     EnableChecking1 = new QAction(QStringLiteral("Enable Checking"), this);
     EnableChecking1->setObjectName(QStringLiteral("EnableChecking1"));
     EnableChecking1->setCheckable(true);
@@ -107,6 +110,9 @@ void TRunForm::SetTrayActions(const TTrayActions& actions)
     auto item = [this](QAction* action, const char* name) { TrayPop->addAction(NewLinkedItem(action, QLatin1String(name), TrayPop)); };
     auto separator = [this](const char* name) { TrayPop->addSeparator()->setObjectName(QLatin1String(name)); };
     TrayPop->clear();
+    TrayPop->addAction(ShowPostwatch1);
+    TrayPop->setDefaultAction(ShowPostwatch1);
+    separator("N5");
     item(actions.CheckNow, "CheckNow2");
     item(actions.Config, "OpenConfigWindow2");
     item(actions.Launch, "LaunchClient2");
@@ -138,7 +144,22 @@ void TRunForm::StopFlashing()
 
 void TRunForm::SetHint(const QStringList& lines)
 {
-    SysTray1->ToolTip = (QStringList{QStringLiteral("Postwatch")} + lines).join(u'\n');
+    failureLines = lines;
+    ShowHint();
+}
+
+void TRunForm::SetWaitingCount(int count)
+{
+    waiting = count;
+    ShowHint();
+}
+
+void TRunForm::ShowHint()
+{
+    QString name = QStringLiteral("Postwatch");
+    if (waiting > 0)
+        name += waiting == 1 ? QStringLiteral(": 1 message") : QStringLiteral(": %1 messages").arg(waiting);
+    SysTray1->ToolTip = (QStringList{name} + failureLines).join(u'\n');
     SysTray1->Loaded();
 }
 

@@ -29,6 +29,7 @@ public:
 
     TSysTray* SysTray1;
     QMenu* TrayPop;
+    QAction* ShowPostwatch1;
     QAction* EnableChecking1;
 
     // The main window's commands on the tray menu, which the main window,
@@ -49,9 +50,10 @@ public:
     // where no tray shows the icon.
     bool Flash();
     void StopFlashing();
-    // The icon's hint: the program's name, then a line for each failure
-    // that stands.
+    // The icon's hint: the program's name with the count of messages
+    // waiting, then a line for each failure that stands.
     void SetHint(const QStringList& lines);
+    void SetWaitingCount(int count);
 
     void Timer1Timer();
     void SysTray1LButtonDown();
@@ -69,6 +71,9 @@ private:
     void CreateTray();
     void FormCreate();
     void FormClose();
+    void ShowHint();
 
     Settings& options;
+    QStringList failureLines;
+    int waiting = 0;
 };

@@ -9,6 +9,16 @@ namespace Priority {
 inline const QString High = QStringLiteral("High");
 inline const QString Normal = QStringLiteral("Normal");
 inline const QString Low = QStringLiteral("Low");
+
+// Low < Normal < High; 0 for any other text.
+inline int Rank(const QString& priority)
+{
+    if (priority == High)
+        return 3;
+    if (priority == Normal)
+        return 2;
+    return priority == Low ? 1 : 0;
+}
 }
 
 // Header lookups over a summary's header lines. A header's line is the first

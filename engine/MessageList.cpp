@@ -1,6 +1,7 @@
 #include "engine/MessageList.h"
 
 #include "engine/HeaderLookup.h"
+#include "engine/RowFormat.h"
 #include "config/Settings.h"
 #include "pop3/HeaderText.h"
 
@@ -51,9 +52,10 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
 {
     if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
-    const MessageEntry entry{fields.From,   fields.Subject, QString::number(bytes), fields.Priority,
-                             fields.Date,   account,        number,                 fields.Digest,
-                             uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
+    MessageEntry entry{fields.From,   fields.Subject, QString::number(bytes), fields.Priority,
+                       fields.Date,   account,        number,                 fields.Digest,
+                       uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
+    entry.ReceivedOrder = DateOrder(fields.Date);
     rows.append(entry);
     if (AnnounceAtOnce && !AnnounceAtOnce())
         AnnounceLater();
@@ -243,15 +245,19 @@ QVariant TMessageList::data(const QModelIndex& index, int role) const
         return StaleForeground;
     if (role == Qt::ToolTipRole && index.column() == colAccount && stale.contains(entry.Account))
         return AsOfText(listedAt.value(entry.Account));
+    if (role == Qt::ToolTipRole)
+        return WholeText(entry, index.column());
+    if (role == SortRole)
+        return SortKey(entry, index.column());
     return {};
 }
 
 QString TMessageList::Text(const MessageEntry& entry, int column)
 {
     switch (column) {
-    case colFrom: return Shown(entry.ReadableFrom);
+    case colFrom: return SenderName(entry.ReadableFrom);
     case colSubject: return Shown(entry.ReadableSubject);
-    case colSize: return entry.Size;
+    case colSize: return SizeText(entry.Size.toLongLong());
     case colPriority: return entry.Priority;
     case colReceived: return entry.Received;
     case colAccount: return entry.Account;
@@ -267,6 +273,28 @@ QString TMessageList::AsOfText(const QDateTime& when)
     if (when.date() == QDate::currentDate())
         return QStringLiteral("as of ") + time;
     return QStringLiteral("as of ") + locale.toString(when.date(), QLocale::ShortFormat) + u' ' + time;
+}
+
+// The sender with its address, and what a narrow column cuts off.
+QVariant TMessageList::WholeText(const MessageEntry& entry, int column)
+{
+    const auto tip = [](const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); };
+    switch (column) {
+    case colFrom: return tip(Shown(entry.ReadableFrom));
+    case colSubject: return tip(Shown(entry.ReadableSubject));
+    case colReceived: return tip(entry.Received);
+    default: return {};
+    }
+}
+
+QVariant TMessageList::SortKey(const MessageEntry& entry, int column)
+{
+    switch (column) {
+    case colSize: return entry.Size.toLongLong();
+    case colPriority: return Priority::Rank(entry.Priority);
+    case colReceived: return entry.ReceivedOrder;
+    default: return Text(entry, column);
+    }
 }
 
 QVariant TMessageList::headerData(int section, Qt::Orientation orientation, int role) const

@@ -48,6 +48,8 @@ struct MessageEntry
     QString UniqueId;
     QString ReadableFrom;
     QString ReadableSubject;
+    // The Date header's time, to order the rows by (DateOrder).
+    qint64 ReceivedOrder = 0;
 
     // Whether a header received now is this row's message.
     bool IsMessage(const TExStringList& header) const;
@@ -83,6 +85,9 @@ public:
     enum Column { colFrom, colSubject, colSize, colPriority, colReceived, colAccount, ColumnCount };
     // The row's message number, for the actions on the selected row.
     static constexpr int NumberRole = Qt::UserRole;
+    // What a column orders by: time, number or rank where the text would
+    // order wrongly.
+    static constexpr int SortRole = Qt::UserRole + 1;
 
     explicit TMessageList(const Settings& settings, QObject* parent = nullptr);
 
@@ -137,6 +142,8 @@ private:
     void AnnounceLater();
     static QString Text(const MessageEntry& entry, int column);
     static QString AsOfText(const QDateTime& when);
+    static QVariant WholeText(const MessageEntry& entry, int column);
+    static QVariant SortKey(const MessageEntry& entry, int column);
 
     const Settings& settings;
     QList<MessageEntry> rows;

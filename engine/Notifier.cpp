@@ -13,20 +13,11 @@ constexpr int MaxNoticeLineLength = 80;
 // Shorter than "x.wav" names no sound file.
 constexpr int ShortestSoundFile = 5;
 
-int Rank(const QString& priority)
-{
-    if (priority == Priority::High)
-        return 3;
-    if (priority == Priority::Normal)
-        return 2;
-    return priority == Priority::Low ? 1 : 0;
-}
-
 int HighestRank(const TNoticeRows& rows)
 {
     int highest = 0;
     for (const MessageEntry* entry : rows)
-        highest = std::max(highest, Rank(entry->Priority));
+        highest = std::max(highest, Priority::Rank(entry->Priority));
     return highest;
 }
 
@@ -123,7 +114,9 @@ DesktopNotice TNotifier::Notice(const QString& priorityClass, const TNoticeRows&
 {
     TNoticeRows sorted = rows;
     std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const MessageEntry* a, const MessageEntry* b) { return Rank(a->Priority) > Rank(b->Priority); });
+                     [](const MessageEntry* a, const MessageEntry* b) {
+                         return Priority::Rank(a->Priority) > Priority::Rank(b->Priority);
+                     });
     DesktopNotice notice;
     notice.Summary = QString::number(rows.size()) + QStringLiteral(" new messages");
     for (const MessageEntry* entry : sorted.mid(0, MaxNoticeLines))

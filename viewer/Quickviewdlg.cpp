@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -100,6 +101,7 @@ TQuickView::TQuickView(TConfigForm& configForm, QAction* actDelete, QAction* act
     layout->addWidget(ToolBar1);
     layout->addWidget(Panel1);
     layout->addWidget(MsgText, 1);
+    new QShortcut(QKeySequence::Cancel, this, this, GuardedSlot([this] { btnCloseClick(); }));
 
     resize(InitialSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -124,6 +124,14 @@ TEST_F(HelpViewerTest, ShowTopicShowsTheWindowAtTheSection)
     EXPECT_EQ(viewer.windowTitle(), "Postwatch Help");
 }
 
+TEST_F(HelpViewerTest, EscapeClosesTheWindow)
+{
+    viewer.ShowTopic(101);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer));
+    QTest::keyClick(&helpText(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer.isVisible());
+}
+
 TEST_F(HelpViewerTest, ATopicWithoutASectionShowsTheContents)
 {
     for (int topic : {999, 104, HelpContents}) {

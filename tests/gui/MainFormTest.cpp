@@ -2,6 +2,7 @@
 // menus, timers, the window rectangle kept in "WndRect", and Exit.
 
 #include "app/Mainformdlg.h"
+#include "app/NoAccountsHint.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
 #include "config/Configdlg.h"
@@ -13,10 +14,10 @@
 #include "config/StoreKeys.h"
 #include "config/SystemKeys.h"
 #include "desktop/Runformdlg.h"
+#include "desktop/Systray.h"
 #include "desktop/WindowRect.h"
 #include "pop3/Pop3client.h"
 #include "tests/support/ModalSteps.h"
-#include "desktop/Systray.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/unit/pop3/ScriptServer.h"
@@ -29,10 +30,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
@@ -324,12 +327,15 @@ TEST_F(MainFormTest, MessageListHasSixColumnsAndNoRows)
     EXPECT_EQ(captions, (QStringList{"From", "Subject", "Size", "Priority", "Received", "Account"}));
     EXPECT_EQ(list->columnWidth(0), 100);
     EXPECT_EQ(list->columnWidth(1), 150);
-    EXPECT_EQ(list->columnWidth(2), list->header()->defaultSectionSize()); // Size: default
+    EXPECT_GE(list->columnWidth(2), list->header()->defaultSectionSize()); // Size: its longest text
+    EXPECT_GT(list->columnWidth(2), list->fontMetrics().horizontalAdvance(QStringLiteral("1023 bytes")));
     EXPECT_EQ(list->columnWidth(3), list->header()->defaultSectionSize()); // Priority: default
     EXPECT_EQ(list->columnWidth(4), 100);
     EXPECT_TRUE(list->header()->stretchLastSection()); // Account fills the rest
-    EXPECT_EQ(model, Form->MessageList);
-    EXPECT_FALSE(list->isSortingEnabled());
+    EXPECT_EQ(model, Form->SortedMessages);
+    EXPECT_EQ(Form->SortedMessages->sourceModel(), Form->MessageList);
+    EXPECT_TRUE(list->isSortingEnabled());
+    EXPECT_EQ(list->header()->sortIndicatorSection(), -1) << "arrival order until a header is clicked";
     EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
 }
@@ -716,7 +722,7 @@ TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
     TSummary spam;
     spam.From = QStringLiteral(" =?utf-8?q?Sp=C3=A4m?= <spam@example.com>");
     Form->MessageList->AddSummary(spam, QStringLiteral("Home"), 1);
-    Form->listMessages->setCurrentIndex(Form->MessageList->index(0, 0));
+    Form->listMessages->setCurrentIndex(Form->listMessages->model()->index(0, 0));
     OnNextModal([](QDialog& block) {
         EXPECT_EQ(block.findChild<QLineEdit*>("editSenderName")->text(), " Späm <spam@example.com>");
         block.findChild<QPushButton*>("btnOK")->click();
@@ -828,4 +834,132 @@ TEST_F(MainFormTest, LaunchClientWithoutAMailProgramSaysHowToSetOneUp)
     EXPECT_TRUE(Boxes[0].endsWith("xdg-settings set default-url-scheme-handler mailto NAME.desktop"));
 }
 
+// Rows as the list shows them, top to bottom: the From column.
+QStringList ShownSenders(const QTreeView& list)
+{
+    QStringList senders;
+    for (int row = 0; row < list.model()->rowCount(); ++row)
+        senders << list.model()->index(row, TMessageList::colFrom).data().toString();
+    return senders;
 }
+
+void ClickHeader(QTreeView& list, int column)
+{
+    QHeaderView* header = list.header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      {header->sectionViewportPosition(column) + 5, header->height() / 2});
+}
+
+void AddMessage(TMessageList& list, const QString& from, qint64 bytes, const QString& date, int number)
+{
+    list.AddSummary({QStringLiteral(" s"), from, QString(), bytes, {"Date: " + date, "."}}, QStringLiteral("Home"),
+                    number);
+}
+
+// A header click orders by that column, Received by time and Size by
+// number; a third click brings arrival order back. The actions take the
+// row the user selected, wherever the order put it.
+TEST_F(MainFormTest, AHeaderClickSortsAndActionsTakeTheSelectedRow)
+{
+    Start(QStringLiteral("visible"));
+    AddMessage(*Form->MessageList, " Ann <ann@example.org>", 900, "Tue, 2 Dec 2025 10:00:00 +0000", 1);
+    AddMessage(*Form->MessageList, " Bea <bea@example.org>", 10240, "Mon, 1 Dec 2025 10:00:00 +0000", 2);
+    AddMessage(*Form->MessageList, " Cid <cid@example.org>", 2048, "Wed, 3 Dec 2025 09:00:00 +0100", 3);
+    AddMessage(*Form->MessageList, " Dee <dee@example.org>", 5, "someday", 4);
+    QTreeView& list = *Form->listMessages;
+    ClickHeader(list, TMessageList::colReceived);
+    EXPECT_EQ(ShownSenders(list), (QStringList{"Dee", "Bea", "Ann", "Cid"}));
+    ClickHeader(list, TMessageList::colSize);
+    EXPECT_EQ(ShownSenders(list), (QStringList{"Dee", "Ann", "Cid", "Bea"}));
+    ClickHeader(list, TMessageList::colSize);
+    EXPECT_EQ(ShownSenders(list), (QStringList{"Bea", "Cid", "Ann", "Dee"}));
+
+    list.setCurrentIndex(list.model()->index(1, 0));
+    EXPECT_EQ(Form->SelectedRow(), 2);
+    EXPECT_EQ(Form->SelectedSender(), " Cid <cid@example.org>");
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QTest::keyClick(&list, Qt::Key_Delete);
+    EXPECT_EQ(Boxes, QStringList{"Are you sure you want to delete this message?"});
+
+    ClickHeader(list, TMessageList::colSize);
+    EXPECT_EQ(ShownSenders(list), (QStringList{"Ann", "Bea", "Cid", "Dee"}));
+}
+
+TEST_F(MainFormTest, CellsShowReadableTextsAndTheWholeTextAsATip)
+{
+    Start();
+    Form->MessageList->AddSummary({QStringLiteral(" A subject longer than its column"),
+                                   QStringLiteral(" \"Smith, Ann\" <ann@example.org>"), QString(), 4300, {"."}},
+                                  QStringLiteral("Home"), 1);
+    const QAbstractItemModel& rows = *Form->listMessages->model();
+    const auto cell = [&](int column, int role) { return rows.index(0, column).data(role).toString(); };
+    EXPECT_EQ(cell(TMessageList::colFrom, Qt::DisplayRole), "Smith, Ann");
+    EXPECT_EQ(cell(TMessageList::colFrom, Qt::ToolTipRole), "\"Smith, Ann\" <ann@example.org>");
+    EXPECT_EQ(cell(TMessageList::colSubject, Qt::ToolTipRole), "A subject longer than its column");
+    EXPECT_EQ(cell(TMessageList::colSize, Qt::DisplayRole), "4 KB");
+}
+
+// Enter opens the quick view, Delete deletes, F5 checks, wherever the
+// window's focus is.
+TEST_F(MainFormTest, KeysRunTheirActions)
+{
+    Start(QStringLiteral("visible"));
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QStringList runs;
+    for (QAction* action : {Form->actView, Form->actDelete, Form->actCheckNow})
+        QObject::connect(action, &QAction::triggered, [&runs, action] { runs << action->objectName(); });
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Delete, Qt::Key_F5})
+        QTest::keyClick(Form->listMessages, key);
+    EXPECT_EQ(runs, (QStringList{"actView", "actView", "actDelete", "actCheckNow"}));
+}
+
+// The tray's hint counts the messages waiting and keeps the failures that
+// stand; its menu shows the window.
+TEST_F(MainFormTest, TheTrayNamesTheCountWaitingAndShowsTheWindow)
+{
+    Start();
+    EXPECT_EQ(Run->SysTray1->ToolTip, "Postwatch");
+    AddMessage(*Form->MessageList, " Ann", 10, "today", 1);
+    EXPECT_EQ(Run->SysTray1->ToolTip, "Postwatch: 1 message");
+    AddMessage(*Form->MessageList, " Bea", 10, "today", 2);
+    Run->SetHint({QStringLiteral("Work: Login refused, 10:41")});
+    EXPECT_EQ(Run->SysTray1->ToolTip, "Postwatch: 2 messages\nWork: Login refused, 10:41");
+    Form->MessageList->Clear();
+    EXPECT_EQ(Run->SysTray1->ToolTip, "Postwatch\nWork: Login refused, 10:41");
+
+    ASSERT_FALSE(Form->isVisible());
+    Run->findChild<QAction*>(QStringLiteral("ShowPostwatch1"))->trigger();
+    EXPECT_TRUE(Form->isVisible());
+}
+
+// Without accounts the empty list says what to do, and its link opens a new
+// account's dialog over the Accounts tab.
+TEST_F(MainFormTest, AFirstStartWithoutAccountsLeadsToANewAccount)
+{
+    Start(QStringLiteral("visible"));
+    TPop3Client pop;
+    TConfigForm config(Options, pop, [] {});
+    Form->ConfigForm = &config;
+    auto* hint = Form->findChild<TNoAccountsHint*>(QStringLiteral("NoAccountsHint"));
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text(), "No accounts yet: <a href=\"new\">Config, Accounts, New\u2026</a>");
+
+    QString openedOver;
+    OnNextModal([&](QDialog& accountDialog) {
+        EXPECT_EQ(accountDialog.windowTitle(), "Add Account");
+        EXPECT_EQ(accountDialog.parentWidget(), &config);
+        openedOver = config.ConfigPage->currentWidget()->objectName();
+        StoreAccount(Store, "Home", "127.0.0.1", 110, "ann", "pw");
+        accountDialog.reject();
+        QTimer::singleShot(0, &config, &QDialog::reject);
+    });
+    emit hint->linkActivated(QStringLiteral("new"));
+    EXPECT_EQ(openedOver, "TabAccounts");
+    EXPECT_FALSE(hint->isVisible()) << "gone once an account exists";
+}
+
+}
+

@@ -208,13 +208,18 @@ TEST_F(QuickViewTest, HtmlShowsAsItsTextWithoutLoadingWhatItNames)
             EXPECT_FALSE(fragment.fragment().charFormat().isImageFormat());
 }
 
-TEST_F(QuickViewTest, CloseButtonAndCloseBoxOnlyHide)
+TEST_F(QuickViewTest, CloseButtonCloseBoxAndEscapeOnlyHide)
 {
     Show();
     QTest::mouseClick(View->btnClose, Qt::LeftButton);
     EXPECT_FALSE(View->isVisible());
     Show();
     EXPECT_TRUE(View->close());
+    EXPECT_FALSE(View->isVisible());
+    Show();
+    View->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(View.get()));
+    QTest::keyClick(View->MsgText, Qt::Key_Escape);
     EXPECT_FALSE(View->isVisible());
     EXPECT_FALSE(View->testAttribute(Qt::WA_DeleteOnClose));
 }

@@ -118,9 +118,10 @@ TEST_F(TrayOwner, TheMenuMirrorsEnableCheckingAndChoosingItSaves)
     QStringList items;
     for (QAction* item : run.TrayPop->actions())
         items << (item->isSeparator() ? "-" : item->objectName() + " " + item->text() + (item->isEnabled() ? "" : " (off)"));
-    EXPECT_EQ(items, (QStringList{"CheckNow2 &Check Now", "OpenConfigWindow2 &Open Config Window",
+    EXPECT_EQ(items, (QStringList{"ShowPostwatch1 Show Postwatch", "-", "CheckNow2 &Check Now", "OpenConfigWindow2 &Open Config Window",
                                   "LaunchClient2 &Launch Client (off)", "HelpContents3 &Help Contents", "-",
                                   "EnableChecking1 Enable Checking", "-", "Exit2 E&xit"}));
+    EXPECT_EQ(run.TrayPop->defaultAction(), run.ShowPostwatch1) << "as a double-click on the icon";
 
     options.SetCheckingEnabled(false);
     emit run.TrayPop->aboutToShow();

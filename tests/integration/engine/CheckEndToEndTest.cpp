@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -76,7 +77,8 @@ protected:
         return WaitUntil([&] { return Form->StatusText(0) == text; }, milliseconds);
     }
 
-    // Rows as "account #number from", read from the list the window shows.
+    // Rows as "account #number from", read from the list the window shows,
+    // with the whole sender its tip gives.
     QStringList ShownRows() const
     {
         const QAbstractItemModel* model = Form->findChild<QTreeView*>("listMessages")->model();
@@ -85,7 +87,7 @@ protected:
             rows << QStringLiteral("%1 #%2 %3")
                         .arg(model->index(row, TMessageList::colAccount).data().toString())
                         .arg(model->index(row, 0).data(TMessageList::NumberRole).toInt())
-                        .arg(model->index(row, TMessageList::colFrom).data().toString());
+                        .arg(model->index(row, TMessageList::colFrom).data(Qt::ToolTipRole).toString());
         return rows;
     }
 
@@ -376,6 +378,26 @@ TEST_F(ActionsAgainstDovecot, DeleteRefusesAMovedMessageAndDeletesItAfterANewChe
     EXPECT_EQ(ShownRows(), QStringList{"Home #1 Carol <carol@example.net>"});
     EXPECT_FALSE(Form->Engine->EngineBusy);
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
+}
+
+// Sorted by sender, last first, the Delete key deletes the message of the
+// row the user selected.
+TEST_F(ActionsAgainstDovecot, DeleteAfterSortingDeletesTheSelectedRowsMessage)
+{
+    ASSERT_NO_FATAL_FAILURE(Begin("actions-sorted"));
+    Form->listMessages->sortByColumn(TMessageList::colFrom, Qt::DescendingOrder);
+    ASSERT_EQ(ShownRows(), (QStringList{"Home #2 Jörg <joerg@example.de>", "Home #3 Carol <carol@example.net>",
+                                        "Home #1 Ann Example <ann@example.org>"}));
+    Select(1);
+    Form->ShowAndRaise();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QTest::keyClick(Form->listMessages, Qt::Key_Delete);
+    EXPECT_EQ(Boxes, QStringList{"Delete Message | Are you sure you want to delete this message?"});
+    EXPECT_EQ(ShownRows(), (QStringList{"Home #2 Jörg <joerg@example.de>", "Home #1 Ann Example <ann@example.org>"}));
+    OtherSession(user, [](TPop3Client& other) {
+        other.RetrieveSummary(2);
+        EXPECT_EQ(other.Summary.From, " =?UTF-8?Q?J=C3=B6rg?= <joerg@example.de>");
+    });
 }
 
 // A server that answers the first session up to TOP 2 and then says

@@ -4,6 +4,7 @@
 #include "engine/HeaderLookup.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
+#include "engine/RowFormat.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "tests/support/TestAccounts.h"
@@ -73,6 +74,66 @@ TEST(HeaderLookup, PriorityWithoutADigitIsNormal)
         EXPECT_EQ(HeaderPriority({QString::fromUtf8(line)}), "Normal") << line;
 }
 
+TEST(RowFormat, TheSenderByItsNameOrElseItsAddress)
+{
+    const struct {
+        const char* from;
+        const char* shown;
+    } cases[] = {
+        {" Ann Example <ann@example.org>", "Ann Example"},
+        {"\"Smith, Ann \\\"Sales\\\"\" <ann@example.org>", "Smith, Ann \"Sales\""},
+        {" <ann@example.org>", "ann@example.org"},
+        {"\"\" <ann@example.org>", "ann@example.org"},
+        {" ann@example.org", "ann@example.org"},
+        {" Ann <>", "Ann"},
+        {" <>", "<>"},
+        {" Ann <ann@example.org> (work)", "Ann <ann@example.org> (work)"},
+        {" ", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SenderName(QString::fromUtf8(c.from)), QString::fromUtf8(c.shown)) << c.from;
+}
+
+TEST(RowFormat, SizesWithAUnit)
+{
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(SizeText(0), "0 bytes");
+    EXPECT_EQ(SizeText(1), "1 byte");
+    EXPECT_EQ(SizeText(1023), "1023 bytes");
+    EXPECT_EQ(SizeText(1024), "1 KB");
+    EXPECT_EQ(SizeText(4300), "4 KB");
+    EXPECT_EQ(SizeText(1024 * 1024 - 1), "1024 KB");
+    EXPECT_EQ(SizeText(1536 * 1024), "1.5 MB");
+    QLocale::setDefault(QLocale::system());
+}
+
+TEST(RowFormat, DatesOrderByTimeAndUnreadableOnesFirst)
+{
+    const qint64 berlin = DateOrder(" Mon, 1 Dec 2025 09:30:00 +0100");
+    EXPECT_EQ(berlin, DateOrder("1 Dec 2025 08:30:00 +0000 (UTC)"));
+    EXPECT_EQ(berlin, DateOrder("Mon, 1 Dec 2025 08:30:00 GMT"));
+    EXPECT_EQ(berlin, DateOrder("Mon, 01 Dec 2025 03:30:00 -0500 (EST)"));
+    EXPECT_LT(DateOrder("Sun, 30 Nov 2025 23:59:59 +0000"), berlin);
+    EXPECT_LT(DateOrder("yesterday"), DateOrder("Thu, 1 Jan 1970 00:00:00 +0000"));
+    EXPECT_EQ(DateOrder(""), DateOrder("yesterday"));
+}
+
+TEST(MessageListRows, ColumnsOrderByTimeNumberAndRankNotByText)
+{
+    MemoryStore store;
+    Settings settings{store};
+    TMessageList list{settings};
+    list.AddSummary({" s", " Ann", QString(), 900, {"Date: Tue, 2 Dec 2025 10:00:00 +0000", "X-Priority: 1", "."}},
+                    "Home", 1);
+    list.AddSummary({" s", " Bea", QString(), 10240, {"Date: Mon, 1 Dec 2025 10:00:00 +0000", "X-Priority: 5", "."}},
+                    "Home", 2);
+    const auto key = [&](int row, int column) { return list.data(list.index(row, column), TMessageList::SortRole); };
+    EXPECT_LT(key(0, TMessageList::colSize).toLongLong(), key(1, TMessageList::colSize).toLongLong());
+    EXPECT_GT(key(0, TMessageList::colReceived).toLongLong(), key(1, TMessageList::colReceived).toLongLong());
+    EXPECT_GT(key(0, TMessageList::colPriority).toInt(), key(1, TMessageList::colPriority).toInt());
+    EXPECT_EQ(key(1, TMessageList::colFrom).toString(), "Bea");
+}
+
 class MessageListTest : public testing::Test
 {
 protected:
@@ -108,7 +169,7 @@ TEST_F(MessageListTest, AKeptSummaryBecomesARowWithItsNumber)
     QStringList texts;
     for (int column = 0; column < list.columnCount(); ++column)
         texts << list.data(list.index(0, column)).toString();
-    EXPECT_EQ(texts, (QStringList{"Ann", "Hello", "2048", "Low", "today", "Home"})) << "the leading blanks not drawn";
+    EXPECT_EQ(texts, (QStringList{"Ann", "Hello", "2 KB", "Low", "today", "Home"})) << "the leading blanks not drawn";
     EXPECT_EQ(list.data(list.index(0, 0), TMessageList::NumberRole).toInt(), 4);
 }
 
@@ -117,8 +178,10 @@ TEST_F(MessageListTest, RowsShowFoldedEncodedHeadersAsReadAndKeepThemAsReceived)
     const TExStringList header{"From: =?iso-8859-1?q?L=E9a?= <lea@example.org>", "Subject: =?utf-8?q?Caf=C3=A9?=",
                                "\t=?utf-8?q?_au_lait?=", "To: Bob"};
     Add(Summary(" =?iso-8859-1?q?L=E9a?= <lea@example.org>", " =?utf-8?q?Caf=C3=A9?=", 10, header));
-    EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom)).toString(), "Léa <lea@example.org>");
+    EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom)).toString(), "Léa");
+    EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom), Qt::ToolTipRole).toString(), "Léa <lea@example.org>");
     EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject)).toString(), "Café au lait");
+    EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject), Qt::ToolTipRole).toString(), "Café au lait");
     EXPECT_EQ(list.Entry(0).Subject, " =?utf-8?q?Caf=C3=A9?=");
     EXPECT_EQ(list.Entry(0).ReadableFrom, " Léa <lea@example.org>");
 }
