@@ -897,9 +897,9 @@ QString TCheckEngine::ResultText() const
     const QString count = QString::number(List.Count()) + QStringLiteral(" new messages");
     if (failed.isEmpty())
         return List.Count() == 0 ? QStringLiteral("No new messages") : count;
-    const QString names = failed.join(QStringLiteral(", "));
-    return List.Count() == 0 ? QStringLiteral("Check failed for ") + names
-                             : count + QStringLiteral("; check failed for ") + names;
+    // The failure first: a narrow panel cuts the end.
+    const QString failure = QStringLiteral("Check failed for ") + failed.join(QStringLiteral(", "));
+    return List.Count() == 0 ? failure : failure + QStringLiteral("; ") + count;
 }
 
 // A connection this program dialled is hung up when the check ends, or after

@@ -784,7 +784,7 @@ TEST_F(MainFormTest, DeadServersKeepTheirRowsAndAreToldInOneBox)
     EXPECT_EQ(list.data(list.index(1, TMessageList::colFrom), Qt::ForegroundRole),
               QVariant(Form->listMessages->palette().brush(QPalette::Disabled, QPalette::Text)));
     EXPECT_TRUE(list.data(list.index(0, TMessageList::colAccount), Qt::ToolTipRole).toString().startsWith("as of "));
-    EXPECT_EQ(Form->StatusText(2), "2 new messages; check failed for Home, Work");
+    EXPECT_EQ(Form->StatusText(2), "Check failed for Home, Work; 2 new messages");
     EXPECT_TRUE(Run->SysTray1->ToolTip.startsWith("Postwatch: 2 messages\nCheck failed:\nHome: Failed to connect"))
         << Run->SysTray1->ToolTip.toStdString();
     EXPECT_EQ(boxes(), QStringList{"Postwatch could not check 2 accounts:\n\nHome: Failed to connect\nWork: Failed to connect"});

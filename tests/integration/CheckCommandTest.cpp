@@ -259,11 +259,11 @@ TEST_F(CheckCommand, ListNamesAFailedAccountAndItsReason)
     QJsonObject panel;
     ASSERT_TRUE(WaitUntil([&] {
         panel = QJsonDocument::fromJson(RunPostwatch(profile.path(), {"--list", "--json"}).Lines.join("").toUtf8()).object();
-        return panel["status"].toArray()[2].toString().startsWith("3 ");
+        return panel["status"].toArray()[2].toString().endsWith("; 3 new messages");
     }, 20000)) << QJsonDocument(panel).toJson().toStdString();
     EXPECT_EQ(panel["class"].toString(), "failed");
     EXPECT_EQ(panel["failed"].toArray(), (QJsonArray{QJsonObject{{"account", "Away"}, {"reason", "Failed to connect"}}}));
-    EXPECT_EQ(panel["status"].toArray()[2].toString(), "3 new messages; check failed for Away");
+    EXPECT_EQ(panel["status"].toArray()[2].toString(), "Check failed for Away; 3 new messages");
     running.kill();
     running.waitForFinished();
 }

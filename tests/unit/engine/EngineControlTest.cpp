@@ -302,7 +302,7 @@ TEST_F(CheckFailure, AServerGoingSilentEndsTheAccountKeepingWhatItListed)
     EXPECT_EQ(Errors, QStringList{"Connection Timed out"});
     EXPECT_FALSE(engine.EngineBusy);
     EXPECT_EQ(host.Panels[0], "Home: No answer in time, 10:40");
-    EXPECT_EQ(host.Panels[2], "1 new messages; check failed for Home");
+    EXPECT_EQ(host.Panels[2], "Check failed for Home; 1 new messages");
 
     client.SilentAfter.clear();
     CheckNow();
@@ -331,7 +331,7 @@ TEST_F(CheckFailure, DeadServersKeepTheirRowsMarkedAndAreToldInOneBox)
     EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2", "Work Three #1"}));
     EXPECT_EQ(list.AsOf("Home"), listed);
     EXPECT_EQ(list.AsOf("Work"), listed);
-    EXPECT_EQ(host.Panels[2], "3 new messages; check failed for Home, Work");
+    EXPECT_EQ(host.Panels[2], "Check failed for Home, Work; 3 new messages");
     EXPECT_EQ(host.Boxes, QStringList{"<title> | Postwatch could not check 2 accounts:\n\n"
                                       "Home: Failed to connect\nWork: Failed to connect | main"});
 
@@ -342,7 +342,7 @@ TEST_F(CheckFailure, DeadServersKeepTheirRowsMarkedAndAreToldInOneBox)
     EXPECT_EQ(Rows(), (QStringList{"Home Two #1", "Work Three #1"}));
     EXPECT_FALSE(list.AsOf("Home").isValid());
     EXPECT_EQ(list.AsOf("Work"), listed);
-    EXPECT_EQ(host.Panels[2], "2 new messages; check failed for Work");
+    EXPECT_EQ(host.Panels[2], "Check failed for Work; 2 new messages");
     EXPECT_EQ(host.Boxes.size(), 2) << "a failure alone keeps its own box";
 }
 
