@@ -25,19 +25,28 @@ QString RowText(const QString& text)
 {
     return text.size() > MaxRowText ? text.left(MaxRowText) : text;
 }
+
+// Most texts read as they were received: the row then keeps one copy.
+QString SharedWith(const QString& received, const QString& readable)
+{
+    return readable == received ? received : readable;
+}
 }
 
 // A summary cut for its length says so in its subject.
 TSummaryFields FieldsOf(const TSummary& summary)
 {
-    const QString subject = ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject);
-    return {RowText(summary.From),
-            RowText(summary.Subject),
+    const QString from = RowText(summary.From);
+    const QString subject = RowText(summary.Subject);
+    const QString readableSubject = RowText(ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject))
+                                    + (summary.Cut ? QStringLiteral(" [header too long: cut]") : QString());
+    return {from,
+            subject,
             RowText(HeaderTo(summary.Header)),
             RowText(HeaderDate(summary.Header)),
             HeaderPriority(summary.Header),
-            RowText(ReadableField(summary.Header, QStringLiteral("From:"), summary.From)),
-            RowText(subject) + (summary.Cut ? QStringLiteral(" [header too long: cut]") : QString()),
+            SharedWith(from, RowText(ReadableField(summary.Header, QStringLiteral("From:"), summary.From))),
+            SharedWith(subject, readableSubject),
             HeaderDigest(summary.Header)};
 }
 

@@ -52,6 +52,9 @@ struct MessageEntry
     // Whether a header received now is this row's message.
     bool IsMessage(const TExStringList& header) const;
 };
+// A list of hundreds of thousands of rows grows in place instead of being
+// copied to a larger one.
+Q_DECLARE_TYPEINFO(MessageEntry, Q_RELOCATABLE_TYPE);
 
 // What the list shows of a readable header text: no blanks around it.
 QString Shown(const QString& readable);
