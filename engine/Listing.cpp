@@ -21,7 +21,7 @@ enum { FromField, SubjectField, SizeField, PriorityField };
 
 QStringList RowOf(const MessageEntry& entry)
 {
-    return {Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), entry.Size,   entry.Priority,
+    return {Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), QString::number(entry.Bytes), entry.Priority,
             entry.Received,            entry.Account,                QString::number(entry.Number)};
 }
 

@@ -60,9 +60,8 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
 {
     if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
-    const MessageEntry entry{fields.From,   fields.Subject, QString::number(bytes), fields.Priority,
-                             fields.Date,   account,        number,                 fields.Digest,
-                             uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
+    const MessageEntry entry{fields.From, fields.Subject, bytes,    fields.Priority,     fields.Date,           account,
+                             number,      fields.Digest,  uniqueId, fields.ReadableFrom, fields.ReadableSubject};
     rows.append(entry);
     if (AnnounceAtOnce && !AnnounceAtOnce())
         AnnounceLater();
@@ -260,7 +259,7 @@ QString TMessageList::Text(const MessageEntry& entry, int column)
     switch (column) {
     case colFrom: return Shown(entry.ReadableFrom);
     case colSubject: return Shown(entry.ReadableSubject);
-    case colSize: return entry.Size;
+    case colSize: return QString::number(entry.Bytes);
     case colPriority: return entry.Priority;
     case colReceived: return entry.Received;
     case colAccount: return entry.Account;

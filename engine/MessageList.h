@@ -32,13 +32,14 @@ struct TSummaryFields
 };
 TSummaryFields FieldsOf(const TSummary& summary);
 
-// One row of the message list: six texts and the message's number on its
-// account's server at the time of the check.
+// One row of the message list: what its six columns show and the message's
+// number on its account's server at the time of the check. The size is kept
+// as a number: a text for each of hundreds of thousands of rows adds up.
 struct MessageEntry
 {
     QString From;
     QString Subject;
-    QString Size;
+    qint64 Bytes = 0;
     QString Priority;
     QString Received;
     QString Account;

@@ -101,7 +101,11 @@ void TSummaryCache::Keep(const QString& mailbox, const QStringList& uniqueIds)
     auto box = mailboxes.find(mailbox);
     if (box == mailboxes.end())
         return;
-    const QSet<QString> held(uniqueIds.begin(), uniqueIds.end());
+    // Only the ids the mailbox holds: a listing may name a million.
+    QSet<QString> held;
+    for (const QString& id : uniqueIds)
+        if (box->contains(id))
+            held.insert(id);
     changed |= box->removeIf([&](const auto& entry) { return !held.contains(entry.key()); }) > 0;
 }
 
