@@ -158,8 +158,8 @@ void TSummaryCache::LoadUnsized(const QJsonObject& boxes)
 }
 
 // A mailbox that would make the file too large to be read again is left
-// out. Readable by the user alone: it holds senders and subjects. Each is
-// written straight into the file's bytes, never held twice.
+// out. Readable by the user alone: it holds senders and subjects. Each
+// mailbox is written straight into the file's bytes, never held twice.
 void TSummaryCache::Save()
 {
     if (!std::exchange(changed, false))
