@@ -50,7 +50,8 @@ int check()
     if (client.Connected)
         Guarded([&client] { client.Disconnect(); });
 
-    QTextStream(stdout) << TListing::Of(list, {std::begin(host.StatusTexts), std::end(host.StatusTexts)}).Text();
+    QTextStream out(stdout);
+    TListing::WriteText(out, list, {std::begin(host.StatusTexts), std::end(host.StatusTexts)});
     return host.Failed ? 1 : 0;
 }
 

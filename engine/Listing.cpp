@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTextStream>
 #include <algorithm>
 
 namespace {
@@ -17,6 +18,33 @@ const QStringList Fields = {QStringLiteral("from"),     QStringLiteral("subject"
                             QStringLiteral("priority"), QStringLiteral("received"), QStringLiteral("account"),
                             QStringLiteral("number")};
 enum { FromField, SubjectField, SizeField, PriorityField };
+
+QStringList RowOf(const MessageEntry& entry)
+{
+    return {Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), QString::number(entry.Bytes), entry.Priority,
+            entry.Received,            entry.Account,                QString::number(entry.Number)};
+}
+
+void WriteRow(QTextStream& out, const QStringList& row)
+{
+    out << row.join(QLatin1Char('\t')) << QLatin1Char('\n');
+}
+
+void WriteStatus(QTextStream& out, const QStringList& status)
+{
+    for (const QString& line : status)
+        if (!line.isEmpty())
+            out << line << QLatin1Char('\n');
+}
+
+// A failure's line quotes the server.
+QStringList CleanedStatus(const QStringList& status)
+{
+    QStringList cleaned;
+    for (const QString& line : status)
+        cleaned << CleanedLine(line);
+    return cleaned;
+}
 
 QJsonArray RowsJson(const QList<QStringList>& rows)
 {
@@ -68,30 +96,31 @@ QString Tooltip(const TListing& listing)
 TListing TListing::Of(const TMessageList& list, const QStringList& status, const TFailureLog* failures)
 {
     TListing listing;
-    // A failure's line quotes the server.
-    for (const QString& line : status)
-        listing.Status << CleanedLine(line);
+    listing.Status = CleanedStatus(status);
     if (failures)
         for (const TFailureLog::TFailure& failure : failures->All())
             listing.Failed << TFailed{failure.Account, CleanedLine(failure.Reason)};
-    for (int row = 0; row < list.Count(); ++row) {
-        const MessageEntry& entry = list.Entry(row);
-        listing.Rows << QStringList{Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), entry.Size,
-                                    entry.Priority,           entry.Received,                entry.Account,
-                                    QString::number(entry.Number)};
-    }
+    for (int row = 0; row < list.Count(); ++row)
+        listing.Rows << RowOf(list.Entry(row));
     return listing;
 }
 
 QString TListing::Text() const
 {
     QString text;
+    QTextStream out(&text);
     for (const QStringList& row : Rows)
-        text += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    for (const QString& line : Status)
-        if (!line.isEmpty())
-            text += line + QLatin1Char('\n');
+        WriteRow(out, row);
+    WriteStatus(out, Status);
+    out.flush();
     return text;
+}
+
+void TListing::WriteText(QTextStream& out, const TMessageList& list, const QStringList& status)
+{
+    for (int row = 0; row < list.Count(); ++row)
+        WriteRow(out, RowOf(list.Entry(row)));
+    WriteStatus(out, CleanedStatus(status));
 }
 
 QByteArray TListing::ToJson() const

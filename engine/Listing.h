@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QTextStream;
 class TFailureLog;
 class TMessageList;
 
@@ -29,6 +30,9 @@ struct TListing
 
     // One tab-separated line per row, then each status text that is not empty.
     QString Text() const;
+    // The same text as Of(list, status).Text(), written a row at a time: a
+    // mailbox of hundreds of thousands of messages is never copied whole.
+    static void WriteText(QTextStream& out, const TMessageList& list, const QStringList& status);
     // What the running copy sends; FromJson reads it back, and anything it
     // does not understand gives an empty listing.
     QByteArray ToJson() const;

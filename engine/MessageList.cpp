@@ -26,19 +26,28 @@ QString RowText(const QString& text)
 {
     return text.size() > MaxRowText ? text.left(MaxRowText) : text;
 }
+
+// Most texts read as they were received: the row then keeps one copy.
+QString SharedWith(const QString& received, const QString& readable)
+{
+    return readable == received ? received : readable;
+}
 }
 
 // A summary cut for its length says so in its subject.
 TSummaryFields FieldsOf(const TSummary& summary)
 {
-    const QString subject = ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject);
-    return {RowText(summary.From),
-            RowText(summary.Subject),
+    const QString from = RowText(summary.From);
+    const QString subject = RowText(summary.Subject);
+    const QString readableSubject = RowText(ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject))
+                                    + (summary.Cut ? QStringLiteral(" [header too long: cut]") : QString());
+    return {from,
+            subject,
             RowText(HeaderTo(summary.Header)),
             RowText(HeaderDate(summary.Header)),
             HeaderPriority(summary.Header),
-            RowText(ReadableField(summary.Header, QStringLiteral("From:"), summary.From)),
-            RowText(subject) + (summary.Cut ? QStringLiteral(" [header too long: cut]") : QString()),
+            SharedWith(from, RowText(ReadableField(summary.Header, QStringLiteral("From:"), summary.From))),
+            SharedWith(subject, readableSubject),
             HeaderDigest(summary.Header)};
 }
 
@@ -52,9 +61,8 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
 {
     if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
-    MessageEntry entry{fields.From,   fields.Subject, QString::number(bytes), fields.Priority,
-                       fields.Date,   account,        number,                 fields.Digest,
-                       uniqueId,      fields.ReadableFrom, fields.ReadableSubject};
+    MessageEntry entry{fields.From, fields.Subject, bytes,    fields.Priority,     fields.Date,           account,
+                       number,      fields.Digest,  uniqueId, fields.ReadableFrom, fields.ReadableSubject};
     entry.ReceivedOrder = DateOrder(fields.Date);
     rows.append(entry);
     if (AnnounceAtOnce && !AnnounceAtOnce())
@@ -257,7 +265,7 @@ QString TMessageList::Text(const MessageEntry& entry, int column)
     switch (column) {
     case colFrom: return SenderName(entry.ReadableFrom);
     case colSubject: return Shown(entry.ReadableSubject);
-    case colSize: return SizeText(entry.Size.toLongLong());
+    case colSize: return SizeText(entry.Bytes);
     case colPriority: return entry.Priority;
     case colReceived: return entry.Received;
     case colAccount: return entry.Account;
@@ -290,7 +298,7 @@ QVariant TMessageList::WholeText(const MessageEntry& entry, int column)
 QVariant TMessageList::SortKey(const MessageEntry& entry, int column)
 {
     switch (column) {
-    case colSize: return entry.Size.toLongLong();
+    case colSize: return entry.Bytes;
     case colPriority: return Priority::Rank(entry.Priority);
     case colReceived: return entry.ReceivedOrder;
     default: return Text(entry, column);

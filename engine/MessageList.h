@@ -32,13 +32,14 @@ struct TSummaryFields
 };
 TSummaryFields FieldsOf(const TSummary& summary);
 
-// One row of the message list: six texts and the message's number on its
-// account's server at the time of the check.
+// One row of the message list: what its six columns show and the message's
+// number on its account's server at the time of the check. The size is kept
+// as a number: a text for each of hundreds of thousands of rows adds up.
 struct MessageEntry
 {
     QString From;
     QString Subject;
-    QString Size;
+    qint64 Bytes = 0;
     QString Priority;
     QString Received;
     QString Account;
@@ -54,6 +55,9 @@ struct MessageEntry
     // Whether a header received now is this row's message.
     bool IsMessage(const TExStringList& header) const;
 };
+// A list of hundreds of thousands of rows grows in place instead of being
+// copied to a larger one.
+Q_DECLARE_TYPEINFO(MessageEntry, Q_RELOCATABLE_TYPE);
 
 // What the list shows of a readable header text: no blanks around it.
 QString Shown(const QString& readable);

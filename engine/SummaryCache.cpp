@@ -2,6 +2,7 @@
 
 #include "engine/PrivateJsonFile.h"
 
+#include <QBuffer>
 #include <QCborArray>
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
@@ -22,10 +23,11 @@ namespace {
 
 constexpr qsizetype FieldCount = 8;
 
-QByteArray Stored(const QString& mailbox, const QHash<QString, TSummaryCache::TEntry>& messages)
+void Store(QByteArray& file, const QString& mailbox, const QHash<QString, TSummaryCache::TEntry>& messages)
 {
-    QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
+    QBuffer end(&file);
+    end.open(QIODevice::Append);
+    QCborStreamWriter writer(&end);
     writer.startArray(2);
     writer.append(mailbox);
     writer.startArray(messages.size());
@@ -42,7 +44,6 @@ QByteArray Stored(const QString& mailbox, const QHash<QString, TSummaryCache::TE
     }
     writer.endArray();
     writer.endArray();
-    return bytes;
 }
 
 template <typename Array> bool AllStrings(const Array& array, qsizetype from)
@@ -100,7 +101,11 @@ void TSummaryCache::Keep(const QString& mailbox, const QStringList& uniqueIds)
     auto box = mailboxes.find(mailbox);
     if (box == mailboxes.end())
         return;
-    const QSet<QString> held(uniqueIds.begin(), uniqueIds.end());
+    // Only the ids the mailbox holds: a listing may name a million.
+    QSet<QString> held;
+    for (const QString& id : uniqueIds)
+        if (box->contains(id))
+            held.insert(id);
     changed |= box->removeIf([&](const auto& entry) { return !held.contains(entry.key()); }) > 0;
 }
 
@@ -153,16 +158,18 @@ void TSummaryCache::LoadUnsized(const QJsonObject& boxes)
 }
 
 // A mailbox that would make the file too large to be read again is left
-// out. Readable by the user alone: it holds senders and subjects.
+// out. Readable by the user alone: it holds senders and subjects. Each
+// mailbox is written straight into the file's bytes, never held twice.
 void TSummaryCache::Save()
 {
     if (!std::exchange(changed, false))
         return;
     QByteArray file;
     for (auto box = mailboxes.cbegin(); box != mailboxes.cend(); ++box) {
-        const QByteArray stored = Stored(box.key(), *box);
-        if (file.size() + stored.size() <= PrivateJsonFile::MaxBytes)
-            file += stored;
+        const qsizetype before = file.size();
+        Store(file, box.key(), *box);
+        if (file.size() > PrivateJsonFile::MaxBytes)
+            file.truncate(before);
     }
     PrivateJsonFile::Write(path, file);
 }

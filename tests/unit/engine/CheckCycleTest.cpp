@@ -60,7 +60,7 @@ TEST_F(CheckCycle, RowsCarryTheSixTextsAndTheServerNumber)
     const MessageEntry& row = list.Entry(0);
     EXPECT_EQ(row.From, " Ann <ann@example.org>");
     EXPECT_EQ(row.Subject, " Lunch");
-    EXPECT_EQ(row.Size, "2048");
+    EXPECT_EQ(row.Bytes, 2048);
     EXPECT_EQ(row.Priority, "High");
     EXPECT_EQ(row.Received, "Mon, 1 Dec 2025 09:30:00 +0100");
     EXPECT_EQ(row.Account, "Home");

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+#include <QTextStream>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -267,6 +268,23 @@ TEST_F(MessageListTest, ThePanelTooltipIsEscapedForMarkupAndTheRowsAreNot)
     const QJsonObject panel = QJsonDocument::fromJson(TListing::Of(list, {}).PanelJson()).object();
     EXPECT_EQ(panel["tooltip"].toString(), "Ann: &lt;b&gt;Win&lt;/b&gt; &amp; more");
     EXPECT_EQ(panel["rows"].toArray()[0].toObject()["subject"].toString(), "<b>Win</b> & more");
+}
+
+// What --check writes row by row is what --list prints of the same listing.
+TEST_F(MessageListTest, TheListingWrittenRowByRowIsItsText)
+{
+    Add(Summary(" =?utf-8?q?Caf=C3=A9?= <cafe@example.org>", " Menu", 2048,
+                {"From: =?utf-8?q?Caf=C3=A9?= <cafe@example.org>", "Date: today"}));
+    list.AddSummary(Summary(" Bea", " Two"), "Work", 7);
+    const QStringList status{u"Home: -ERR \x1b[41mbusy"_s, "", "2 messages"};
+    QString written;
+    QTextStream out(&written);
+    TListing::WriteText(out, list, status);
+    out.flush();
+    EXPECT_EQ(written, "Café <cafe@example.org>\tMenu\t2048\tNormal\ttoday\tHome\t4\n"
+                       "Bea\tTwo\t10\tLow\ttoday\tWork\t7\n"
+                       "Home: -ERR [41mbusy\n2 messages\n");
+    EXPECT_EQ(written, TListing::Of(list, status).Text());
 }
 
 // A failed account turns the panel's class to "failed" and is named with its
