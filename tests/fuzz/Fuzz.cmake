@@ -18,6 +18,7 @@ set(PW_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/pop3/TextLimit.cpp
   ${CMAKE_SOURCE_DIR}/pop3/AttachFolder.cpp
   ${CMAKE_SOURCE_DIR}/pop3/Uudecoder.cpp
+  ${CMAKE_SOURCE_DIR}/base/CleanText.cpp
   ${CMAKE_SOURCE_DIR}/base/Words.cpp)
 
 foreach(target fuzz_message_reader fuzz_header_text fuzz_base64 fuzz_uudecode)
