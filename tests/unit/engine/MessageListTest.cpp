@@ -9,6 +9,7 @@
 #include "config/Settings.h"
 #include "tests/support/TestAccounts.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,6 +74,18 @@ TEST(HeaderLookup, PriorityWithoutADigitIsNormal)
     for (const char* line : {"X-Priority: High", "X-Priority: urgent", "X-Priority:", "X-Priority: ", "X-Priority",
                              "X-Priority:  1", "X-Priority: \xd9\xa1"})
         EXPECT_EQ(HeaderPriority({QString::fromUtf8(line)}), "Normal") << line;
+}
+
+// Files written before keep the hex of the header lines' SHA-256, and
+// still name the same messages.
+TEST(HeaderDigest, HexAsFilesHoldItAndBack)
+{
+    const THeaderDigest digest = HeaderDigest({"From: a", "Subject: b", "", "body"});
+    const QByteArray hex = QCryptographicHash::hash("From: a\nSubject: b", QCryptographicHash::Sha256).toHex();
+    EXPECT_EQ(DigestHex(digest), hex);
+    EXPECT_EQ(DigestFromHex(hex), digest);
+    EXPECT_EQ(DigestFromHex("not a digest"), THeaderDigest{});
+    EXPECT_EQ(DigestFromHex(hex.left(62)), THeaderDigest{});
 }
 
 TEST(RowFormat, TheSenderByItsNameOrElseItsAddress)
