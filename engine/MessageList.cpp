@@ -61,8 +61,9 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
 {
     if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
-    MessageEntry entry{fields.From, fields.Subject, bytes,    fields.Priority,     fields.Date,           account,
-                       number,      fields.Digest,  uniqueId, fields.ReadableFrom, fields.ReadableSubject};
+    MessageEntry entry{bytes,         fields.Priority, fields.Date,         account,
+                       number,        fields.Digest,   uniqueId,            fields.ReadableFrom,
+                       fields.ReadableSubject};
     entry.ReceivedOrder = DateOrder(fields.Date);
     rows.append(entry);
     if (AnnounceAtOnce && !AnnounceAtOnce())

@@ -43,11 +43,11 @@ TSummaryFields FieldsOf(const TSummary& summary);
 
 // One row of the message list: what its six columns show and the message's
 // number on its account's server at the time of the check. The size is kept
-// as a number: a text for each of hundreds of thousands of rows adds up.
+// as a number, and the sender and subject only as read (the filters had
+// them as received): a text for each of hundreds of thousands of rows adds
+// up.
 struct MessageEntry
 {
-    QString From;
-    QString Subject;
     qint64 Bytes = 0;
     QString Priority;
     QString Received;

@@ -191,12 +191,13 @@ TEST_F(MessageListTest, RowsShowFoldedEncodedHeadersAsReadAndKeepThemAsReceived)
 {
     const TExStringList header{"From: =?iso-8859-1?q?L=E9a?= <lea@example.org>", "Subject: =?utf-8?q?Caf=C3=A9?=",
                                "\t=?utf-8?q?_au_lait?=", "To: Bob"};
-    Add(Summary(" =?iso-8859-1?q?L=E9a?= <lea@example.org>", " =?utf-8?q?Caf=C3=A9?=", 10, header));
+    const TSummary summary = Summary(" =?iso-8859-1?q?L=E9a?= <lea@example.org>", " =?utf-8?q?Caf=C3=A9?=", 10, header);
+    Add(summary);
     EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom)).toString(), "Léa");
     EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom), Qt::ToolTipRole).toString(), "Léa <lea@example.org>");
     EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject)).toString(), "Café au lait");
     EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject), Qt::ToolTipRole).toString(), "Café au lait");
-    EXPECT_EQ(list.Entry(0).Subject, " =?utf-8?q?Caf=C3=A9?=");
+    EXPECT_EQ(FieldsOf(summary).Subject, " =?utf-8?q?Caf=C3=A9?=") << "for the filters";
     EXPECT_EQ(list.Entry(0).ReadableFrom, " Léa <lea@example.org>");
 }
 
@@ -208,7 +209,7 @@ TEST_F(MessageListTest, SixCaptionedColumnsAndRowsInArrivalOrder)
     EXPECT_EQ(captions, (QStringList{"From", "Subject", "Size", "Priority", "Received", "Account"}));
     list.AddSummary(Summary(" Zed", " z"), "Work", 9);
     list.AddSummary(Summary(" Ann", " a"), "Home", 1);
-    EXPECT_EQ(list.Entry(0).From, " Zed");
+    EXPECT_EQ(list.Entry(0).ReadableFrom, " Zed");
     EXPECT_EQ(list.Entry(1).Number, 1);
     list.Clear();
     EXPECT_EQ(list.rowCount(), 0);
