@@ -720,6 +720,7 @@ void TCheckEngine::QuickAccount()
     for (int number = 1; number <= Client.MessageCount; ++number)
         if (!Cached(mailbox, number))
             Client.SummariesAhead << number;
+    List.Reserve(Client.MessageCount);
     QList<int> blocked;
     for (MessageNumber = 1; MessageNumber <= Client.MessageCount; ++MessageNumber) {
         const TSummaryFields fields = QuickFields(mailbox, MessageNumber);

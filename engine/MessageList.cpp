@@ -61,8 +61,9 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
 {
     if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
-    MessageEntry entry{fields.From, fields.Subject, bytes,    fields.Priority,     fields.Date,           account,
-                       number,      fields.Digest,  uniqueId, fields.ReadableFrom, fields.ReadableSubject};
+    MessageEntry entry{bytes,         fields.Priority, fields.Date,         account,
+                       number,        fields.Digest,   uniqueId,            fields.ReadableFrom,
+                       fields.ReadableSubject};
     entry.ReceivedOrder = DateOrder(fields.Date);
     rows.append(entry);
     if (AnnounceAtOnce && !AnnounceAtOnce())
@@ -155,9 +156,32 @@ bool MessageEntry::IsMessage(const TExStringList& header) const
     return HeaderDigest(header) == Digest;
 }
 
-QByteArray HeaderDigest(const TExStringList& header)
+THeaderDigest HeaderDigest(const TExStringList& header)
 {
-    return QCryptographicHash::hash(headerPart(header).join(u'\n').toUtf8(), QCryptographicHash::Sha256).toHex();
+    const QByteArray hash =
+        QCryptographicHash::hash(headerPart(header).join(u'\n').toUtf8(), QCryptographicHash::Sha256);
+    THeaderDigest digest;
+    std::copy_n(hash.cbegin(), digest.size(), digest.begin());
+    return digest;
+}
+
+QByteArray DigestHex(const THeaderDigest& digest)
+{
+    return QByteArray::fromRawData(digest.data(), digest.size()).toHex();
+}
+
+THeaderDigest DigestFromHex(const QByteArray& hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    THeaderDigest digest{};
+    if (bytes.size() == qsizetype(digest.size()))
+        std::ranges::copy(bytes, digest.begin());
+    return digest;
+}
+
+void TMessageList::Reserve(qsizetype more)
+{
+    rows.reserve(rows.size() + more);
 }
 
 void TMessageList::Clear()

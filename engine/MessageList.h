@@ -8,9 +8,18 @@
 #include <QList>
 #include <QSet>
 #include <QTimer>
+#include <array>
 #include <functional>
 
 class Settings;
+
+// A SHA-256 of a message's header lines. A row keeps its bytes, in place:
+// as hex text in a string of its own it would cost three times as much for
+// each of hundreds of thousands of rows. Files hold it as hex.
+using THeaderDigest = std::array<char, 32>;
+QByteArray DigestHex(const THeaderDigest& digest);
+// A text that is no digest's hex gives one that no header has.
+THeaderDigest DigestFromHex(const QByteArray& hex);
 
 // What a row and the filters take from a message's header, and by what it
 // is known again: small enough to keep for every message of a mailbox.
@@ -28,23 +37,23 @@ struct TSummaryFields
     QString ReadableSubject;
     // Of the header lines, to know the message again in a later session,
     // where the numbers may have moved.
-    QByteArray Digest;
+    THeaderDigest Digest{};
 };
 TSummaryFields FieldsOf(const TSummary& summary);
 
 // One row of the message list: what its six columns show and the message's
 // number on its account's server at the time of the check. The size is kept
-// as a number: a text for each of hundreds of thousands of rows adds up.
+// as a number, and the sender and subject only as read (the filters had
+// them as received): a text for each of hundreds of thousands of rows adds
+// up.
 struct MessageEntry
 {
-    QString From;
-    QString Subject;
     qint64 Bytes = 0;
     QString Priority;
     QString Received;
     QString Account;
     int Number = 0;
-    QByteArray Digest;
+    THeaderDigest Digest{};
     // The server's unique id, where it gives them.
     QString UniqueId;
     QString ReadableFrom;
@@ -64,7 +73,7 @@ QString Shown(const QString& readable);
 
 // A digest of the header up to its end (a blank line or the closing "."),
 // by which a later check knows the message again.
-QByteArray HeaderDigest(const TExStringList& header);
+THeaderDigest HeaderDigest(const TExStringList& header);
 
 // What became of a summary handed to the list.
 enum class TSummaryResult {
@@ -101,6 +110,8 @@ public:
                              const QString& account, int number);
     // Whether AddFields would have the message deleted.
     bool Deletes(const TSummaryFields& fields, qint64 bytes) const;
+    // Room for this many more rows, that a listing's count tells ahead.
+    void Reserve(qsizetype more);
     void Clear();
     // A check begins: the rows of all but these accounts, which it leaves
     // out, are taken away and kept aside until their account is listed.

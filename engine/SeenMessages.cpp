@@ -13,7 +13,7 @@ TSeenMessages::TSeenMessages(const QString& filePath) : path(filePath) {}
 // which is also what files written before unique ids hold.
 QByteArray TSeenMessages::Key(const MessageEntry& entry)
 {
-    return entry.UniqueId.isEmpty() ? entry.Digest : "uid:" + entry.UniqueId.toLatin1();
+    return entry.UniqueId.isEmpty() ? DigestHex(entry.Digest) : "uid:" + entry.UniqueId.toLatin1();
 }
 
 TNoticeRows TSeenMessages::Announce(const TMessageList& list, const QStringList& checkedAccounts)
@@ -25,7 +25,7 @@ TNoticeRows TSeenMessages::Announce(const TMessageList& list, const QStringList&
         const MessageEntry& entry = list.Entry(row);
         const QByteArray key = Key(entry);
         const QSet<QByteArray>& before = seen.value(entry.Account);
-        if (!before.contains(key) && !before.contains(entry.Digest))
+        if (!before.contains(key) && !before.contains(DigestHex(entry.Digest)))
             fresh << &entry;
         held[entry.Account].insert(key);
     }

@@ -39,7 +39,8 @@ void Store(QByteArray& file, const QString& mailbox, const QHash<QString, TSumma
         for (const QString* text : {&f.From, &f.Subject, &f.To, &f.Date, &f.Priority, &f.ReadableFrom,
                                     &f.ReadableSubject})
             writer.append(*text);
-        writer.append(QLatin1StringView(f.Digest));
+        const QByteArray digest = DigestHex(f.Digest);
+        writer.append(QLatin1StringView(digest));
         writer.endArray();
     }
     writer.endArray();
@@ -57,7 +58,7 @@ template <typename Array> bool AllStrings(const Array& array, qsizetype from)
 template <typename Array> TSummaryFields FieldsAt(const Array& array, qsizetype from)
 {
     auto text = [&](qsizetype i) { return array.at(from + i).toString(); };
-    return {text(0), text(1), text(2), text(3), text(4), text(5), text(6), text(7).toLatin1()};
+    return {text(0), text(1), text(2), text(3), text(4), text(5), text(6), DigestFromHex(text(7).toLatin1())};
 }
 
 }

@@ -449,6 +449,7 @@ bool TPop3Client::ListIds()
     });
     if (ListingProblem.isEmpty() && seen.size() != MessageCount)
         ListingProblem = QStringLiteral("UIDL lists %1 messages, STAT %2").arg(seen.size()).arg(MessageCount);
+    UniqueIds.reserve(ids.size());
     for (const QByteArray& id : std::as_const(ids))
         UniqueIds << QString::fromLatin1(id);
     return ListingProblem.isEmpty();

@@ -24,7 +24,8 @@ TSummaryFields Fields(int n)
     const QString subject = QStringLiteral(" Benchmark message %1").arg(n);
     return {from, subject, QStringLiteral(" Bench <bench@example.org>"),
             QStringLiteral(" Mon, 8 Dec 2025 10:%1:00 +0100").arg(n % 60, 2, 10, QLatin1Char('0')),
-            QStringLiteral("3"), from, subject, QByteArray::number(qHash(n), 16).repeated(4)};
+            QStringLiteral("3"), from, subject,
+            DigestFromHex(QByteArray::number(qHash(n), 16).rightJustified(16, '0').repeated(4))};
 }
 
 }

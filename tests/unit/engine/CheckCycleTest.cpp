@@ -58,8 +58,8 @@ TEST_F(CheckCycle, RowsCarryTheSixTextsAndTheServerNumber)
     RunSteps();
     ASSERT_EQ(list.Count(), 1);
     const MessageEntry& row = list.Entry(0);
-    EXPECT_EQ(row.From, " Ann <ann@example.org>");
-    EXPECT_EQ(row.Subject, " Lunch");
+    EXPECT_EQ(row.ReadableFrom, " Ann <ann@example.org>");
+    EXPECT_EQ(row.ReadableSubject, " Lunch");
     EXPECT_EQ(row.Bytes, 2048);
     EXPECT_EQ(row.Priority, "High");
     EXPECT_EQ(row.Received, "Mon, 1 Dec 2025 09:30:00 +0100");

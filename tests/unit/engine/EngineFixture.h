@@ -216,7 +216,7 @@ protected:
     {
         QStringList rows;
         for (int row = 0; row < list.Count(); ++row)
-            rows << QStringLiteral("%1 %2 #%3").arg(list.Entry(row).Account, list.Entry(row).Subject.trimmed())
+            rows << QStringLiteral("%1 %2 #%3").arg(list.Entry(row).Account, list.Entry(row).ReadableSubject.trimmed())
                         .arg(list.Entry(row).Number);
         return rows;
     }

@@ -9,6 +9,7 @@
 #include "config/Settings.h"
 #include "tests/support/TestAccounts.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,6 +74,18 @@ TEST(HeaderLookup, PriorityWithoutADigitIsNormal)
     for (const char* line : {"X-Priority: High", "X-Priority: urgent", "X-Priority:", "X-Priority: ", "X-Priority",
                              "X-Priority:  1", "X-Priority: \xd9\xa1"})
         EXPECT_EQ(HeaderPriority({QString::fromUtf8(line)}), "Normal") << line;
+}
+
+// Files written before keep the hex of the header lines' SHA-256, and
+// still name the same messages.
+TEST(HeaderDigest, HexAsFilesHoldItAndBack)
+{
+    const THeaderDigest digest = HeaderDigest({"From: a", "Subject: b", "", "body"});
+    const QByteArray hex = QCryptographicHash::hash("From: a\nSubject: b", QCryptographicHash::Sha256).toHex();
+    EXPECT_EQ(DigestHex(digest), hex);
+    EXPECT_EQ(DigestFromHex(hex), digest);
+    EXPECT_EQ(DigestFromHex("not a digest"), THeaderDigest{});
+    EXPECT_EQ(DigestFromHex(hex.left(62)), THeaderDigest{});
 }
 
 TEST(RowFormat, TheSenderByItsNameOrElseItsAddress)
@@ -178,12 +191,13 @@ TEST_F(MessageListTest, RowsShowFoldedEncodedHeadersAsReadAndKeepThemAsReceived)
 {
     const TExStringList header{"From: =?iso-8859-1?q?L=E9a?= <lea@example.org>", "Subject: =?utf-8?q?Caf=C3=A9?=",
                                "\t=?utf-8?q?_au_lait?=", "To: Bob"};
-    Add(Summary(" =?iso-8859-1?q?L=E9a?= <lea@example.org>", " =?utf-8?q?Caf=C3=A9?=", 10, header));
+    const TSummary summary = Summary(" =?iso-8859-1?q?L=E9a?= <lea@example.org>", " =?utf-8?q?Caf=C3=A9?=", 10, header);
+    Add(summary);
     EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom)).toString(), "Léa");
     EXPECT_EQ(list.data(list.index(0, TMessageList::colFrom), Qt::ToolTipRole).toString(), "Léa <lea@example.org>");
     EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject)).toString(), "Café au lait");
     EXPECT_EQ(list.data(list.index(0, TMessageList::colSubject), Qt::ToolTipRole).toString(), "Café au lait");
-    EXPECT_EQ(list.Entry(0).Subject, " =?utf-8?q?Caf=C3=A9?=");
+    EXPECT_EQ(FieldsOf(summary).Subject, " =?utf-8?q?Caf=C3=A9?=") << "for the filters";
     EXPECT_EQ(list.Entry(0).ReadableFrom, " Léa <lea@example.org>");
 }
 
@@ -195,7 +209,7 @@ TEST_F(MessageListTest, SixCaptionedColumnsAndRowsInArrivalOrder)
     EXPECT_EQ(captions, (QStringList{"From", "Subject", "Size", "Priority", "Received", "Account"}));
     list.AddSummary(Summary(" Zed", " z"), "Work", 9);
     list.AddSummary(Summary(" Ann", " a"), "Home", 1);
-    EXPECT_EQ(list.Entry(0).From, " Zed");
+    EXPECT_EQ(list.Entry(0).ReadableFrom, " Zed");
     EXPECT_EQ(list.Entry(1).Number, 1);
     list.Clear();
     EXPECT_EQ(list.rowCount(), 0);

@@ -34,7 +34,7 @@ protected:
         QStringList rows;
         for (int row = 0; row < list.Count(); ++row) {
             const MessageEntry& e = list.Entry(row);
-            rows << QStringList{e.Account, QString::number(e.Number), e.From, e.Subject, QString::number(e.Bytes), e.Priority, e.Received}.join('|');
+            rows << QStringList{e.Account, QString::number(e.Number), e.ReadableFrom, e.ReadableSubject, QString::number(e.Bytes), e.Priority, e.Received}.join('|');
         }
         return rows;
     }
