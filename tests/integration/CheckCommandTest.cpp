@@ -41,7 +41,8 @@ CheckRun RunPostwatch(const QString& profile, const QStringList& arguments)
     process.setProcessEnvironment(ProfileEnvironment(profile));
     process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), arguments);
     process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
+    // The event loop turns meanwhile: a scripted server of the test answers in it.
+    if (!WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 60000))
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
             QString::fromUtf8(process.readAllStandardError())};
@@ -112,15 +113,12 @@ TEST_F(CheckCommand, AHostileServersReplyReachesTheTerminalCleaned)
     TScriptServer server;
     server.Replies = {{"USER", "+OK\r\n"}, {"PASS", "+OK\r\n"}, {"STAT", "-ERR \x1b]0;owned\x07\x1b[2Jlocked\r\n"}};
     AddAccount("Home", "ann", "pw", "127.0.0.1", server.Port());
-    QProcess process;
-    process.setProcessEnvironment(ProfileEnvironment(profile.path()));
-    process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {"--check"});
-    ASSERT_TRUE(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 60000));
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
     // A line before it may say that the passwords stay in the settings file.
-    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    const QString& errors = run.Errors;
     EXPECT_TRUE(errors.endsWith("\n-ERR  ]0;owned  [2Jlocked\n") || errors == "-ERR  ]0;owned  [2Jlocked\n") << errors.toStdString();
     EXPECT_FALSE(errors.contains('\x1b'));
-    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    const QString output = run.Lines.join('\n');
     EXPECT_TRUE(output.startsWith("Home: -ERR ]0;owned [2Jlocked, ")) << output.toStdString();
     EXPECT_FALSE(output.contains('\x1b') || output.contains('\x07')) << output.toStdString();
 }
@@ -135,17 +133,14 @@ TEST_F(CheckCommand, AListingThatCannotBeTrustedIsToldCleaned)
                       {"TOP", "+OK\r\nFrom: ann@example.org\r\nSubject: hi\r\n\r\n.\r\n"},
                       {"LIST", "+OK 1 120\r\n"}, {"QUIT", "+OK\r\n"}};
     AddAccount("Home", "ann", "pw", "127.0.0.1", server.Port());
-    QProcess process;
-    process.setProcessEnvironment(ProfileEnvironment(profile.path()));
-    process.start(QStringLiteral(POSTWATCH_BINARY_DIR "/app/postwatch"), {"--check"});
-    ASSERT_TRUE(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 60000));
+    const CheckRun run = RunPostwatch(profile.path(), {"--check"});
 
-    const QString errors = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    const QString& errors = run.Errors;
+    EXPECT_EQ(run.ExitCode, 0) << errors.toStdString();
     EXPECT_TRUE(errors.contains("Home: the listing names a message ]0;owned the mailbox does not hold; every message "
                                 "is read in full\n")) << errors.toStdString();
     EXPECT_FALSE(errors.contains('\x1b') || errors.contains('\x07')) << errors.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardOutput()).startsWith("ann@example.org\thi\t"));
+    EXPECT_TRUE(run.Lines.value(0).startsWith("ann@example.org\thi\t"));
 }
 
 TEST_F(CheckCommand, WrongPasswordGoesToStandardErrorWithExitOne)
