@@ -43,3 +43,10 @@ set(PW_HOST_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH "A Linux build of P
 add_test(NAME windows_program
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/program-under-wine $<TARGET_FILE:postwatch> ${PW_HOST_BUILD_DIR})
 set_tests_properties(windows_program PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}" TIMEOUT 600)
+
+# The installer, silently installed and removed for this user.
+add_test(NAME windows_installer
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/installer-under-wine ${PROJECT_BINARY_DIR}/Postwatch-${PROJECT_VERSION}-setup.exe)
+set_tests_properties(windows_installer PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}"
+  TIMEOUT 300 SKIP_RETURN_CODE 77 RESOURCE_LOCK wine_user_settings)
+set_tests_properties(windows_program PROPERTIES RESOURCE_LOCK wine_user_settings)
