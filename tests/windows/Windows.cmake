@@ -33,6 +33,15 @@ function(pw_wine_test name)
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}" TIMEOUT 600)
 endfunction()
 
+# The logic tests, as their folders list them.
+set(PW_SCRIPT_SERVER ${CMAKE_CURRENT_SOURCE_DIR}/unit/pop3/ScriptServer.h ${CMAKE_CURRENT_SOURCE_DIR}/unit/pop3/ScriptServer.cpp)
+function(pw_test name)
+  pw_wine_test(${name} ${ARGN})
+endfunction()
+foreach(folder unit/config unit/settings unit/pop3 unit/retrieval unit/app unit/engine)
+  add_subdirectory(${folder})
+endforeach()
+
 file(GLOB PW_WINDOWS_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/*Test.cpp)
 pw_wine_test(test_windows ${PW_WINDOWS_TESTS})
 
