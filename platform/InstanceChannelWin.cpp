@@ -9,8 +9,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include <utility>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include <windows.h>

@@ -6,13 +6,12 @@ class QFile;
 class QFileDevice;
 
 // The few file system steps that keep the program's files to their user
-// (passwords, what mail came) and whole after a crash. On
-// Linux these are modes and fsync; on Windows a protected access list that
-// grants the current user alone, and FlushFileBuffers. A link at a file's
-// own name, a symbolic link or on Windows any reparse point such as a
-// junction, is never followed: another program could point it at a file of
-// the user's. Defined beside Profile (Profile.cpp, ProfileWin.cpp), whose
-// folders they keep.
+// (passwords, what mail came) and whole after a crash. On Linux these are
+// modes and fsync; on Windows a protected access list that grants the
+// current user alone, and FlushFileBuffers. A link at a file's own name, a
+// symbolic link or on Windows any reparse point such as a junction, is never
+// followed: another program could point it at a file of the user's. Defined
+// beside Profile (Profile.cpp, ProfileWin.cpp), whose folders they keep.
 namespace PrivateFiles {
 
 enum class Opened {

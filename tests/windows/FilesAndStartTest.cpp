@@ -7,6 +7,7 @@
 #include "platform/InstanceChannel.h"
 #include "platform/PrivateFiles.h"
 #include "platform/Profile.h"
+#include "pop3/AttachFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -171,13 +172,33 @@ TEST(WindowsFiles, ALinkAtAPrivateFilesNameIsNeverFollowed)
     EXPECT_THAT(refusalOf(link), testing::HasSubstr("is a symbolic link"));
 }
 
-TEST(WindowsFiles, TheUsualProfileIsInLocalAppData)
+TEST(WindowsFiles, TheUsualProfileAndTheAttachmentsAreInLocalAppData)
 {
     qunsetenv("POSTWATCH_PROFILE");
     const QString local = QDir::fromNativeSeparators(qEnvironmentVariable("LOCALAPPDATA")) + "/Postwatch";
     EXPECT_EQ(Profile::SeenMessagesFilePath().toLower().toStdString(), (local + "/seen-messages").toLower().toStdString());
     EXPECT_EQ(Profile::CacheFolder().toLower().toStdString(), local.toLower().toStdString());
+    EXPECT_EQ(TAttachFolder::DefaultPath().toLower().toStdString(), (local + "/attachments/").toLower().toStdString());
     EXPECT_TRUE(Profile::IsDefault());
+}
+
+TEST(WindowsFiles, OnlyOldFilesOfTheAttachmentFolderItselfAreRemoved)
+{
+    QTemporaryDir dir;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto write = [&](const QString& path, int daysOld) {
+        QFile file(dir.filePath(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.setFileTime(now.addDays(-daysOld), QFileDevice::FileModificationTime));
+    };
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("attach/sub")));
+    write("attach/old.txt", 8);
+    write("attach/recent.txt", 6);
+    write("attach/sub/inner.txt", 30);
+    TAttachFolder(dir.filePath("attach")).RemoveOlderThan(now.addDays(-7));
+    EXPECT_EQ(QDir(dir.filePath("attach")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"recent.txt", "sub"}));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("attach/sub/inner.txt")));
 }
 
 TEST(WindowsStart, StartAtLoginPutsPostwatchLnkInTheStartupFolderAndTakesItAway)
