@@ -224,6 +224,23 @@ TEST(WindowsStart, StartAtLoginPutsPostwatchLnkInTheStartupFolderAndTakesItAway)
     EXPECT_EQ(readLink(link.LinkPath).arguments.toStdString(), "checknow visible");
 }
 
+// At login nothing but the link can say which profile to open.
+TEST(WindowsStart, AnotherProfileHasALinkOfItsOwnThatStartsItOnThatProfile)
+{
+    QTemporaryDir dir;
+    qputenv("POSTWATCH_PROFILE", dir.filePath("demo").toUtf8());
+    const auto unset = qScopeGuard([] { qunsetenv("POSTWATCH_PROFILE"); });
+    StartAtLogin(true);
+    const QString linkPath = startupFolder() + "/Postwatch-" + Profile::FolderTag() + ".lnk";
+    const LinkContent written = readLink(linkPath);
+    EXPECT_TRUE(written.path.endsWith("cmd.exe", Qt::CaseInsensitive)) << written.path.toStdString();
+    EXPECT_TRUE(written.arguments.contains("POSTWATCH_PROFILE=" + QDir::toNativeSeparators(dir.filePath("demo"))))
+        << written.arguments.toStdString();
+    EXPECT_FALSE(QFile::exists(startupFolder() + "/Postwatch.lnk")) << "the user's own link is left alone";
+    StartAtLogin(false);
+    EXPECT_FALSE(QFile::exists(linkPath));
+}
+
 TEST(WindowsStart, CheckNowReachesTheRunningCopyAsMessage0x8190)
 {
     QTemporaryDir dir;
