@@ -2,6 +2,8 @@
 // link, and what a second start sends the running copy.
 
 #include "base/Exception.h"
+#include "config/FileStore.h"
+#include "config/Registry.h"
 #include "desktop/Shelllink.h"
 #include "engine/PrivateJsonFile.h"
 #include "platform/InstanceChannel.h"
@@ -149,6 +151,25 @@ TEST(WindowsFiles, PrivateFilesAreTheUsersAlone)
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     EXPECT_EQ(refusalOf(plain.fileName()), "the folder " + QDir::toNativeSeparators(plain.fileName()).toStdString()
                                                + " is not a folder");
+}
+
+// Under POSTWATCH_PROFILE the settings are a file, which holds passwords.
+TEST(WindowsFiles, TheSettingsFileIsWrittenWholeForTheUserAlone)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("profile/registry.reg");
+    {
+        FileStore store(path);
+        TRegistry reg(store);
+        ASSERT_TRUE(reg.OpenKey("Software\\Tallowfen\\Postwatch\\2.0", true));
+        reg.WriteString("Server", "pop.example.org");
+    }
+    FileStore reloaded(path);
+    TRegistry reg(reloaded);
+    ASSERT_TRUE(reg.OpenKey("Software\\Tallowfen\\Postwatch\\2.0", false));
+    EXPECT_EQ(reg.ReadString("Server").toStdString(), "pop.example.org");
+    EXPECT_EQ(othersAllowed(dir.filePath("profile")), 0);
+    EXPECT_EQ(othersAllowed(path), 0);
 }
 
 TEST(WindowsFiles, ALinkAtAPrivateFilesNameIsNeverFollowed)
