@@ -280,6 +280,12 @@ TEST(WindowsStart, CheckNowReachesTheRunningCopyAsMessage0x8190)
     inAnotherThread([&] { forwarded = InstanceChannel(dir.filePath("other.reg")).Forward({"checknow"}); });
     EXPECT_TRUE(forwarded) << "the window is found whatever the profile, as the message names no profile";
     EXPECT_TRUE(checks.count() == 2 || checks.wait(2000));
+
+    QSignalSpy shows(&running, &InstanceChannel::ShowRequested);
+    inAnotherThread([&] { forwarded = InstanceChannel(store).Forward({"show", "checknow"}); });
+    EXPECT_TRUE(forwarded);
+    EXPECT_TRUE(shows.count() == 1 || shows.wait(2000)) << "a plain start shows the running copy, over the pipe";
+    EXPECT_TRUE(checks.count() == 3 || checks.wait(2000));
 }
 
 TEST(WindowsStart, ListingComesOverThePipeAndNotFromAnotherProfile)
