@@ -79,26 +79,34 @@ TEST_F(CredentialStoreTest, SecretsAreWrittenReadAndRemovedUnderTheirNames)
     secrets.Remove("Home", SecretStore::SignIn);
 }
 
-// At start the passwords leave the registry for the Credential Manager; one
-// it refuses (longer than it keeps) stays scrambled in the registry and
-// still logs in.
+// At start the passwords and sign-ins leave the registry for the Credential
+// Manager; a password it refuses (longer than it keeps) stays scrambled in
+// the registry and still logs in.
 TEST_F(CredentialStoreTest, StartMovesPasswordsOutOfTheRegistry)
 {
     const QString tooLong(3000, 'p');
     storeAccount("Home", "pw-home");
     storeAccount("Long", tooLong);
+    {
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::Accounts + "\\Home", false);
+        reg.WriteString("OAuthRefreshToken", ScramblePassword("rt-home"));
+    }
 
     const auto secrets = UseSecretStore(store, store.Name());
 
     ASSERT_TRUE(secrets);
     EXPECT_FALSE(hasPasswordValue("Home"));
     EXPECT_EQ(Credential("Postwatch (" + store.Name() + "): Home"), "pw-home");
+    EXPECT_EQ(Credential("Postwatch sign-in (" + store.Name() + "): Home"), "rt-home");
     EXPECT_TRUE(hasPasswordValue("Long"));
     EXPECT_EQ(Credential("Postwatch (" + store.Name() + "): Long"), "missing");
     TRegistry reg(store);
     ASSERT_TRUE(reg.OpenKeyReadOnly(StoreKeys::Accounts + "\\Home"));
     EXPECT_EQ(ReadAccountPassword(reg, store, "Home", false), "pw-home");
+    EXPECT_FALSE(reg.ValueExists("OAuthRefreshToken"));
     ASSERT_TRUE(reg.OpenKeyReadOnly(StoreKeys::Accounts + "\\Long"));
     EXPECT_EQ(ReadAccountPassword(reg, store, "Long", false), tooLong);
     secrets->Remove("Home");
+    secrets->Remove("Home", SecretStore::SignIn);
 }
