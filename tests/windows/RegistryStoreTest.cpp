@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 namespace {
 
 const wchar_t* wide(const QString& text)
@@ -42,6 +44,20 @@ protected:
                                  DWORD(data.size())),
                   ERROR_SUCCESS);
         RegCloseKey(key);
+    }
+
+    // Sets who may do what with the test's key, in Windows' own notation.
+    bool setAccess(const wchar_t* rules)
+    {
+        HKEY key = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(base), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+            return false;
+        const bool done = ConvertStringSecurityDescriptorToSecurityDescriptorW(rules, SDDL_REVISION_1, &descriptor, nullptr)
+            && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        LocalFree(descriptor);
+        RegCloseKey(key);
+        return done;
     }
 
     // The value's type and bytes as Windows holds them; REG_NONE with no
@@ -207,6 +223,24 @@ TEST_F(RegistryStoreTest, AKeyThatCannotBeWrittenRaisesAStoreError)
     EXPECT_EQ(raw("\\Accounts\\Home", "Server").first, DWORD(REG_NONE));
     ASSERT_TRUE(reg.OpenKey(program + "\\Accounts\\Home", false));
     EXPECT_EQ(reg.ReadString("Server"), "pop.example.org");
+}
+
+// A key this user may not read (locked down by another program): opening
+// a key of the store fails in words, and nothing is written over it.
+TEST_F(RegistryStoreTest, AKeyThatCannotBeReadRaisesAStoreError)
+{
+    setRaw("", "Interval", REG_DWORD, QByteArray("\x05\0\0\0", 4));
+    ASSERT_TRUE(setAccess(L"D:(D;OICI;KR;;;WD)(A;OICI;KA;;;WD)"));
+
+    try {
+        Settings(store).LoadSettings();
+        FAIL() << "the settings were read";
+    } catch (const EStoreError& e) {
+        EXPECT_TRUE(e.Message.startsWith("The registry key \"HKEY_CURRENT_USER\\" + base + "\" cannot be read: "))
+            << e.Message.toStdString();
+    }
+    ASSERT_TRUE(setAccess(L"D:(A;OICI;KA;;;WD)"));
+    EXPECT_EQ(raw("", "Interval").second, QByteArray("\x05\0\0\0", 4));
 }
 
 // The dial-up entries and the mail programs are read from Windows' own
