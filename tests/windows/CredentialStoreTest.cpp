@@ -4,7 +4,9 @@
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
+#include "config/UserStore.h"
 #include "config/WinRegistryStore.h"
+#include "tests/support/ScriptedDialUp.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>
@@ -55,12 +57,15 @@ protected:
 
 }
 
-// The default profile's secrets carry the plain names, as UTF-8; the
-// sign-in is another secret (as long as a Microsoft refresh token may be),
-// another profile's account of the same name another again.
+// The user's own settings, in the registry, keep secrets under the plain
+// names, as UTF-8; the sign-in is another secret (as long as a Microsoft
+// refresh token may be), another profile's account of the same name another
+// again.
 TEST_F(CredentialStoreTest, SecretsAreWrittenReadAndRemovedUnderTheirNames)
 {
-    SecretStore secrets(WinRegistryStore::NameFor(StoreKeys::Program));
+    TScriptedDialUp dialUp;
+    const auto usersOwn = OpenUserStore(dialUp);
+    SecretStore secrets(UserStoreName(*usersOwn));
     ASSERT_TRUE(secrets.Answers());
     secrets.Write("Home", "pässwörd ☃ \"x\"");
     const QString token(2000, 't');
