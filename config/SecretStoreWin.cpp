@@ -3,18 +3,13 @@
 #include "base/Exception.h"
 #include "config/WinRegistryStore.h"
 
-#include "config/WinErrorText.h"
+#include "config/WinText.h"
 
 #include <wincred.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-const wchar_t* wide(const QString& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.utf16());
-}
 
 // Windows' limit since Windows 7; MinGW's wincred.h still gives the older 512.
 constexpr qsizetype LongestSecret = 5 * 512;
@@ -57,7 +52,7 @@ bool SecretStore::Answers()
 QString SecretStore::Read(const QString& account, bool, Kind kind)
 {
     CREDENTIALW* credential = nullptr;
-    if (!CredReadW(wide(Label(account, kind)), CRED_TYPE_GENERIC, 0, &credential)) {
+    if (!CredReadW(WideText(Label(account, kind)), CRED_TYPE_GENERIC, 0, &credential)) {
         if (GetLastError() == ERROR_NOT_FOUND)
             return {};
         fail(GetLastError());
@@ -79,8 +74,8 @@ void SecretStore::Write(const QString& account, const QString& secret, Kind kind
             QString::number(LongestSecret), QString::number(blob.size())));
     CREDENTIALW credential{};
     credential.Type = CRED_TYPE_GENERIC;
-    credential.TargetName = const_cast<wchar_t*>(wide(label));
-    credential.UserName = const_cast<wchar_t*>(wide(account));
+    credential.TargetName = const_cast<wchar_t*>(WideText(label));
+    credential.UserName = const_cast<wchar_t*>(WideText(account));
     credential.CredentialBlob = reinterpret_cast<BYTE*>(blob.data());
     credential.CredentialBlobSize = DWORD(blob.size());
     credential.Persist = CRED_PERSIST_LOCAL_MACHINE;
@@ -90,6 +85,6 @@ void SecretStore::Write(const QString& account, const QString& secret, Kind kind
 
 void SecretStore::Remove(const QString& account, Kind kind)
 {
-    if (!CredDeleteW(wide(Label(account, kind)), CRED_TYPE_GENERIC, 0) && GetLastError() != ERROR_NOT_FOUND)
+    if (!CredDeleteW(WideText(Label(account, kind)), CRED_TYPE_GENERIC, 0) && GetLastError() != ERROR_NOT_FOUND)
         fail(GetLastError());
 }

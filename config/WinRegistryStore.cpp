@@ -1,7 +1,7 @@
 #include "config/WinRegistryStore.h"
 
 #include "config/StoreError.h"
-#include "config/WinErrorText.h"
+#include "config/WinText.h"
 
 #include <QtEndian>
 
@@ -10,11 +10,6 @@
 #include <windows.h>
 
 namespace {
-
-const wchar_t* wide(const QString& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.utf16());
-}
 
 HKEY rootHandle(RootKey root)
 {
@@ -61,7 +56,7 @@ private:
 KeyHandle openForReading(HKEY parent, const QString& path, const QString& shownKey)
 {
     HKEY handle = nullptr;
-    const LONG result = RegOpenKeyExW(parent, wide(path), 0, KEY_READ, &handle);
+    const LONG result = RegOpenKeyExW(parent, WideText(path), 0, KEY_READ, &handle);
     if (result == ERROR_FILE_NOT_FOUND)
         return {};
     if (result != ERROR_SUCCESS)
@@ -75,10 +70,10 @@ std::optional<QByteArray> queryData(HKEY key, const QString& name, DWORD& type, 
 {
     QByteArray data;
     DWORD size = 0;
-    LONG result = RegQueryValueExW(key, wide(name), nullptr, &type, nullptr, &size);
+    LONG result = RegQueryValueExW(key, WideText(name), nullptr, &type, nullptr, &size);
     while (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
         data.resize(size);
-        result = RegQueryValueExW(key, wide(name), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+        result = RegQueryValueExW(key, WideText(name), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
         if (result == ERROR_SUCCESS) {
             data.truncate(size);
             return data;
@@ -204,7 +199,7 @@ public:
     // What another writer removed meanwhile is gone as wanted.
     void RemoveKey(const QString& path)
     {
-        const LONG result = RegDeleteTreeW(HKEY_CURRENT_USER, wide(path));
+        const LONG result = RegDeleteTreeW(HKEY_CURRENT_USER, WideText(path));
         if (result != ERROR_FILE_NOT_FOUND)
             check(path, result);
     }
@@ -229,7 +224,7 @@ private:
         for (const RegValue* value : changed)
             set(key.Get(), path, *value);
         for (const QString& name : removed) {
-            const LONG result = RegDeleteValueW(key.Get(), wide(name));
+            const LONG result = RegDeleteValueW(key.Get(), WideText(name));
             if (result != ERROR_FILE_NOT_FOUND)
                 check(path, result);
         }
@@ -238,7 +233,7 @@ private:
     static KeyHandle create(const QString& path)
     {
         HKEY handle = nullptr;
-        check(path, RegCreateKeyExW(HKEY_CURRENT_USER, wide(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
+        check(path, RegCreateKeyExW(HKEY_CURRENT_USER, WideText(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                     KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &handle, nullptr));
         return KeyHandle(handle);
     }
@@ -247,7 +242,7 @@ private:
     {
         DWORD type = REG_NONE;
         const QByteArray data = toData(value, type);
-        check(path, RegSetValueExW(key, wide(value.Name), 0, type, reinterpret_cast<const BYTE*>(data.constData()),
+        check(path, RegSetValueExW(key, WideText(value.Name), 0, type, reinterpret_cast<const BYTE*>(data.constData()),
                                    DWORD(data.size())));
     }
 

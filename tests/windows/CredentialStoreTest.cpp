@@ -6,26 +6,21 @@
 #include "config/SecretStore.h"
 #include "config/UserStore.h"
 #include "config/WinRegistryStore.h"
+#include "config/WinText.h"
 #include "tests/support/ScriptedDialUp.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <wincred.h>
 
 namespace {
-
-const wchar_t* wide(const QString& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.utf16());
-}
 
 // The secret's bytes, or "missing".
 QByteArray Credential(const QString& target)
 {
     CREDENTIALW* found = nullptr;
-    if (!CredReadW(wide(target), CRED_TYPE_GENERIC, 0, &found))
+    if (!CredReadW(WideText(target), CRED_TYPE_GENERIC, 0, &found))
         return "missing";
     const QByteArray secret(reinterpret_cast<const char*>(found->CredentialBlob), found->CredentialBlobSize);
     CredFree(found);
@@ -38,7 +33,7 @@ protected:
     const QString base = "Software\\Tallowfen\\PostwatchTest\\" + QUuid::createUuid().toString(QUuid::WithoutBraces);
     WinRegistryStore store{base};
 
-    ~CredentialStoreTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, wide(base)); }
+    ~CredentialStoreTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, WideText(base)); }
 
     void storeAccount(const QString& account, const QString& password)
     {

@@ -5,20 +5,14 @@
 #include "config/Settings.h"
 #include "config/StoreError.h"
 #include "config/WinRegistryStore.h"
+#include "config/WinText.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <sddl.h>
 
 namespace {
-
-const wchar_t* wide(const QString& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.utf16());
-}
 
 QByteArray wideBytes(const QString& text)
 {
@@ -32,15 +26,15 @@ protected:
     const QString program = StoreKeys::Program;
     WinRegistryStore store{base};
 
-    ~RegistryStoreTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, wide(base)); }
+    ~RegistryStoreTest() override { RegDeleteTreeW(HKEY_CURRENT_USER, WideText(base)); }
 
     void setRaw(const QString& subkey, const QString& name, DWORD type, const QByteArray& data)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, wide(base + subkey), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, WideText(base + subkey), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                                   nullptr),
                   ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExW(key, wide(name), 0, type, reinterpret_cast<const BYTE*>(data.constData()),
+        EXPECT_EQ(RegSetValueExW(key, WideText(name), 0, type, reinterpret_cast<const BYTE*>(data.constData()),
                                  DWORD(data.size())),
                   ERROR_SUCCESS);
         RegCloseKey(key);
@@ -51,7 +45,7 @@ protected:
     {
         HKEY key = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(base), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, WideText(base), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
             return false;
         const bool done = ConvertStringSecurityDescriptorToSecurityDescriptorW(rules, SDDL_REVISION_1, &descriptor, nullptr)
             && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
@@ -67,7 +61,7 @@ protected:
         DWORD type = REG_NONE;
         QByteArray data(4096, '\0');
         DWORD size = DWORD(data.size());
-        if (RegGetValueW(HKEY_CURRENT_USER, wide(base + subkey), wide(name), RRF_RT_ANY | RRF_NOEXPAND, &type,
+        if (RegGetValueW(HKEY_CURRENT_USER, WideText(base + subkey), WideText(name), RRF_RT_ANY | RRF_NOEXPAND, &type,
                          data.data(), &size)
             != ERROR_SUCCESS)
             return {REG_NONE, {}};
@@ -205,7 +199,7 @@ TEST_F(RegistryStoreTest, AStringWhereANumberBelongsFailsAsInTheSettingsFile)
 TEST_F(RegistryStoreTest, AKeyThatCannotBeWrittenRaisesAStoreError)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, wide(base), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &key,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, WideText(base), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &key,
                               nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
@@ -250,11 +244,11 @@ TEST_F(RegistryStoreTest, SystemKeysShowTheRealRegistryAndRefuseChanges)
     const QString entry = "PostwatchTest " + QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString profile = StoreKeys::DialUpProfiles + "\\" + entry;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, wide(profile), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, WideText(profile), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
     const QString command = StoreKeys::MailClients + entry + "\\Protocols\\mailto\\Shell\\Open\\Command";
-    const bool machineWritable = RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(command), 0, nullptr, 0, KEY_WRITE, nullptr,
+    const bool machineWritable = RegCreateKeyExW(HKEY_LOCAL_MACHINE, WideText(command), 0, nullptr, 0, KEY_WRITE, nullptr,
                                                  &key, nullptr)
         == ERROR_SUCCESS;
     if (machineWritable) {
@@ -274,8 +268,8 @@ TEST_F(RegistryStoreTest, SystemKeysShowTheRealRegistryAndRefuseChanges)
         ASSERT_TRUE(machine.OpenKeyReadOnly(command));
         EXPECT_EQ(machine.ReadString(""), "mail.exe %1");
     }
-    RegDeleteTreeW(HKEY_CURRENT_USER, wide(profile));
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, wide(StoreKeys::MailClients + entry));
+    RegDeleteTreeW(HKEY_CURRENT_USER, WideText(profile));
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, WideText(StoreKeys::MailClients + entry));
     if (!machineWritable)
         GTEST_SKIP() << "HKEY_LOCAL_MACHINE cannot be written here: the mail programs were not tried";
 }

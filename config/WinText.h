@@ -4,6 +4,12 @@
 
 #include <windows.h>
 
+// Text as the W functions take it, valid while text lives unchanged.
+inline const wchar_t* WideText(const QString& text)
+{
+    return reinterpret_cast<const wchar_t*>(text.utf16());
+}
+
 // What Windows says about an error code, in the user's language.
 inline QString WinErrorText(DWORD code)
 {
