@@ -1,5 +1,6 @@
 #include "desktop/Shelllink.h"
 
+#include "config/WinText.h"
 #include "desktop/MsgBox.h"
 #include "platform/Profile.h"
 
@@ -14,11 +15,6 @@
 #include <shobjidl.h>
 
 namespace {
-
-const wchar_t* wide(const QString& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.utf16());
-}
 
 // Empty when the shell knows no Startup folder for this user.
 QString startupFolder()
@@ -52,17 +48,17 @@ public:
 void applyProperties(const TShellLink& link, IShellLinkW& shell)
 {
     if (!link.Arguments.isEmpty())
-        shell.SetArguments(wide(link.Arguments));
-    shell.SetDescription(wide(link.Description));
+        shell.SetArguments(WideText(link.Arguments));
+    shell.SetDescription(WideText(link.Description));
     if (link.Hotkey != 0)
         shell.SetHotkey(link.Hotkey);
     if (!link.IconPath.isEmpty())
-        shell.SetIconLocation(wide(QDir::toNativeSeparators(link.IconPath)), link.IconIndex);
-    shell.SetPath(wide(QDir::toNativeSeparators(link.Path)));
+        shell.SetIconLocation(WideText(QDir::toNativeSeparators(link.IconPath)), link.IconIndex);
+    shell.SetPath(WideText(QDir::toNativeSeparators(link.Path)));
     if (link.ShowCommand != 0)
         shell.SetShowCmd(link.ShowCommand);
     if (!link.WorkingDirectory.isEmpty())
-        shell.SetWorkingDirectory(wide(QDir::toNativeSeparators(link.WorkingDirectory)));
+        shell.SetWorkingDirectory(WideText(QDir::toNativeSeparators(link.WorkingDirectory)));
 }
 
 }
@@ -79,7 +75,7 @@ void TShellLink::Save() const
     IPersistFile* file = nullptr;
     if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
         applyProperties(*this, *shell);
-        file->Save(wide(QDir::toNativeSeparators(LinkPath)), TRUE);
+        file->Save(WideText(QDir::toNativeSeparators(LinkPath)), TRUE);
         file->Release();
     }
     shell->Release();

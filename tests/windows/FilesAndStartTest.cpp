@@ -4,6 +4,7 @@
 #include "base/Exception.h"
 #include "config/FileStore.h"
 #include "config/Registry.h"
+#include "config/WinText.h"
 #include "desktop/Shelllink.h"
 #include "engine/PrivateJsonFile.h"
 #include "platform/InstanceChannel.h"
@@ -33,11 +34,6 @@
 
 namespace {
 
-const wchar_t* wide(const QString& text)
-{
-    return reinterpret_cast<const wchar_t*>(text.utf16());
-}
-
 struct LinkContent
 {
     QString path, arguments, folder;
@@ -53,7 +49,7 @@ LinkContent readLink(const QString& file)
     if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    reinterpret_cast<void**>(&link)))
         && SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persisted)))
-        && SUCCEEDED(persisted->Load(wide(QDir::toNativeSeparators(file)), STGM_READ))) {
+        && SUCCEEDED(persisted->Load(WideText(QDir::toNativeSeparators(file)), STGM_READ))) {
         link->GetPath(text, MAX_PATH, nullptr, 0);
         content.path = QString::fromWCharArray(text);
         link->GetArguments(text, MAX_PATH);
@@ -100,7 +96,7 @@ int othersAllowed(const QString& path)
 {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(wide(QDir::toNativeSeparators(path)), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+    if (GetNamedSecurityInfoW(WideText(QDir::toNativeSeparators(path)), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                               nullptr, &dacl, nullptr, &descriptor)
         != ERROR_SUCCESS)
         return -1;
@@ -180,7 +176,7 @@ TEST(WindowsFiles, ALinkAtAPrivateFilesNameIsNeverFollowed)
     ASSERT_TRUE(own.open(QIODevice::WriteOnly) && own.write("keep") == 4);
     own.close();
     const QString link = dir.filePath("summary-cache");
-    CreateSymbolicLinkW(wide(QDir::toNativeSeparators(link)), wide(QDir::toNativeSeparators(target)),
+    CreateSymbolicLinkW(WideText(QDir::toNativeSeparators(link)), WideText(QDir::toNativeSeparators(target)),
                         SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
     if (!QFileInfo(link).isSymLink())
         GTEST_SKIP() << "no symbolic link could be made here (Wine 8 makes none; Windows needs developer mode)";
