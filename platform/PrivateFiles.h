@@ -10,8 +10,7 @@ class QFileDevice;
 // modes and fsync; on Windows a protected access list that grants the
 // current user alone, and FlushFileBuffers. A link at a file's own name, a
 // symbolic link or on Windows any reparse point such as a junction, is never
-// followed: another program could point it at a file of the user's. Defined
-// beside Profile (Profile.cpp, ProfileWin.cpp), whose folders they keep.
+// followed: another program could point it at a file of the user's.
 namespace PrivateFiles {
 
 enum class Opened {

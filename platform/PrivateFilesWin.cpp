@@ -1,13 +1,8 @@
-#include "platform/Profile.h"
-
-#include "base/Exception.h"
 #include "platform/PrivateFiles.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
-#include <QStandardPaths>
 
 #include <string>
 #include <vector>
@@ -16,77 +11,6 @@
 #include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
-
-namespace Profile {
-
-namespace {
-// %LOCALAPPDATA%\Postwatch: the settings are in the registry, and what is
-// kept in files here is only this computer's memory of the mailboxes.
-QString usualFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Postwatch");
-}
-
-[[noreturn]] void refuse(const QString& path, const QString& reason)
-{
-    throw Exception(QStringLiteral("the folder %1 %2").arg(QDir::toNativeSeparators(path), reason));
-}
-}
-
-QString ConfigFolder()
-{
-    const QString profile = qEnvironmentVariable("POSTWATCH_PROFILE");
-    if (!profile.isEmpty())
-        return QDir(profile).absolutePath();
-    return usualFolder();
-}
-
-QString StoreFilePath()
-{
-    return ConfigFolder() + QStringLiteral("/registry.reg");
-}
-
-QString SeenMessagesFilePath()
-{
-    return ConfigFolder() + QStringLiteral("/seen-messages");
-}
-
-QString SummaryCacheFilePath()
-{
-    return ConfigFolder() + QStringLiteral("/summary-cache");
-}
-
-// The usual folder is already a cache: Windows keeps %LOCALAPPDATA% off
-// roaming profiles.
-QString CacheFolder()
-{
-    if (IsDefault())
-        return usualFolder();
-    return ConfigFolder() + QStringLiteral("/cache");
-}
-
-bool IsDefault()
-{
-    return QDir::cleanPath(ConfigFolder()).compare(QDir::cleanPath(usualFolder()), Qt::CaseInsensitive) == 0;
-}
-
-QString FolderTag()
-{
-    const QByteArray path = QDir::cleanPath(ConfigFolder()).toUtf8();
-    return QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex().left(12));
-}
-
-QString PrivateFolder(const QString& path)
-{
-    if (!PrivateFiles::MakeFolder(path))
-        refuse(path, QStringLiteral("cannot be made: %1").arg(PrivateFiles::LastError()));
-    const QString refusal = PrivateFiles::FolderRefusal(path);
-    if (!refusal.isEmpty())
-        refuse(path, refusal);
-    return path;
-}
-
-}
 
 namespace PrivateFiles {
 
