@@ -1,45 +1,17 @@
 #include "platform/InstanceChannel.h"
 
-#include "base/Exception.h"
 #include "base/Guard.h"
-#include "platform/Profile.h"
 
-#include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 
-#include <sys/socket.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
-constexpr int ReplyWaitMs = 3000;
-// Longer than one Forward can take, so a copy waits out the one before it.
-constexpr int LockWaitMs = 4 * ReplyWaitMs;
 const QByteArray Accepted = "ok\n";
 const QString ListingWord = QStringLiteral("list");
 // More than any listing, less than a runaway reply could take.
 constexpr qint64 LongestListing = 16 * 1024 * 1024;
-
-// One name per profile, so a demo profile and the user's own run side by side.
-QString nameFor(const QString& storeFilePath)
-{
-    const QByteArray hash = QCryptographicHash::hash(storeFilePath.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("postwatch-%1").arg(QString::fromLatin1(hash));
-}
-}
-
-// A name in /tmp would let any other user listen there first, or hold the
-// lock, and so answer for this program or stall its start.
-InstanceChannel::InstanceChannel(const QString& storeFilePath, QObject* parent) : QObject(parent)
-{
-    try {
-        serverName = Profile::RuntimeFolder() + u'/' + nameFor(storeFilePath);
-        lockPath = serverName + QStringLiteral(".lock");
-    } catch (const Exception& e) {
-        refusal = e.Message;
-    }
 }
 
 bool InstanceChannel::open() const
@@ -57,7 +29,7 @@ bool InstanceChannel::connectToRunningCopy(QLocalSocket& socket) const
     return socket.waitForConnected(ReplyWaitMs) && PeerIsThisUser(socket.socketDescriptor());
 }
 
-bool InstanceChannel::Forward(const QStringList& words) const
+bool InstanceChannel::sendWords(const QStringList& words) const
 {
     QLocalSocket socket;
     if (!connectToRunningCopy(socket))
@@ -90,23 +62,9 @@ std::optional<QByteArray> InstanceChannel::AskListing() const
     return reply.mid(Accepted.size());
 }
 
-// Without the lock two copies could both find nobody answering and both
-// listen, the later one unlinking the earlier one's socket. The lock lies
-// beside the socket.
-InstanceChannel::Outcome InstanceChannel::ForwardOrListen(const QStringList& words)
-{
-    if (!open())
-        return NotListening;
-    QLockFile lock(lockPath);
-    if (!lock.tryLock(LockWaitMs))
-        return NotListening;
-    if (Forward(words))
-        return Forwarded;
-    return listen() ? Listening : NotListening;
-}
-
 // Listening replaces any socket file of that name; nobody of this user
-// answered there, so it was left by a copy that crashed.
+// answered there, so it was left by a copy that crashed. The server admits
+// this user alone.
 bool InstanceChannel::listen()
 {
     QLocalServer::removeServer(serverName);
@@ -186,12 +144,4 @@ void InstanceChannel::dispatchWord(const QString& word)
         emit CheckNowRequested();
     else if (word == QLatin1String("show"))
         emit ShowRequested();
-}
-
-bool PeerIsThisUser(qintptr socketDescriptor)
-{
-    ucred peer{};
-    socklen_t size = sizeof(peer);
-    return getsockopt(int(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof(peer)
-           && peer.uid == getuid();
 }

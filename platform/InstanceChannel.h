@@ -53,7 +53,14 @@ signals:
     void ShowRequested();
 
 private:
+    static constexpr int ReplyWaitMs = 3000;
+    // Longer than one Forward can take, so a copy waits out the one before it.
+    static constexpr int LockWaitMs = 4 * ReplyWaitMs;
+
+    // The parts in InstanceStart.cpp differ by system: how a start finds the
+    // running copy, and how copies starting together take turns.
     bool open() const;
+    bool sendWords(const QStringList& words) const;
     bool connectToRunningCopy(QLocalSocket& socket) const;
     bool listen();
     void serveConnection();

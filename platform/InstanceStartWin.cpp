@@ -6,8 +6,6 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
 
 #include <functional>
 #include <utility>
@@ -15,15 +13,11 @@
 
 #include <windows.h>
 
+// On Windows "checknow" goes as message 0x8190 to the window titled
+// "Postwatch", the other words over a pipe, and copies starting together
+// take turns through a mutex of the logon session.
 namespace {
-constexpr int ReplyWaitMs = 3000;
-// Longer than one Forward can take, so a copy waits out the one before it.
-constexpr int LockWaitMs = 4 * ReplyWaitMs;
-const QByteArray Accepted = "ok\n";
-const QString ListingWord = QStringLiteral("list");
 const QString CheckNowWord = QStringLiteral("checknow");
-// More than any listing, less than a runaway reply could take.
-constexpr qint64 LongestListing = 16 * 1024 * 1024;
 
 // What a second start sends the running copy's window for "checknow".
 constexpr UINT CheckNowMessage = 0x8190;
@@ -153,12 +147,6 @@ InstanceChannel::InstanceChannel(const QString& storeFilePath, QObject* parent)
 {
 }
 
-bool InstanceChannel::connectToRunningCopy(QLocalSocket& socket) const
-{
-    socket.connectToServer(serverName);
-    return socket.waitForConnected(ReplyWaitMs) && PeerIsThisUser(socket.socketDescriptor());
-}
-
 // "checknow" goes as the window message when the running copy has its
 // window; the rest, and "checknow" while it has none yet, over the pipe.
 bool InstanceChannel::Forward(const QStringList& words) const
@@ -173,35 +161,7 @@ bool InstanceChannel::Forward(const QStringList& words) const
         return false;
     if (rest.isEmpty() && !words.isEmpty())
         return true;
-    QLocalSocket socket;
-    if (!connectToRunningCopy(socket))
-        return false;
-    socket.write(rest.join(QLatin1Char('\n')).toUtf8() + "\n\n");
-    if (!socket.waitForBytesWritten(ReplyWaitMs))
-        return false;
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(ReplyWaitMs))
-            return false;
-    }
-    return socket.readLine() == Accepted;
-}
-
-std::optional<QByteArray> InstanceChannel::AskListing() const
-{
-    QLocalSocket socket;
-    if (!connectToRunningCopy(socket))
-        return std::nullopt;
-    socket.write(ListingWord.toUtf8() + "\n\n");
-    QByteArray reply;
-    while (socket.state() == QLocalSocket::ConnectedState && reply.size() <= LongestListing) {
-        if (!socket.waitForReadyRead(ReplyWaitMs) && socket.state() == QLocalSocket::ConnectedState)
-            return std::nullopt;
-        reply += socket.readAll();
-    }
-    reply += socket.readAll();
-    if (!reply.startsWith(Accepted))
-        return std::nullopt;
-    return reply.mid(Accepted.size());
+    return sendWords(rest);
 }
 
 // Without the lock two copies could both find nobody answering and both
@@ -221,90 +181,12 @@ InstanceChannel::Outcome InstanceChannel::ForwardOrListen(const QStringList& wor
                                       "If it stays so, end it in the Task Manager and start it again."));
         return Forwarded;
     }
-    return listen() ? Listening : NotListening;
-}
-
-// The pipe admits this user alone. The window titled "Postwatch" is the one
-// a second start finds, whether or not the main window was ever shown.
-bool InstanceChannel::listen()
-{
-    server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(serverName))
-        return false;
-    connect(server, &QLocalServer::newConnection, this, &InstanceChannel::serveConnection);
+    if (!listen())
+        return NotListening;
+    // The window titled "Postwatch" that a second start finds, whether or
+    // not the main window was ever shown.
     new CheckNowWindow(this, [this] { takeRequest({CheckNowWord}); });
-    return true;
-}
-
-void InstanceChannel::SetReady()
-{
-    ready = true;
-    dispatchLater();
-}
-
-void InstanceChannel::serveConnection()
-{
-    while (QLocalSocket* socket = server->nextPendingConnection()) {
-        if (!PeerIsThisUser(socket->socketDescriptor())) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            received.remove(socket);
-            socket->deleteLater();
-        });
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readWords(socket); });
-    }
-}
-
-// The words end with an empty line. The sender is answered before anything
-// runs: a check started here may take long, and the sender must not wait for it.
-void InstanceChannel::readWords(QLocalSocket* socket)
-{
-    QStringList& words = received[socket];
-    while (socket->canReadLine()) {
-        const QString word = QString::fromUtf8(socket->readLine().trimmed());
-        if (!word.isEmpty()) {
-            words << word;
-            continue;
-        }
-        const QStringList request = received.take(socket);
-        const bool listing = request == QStringList{ListingWord};
-        socket->write(listing && Listing ? Accepted + Listing() : Accepted);
-        socket->disconnectFromServer();
-        if (!listing)
-            takeRequest(request);
-        return;
-    }
-}
-
-void InstanceChannel::takeRequest(const QStringList& words)
-{
-    waiting += words;
-    if (ready)
-        dispatchLater();
-}
-
-void InstanceChannel::dispatchLater()
-{
-    QMetaObject::invokeMethod(this, &InstanceChannel::dispatchWaiting, Qt::QueuedConnection);
-}
-
-void InstanceChannel::dispatchWaiting()
-{
-    const QStringList words = std::exchange(waiting, {});
-    for (const QString& word : words)
-        dispatchWord(word);
-}
-
-void InstanceChannel::dispatchWord(const QString& word)
-{
-    if (word == CheckNowWord)
-        emit CheckNowRequested();
-    else if (word == QLatin1String("show"))
-        emit ShowRequested();
+    return Listening;
 }
 
 // Pipe names are open to all: another user could have made one of this
