@@ -45,6 +45,11 @@ public:
     // they run, those held first, in the order they came.
     void SetReady();
 
+    // How long a start waits for each answer of the running copy.
+    static constexpr int ReplyWaitMs = 3000;
+    // Longer than one Forward can take, so a copy waits out the one before it.
+    static constexpr int LockWaitMs = 4 * ReplyWaitMs;
+
     // Answers a later start's AskListing, at once: it only reads.
     std::function<QByteArray()> Listing;
 
@@ -53,10 +58,6 @@ signals:
     void ShowRequested();
 
 private:
-    static constexpr int ReplyWaitMs = 3000;
-    // Longer than one Forward can take, so a copy waits out the one before it.
-    static constexpr int LockWaitMs = 4 * ReplyWaitMs;
-
     // The parts in InstanceStart.cpp differ by system: how a start finds the
     // running copy, and how copies starting together take turns.
     bool open() const;

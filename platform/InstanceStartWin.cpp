@@ -44,7 +44,7 @@ HWND answeringWindow(bool& hung)
 {
     HWND window = FindWindowW(nullptr, WindowTitle);
     DWORD_PTR ignored = 0;
-    hung = window && !SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ReplyWaitMs, &ignored);
+    hung = window && !SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, InstanceChannel::ReplyWaitMs, &ignored);
     return hung ? nullptr : window;
 }
 
