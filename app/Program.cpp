@@ -19,7 +19,7 @@
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
 #include "platform/InstanceChannel.h"
-#include "platform/NetworkManagerDialUp.h"
+#include "platform/DialUp.h"
 #include "platform/Profile.h"
 #include "pop3/Pop3client.h"
 #include "viewer/Quickviewdlg.h"
@@ -121,7 +121,8 @@ int RunPostwatch(int argc, char** argv)
         return 0;
 
     try {
-        TNetworkManagerDialUp dialUp;
+        const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
+        TDialUp& dialUp = *systemDialUp;
         FileStore store(Profile::StoreFilePath());
         SystemKeys::AddTo(store, dialUp);
         const auto secrets = UseSecretStore(store, store.Path());

@@ -14,7 +14,7 @@
 #include "config/SecretStore.h"
 #include "config/Settings.h"
 #include "config/SystemKeys.h"
-#include "platform/NetworkManagerDialUp.h"
+#include "platform/DialUp.h"
 #include "platform/Profile.h"
 #include "pop3/Pop3client.h"
 
@@ -28,7 +28,8 @@ int check()
     TConsoleHost host;
     SetErrorReport([&host](const QString& message) { host.Fail(message); });
 
-    TNetworkManagerDialUp dialUp;
+    const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
+    TDialUp& dialUp = *systemDialUp;
     FileStore store(Profile::StoreFilePath());
     SystemKeys::AddTo(store, dialUp);
     const auto secrets = UseSecretStore(store, store.Path());
