@@ -11,6 +11,7 @@
 #include "desktop/ActionLink.h"
 #include "desktop/HelpViewer.h"
 #include "desktop/Runformdlg.h"
+#include "desktop/Systray.h"
 #include "desktop/ToolButton.h"
 #include "desktop/Website.h"
 #include "desktop/WindowRect.h"
@@ -111,6 +112,10 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     MessageList = new TMessageList(settings, this);
     MessageList->setObjectName(QStringLiteral("MessageList"));
     Notifier = new DesktopNotifier(this);
+    Notifier->ShowTrayBubble = [this](const QString& title, const QString& text, DesktopNotice::Urgency level) {
+        RunForm.SysTray1->ShowMessage(title, text, level == DesktopNotice::Critical);
+    };
+    RunForm.SysTray1->OnMessageClick = [this](QObject*) { Notifier->TrayBubbleClicked(); };
     EngineHost = std::make_unique<TMainFormHost>(*this, RunForm);
     Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
     SeenMessages = std::make_unique<TSeenMessages>(Profile::SeenMessagesFilePath());

@@ -5,10 +5,9 @@
 #include "base/Guard.h"
 #include "config/AccountPassword.h"
 #include "config/Configdlg.h"
-#include "config/FileStore.h"
 #include "config/SecretStore.h"
 #include "config/Settings.h"
-#include "config/SystemKeys.h"
+#include "config/UserStore.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/HelpViewer.h"
 #include "desktop/MsgBox.h"
@@ -18,6 +17,7 @@
 #include "engine/SignInCommand.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
+#include "platform/Console.h"
 #include "platform/InstanceChannel.h"
 #include "platform/DialUp.h"
 #include "platform/Profile.h"
@@ -97,6 +97,7 @@ int runInfoCommand(int argc, char** argv, const CommandLine& commandLine)
 
 int RunPostwatch(int argc, char** argv)
 {
+    UseParentConsole();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -123,10 +124,9 @@ int RunPostwatch(int argc, char** argv)
     try {
         const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
         TDialUp& dialUp = *systemDialUp;
-        FileStore store(Profile::StoreFilePath());
-        SystemKeys::AddTo(store, dialUp);
-        const auto secrets = UseSecretStore(store, store.Path());
-        Program program(store, dialUp, commandLine);
+        const auto store = OpenUserStore(dialUp);
+        const auto secrets = UseSecretStore(*store, UserStoreName(*store));
+        Program program(*store, dialUp, commandLine);
         program.Listen(channel);
         return app.exec();
     } catch (const Exception& e) {

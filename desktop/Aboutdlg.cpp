@@ -8,31 +8,13 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr QSize ClientSize(322, 265);
 constexpr QSize PictureSize(141, 84);
-
-// The logo at the picture's height and its own proportions, centred in the
-// picture's place: stretched it would look squashed.
-QPixmap programPicture(qreal devicePixelRatio)
-{
-    QPixmap pixmap(PictureSize * devicePixelRatio);
-    pixmap.setDevicePixelRatio(devicePixelRatio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(Images::LogoPath());
-    const QSizeF logo = QSizeF(renderer.defaultSize()).scaled(QSizeF(PictureSize), Qt::KeepAspectRatio);
-    QRectF place(QPointF(0, 0), logo);
-    place.moveCenter(QRectF(QPointF(0, 0), QSizeF(PictureSize)).center());
-    QPainter painter(&pixmap);
-    renderer.render(&painter, place);
-    return pixmap;
-}
 
 QLabel* newLabel(const QString& name, const QString& text, QWidget* parent)
 {
@@ -68,7 +50,7 @@ void TAboutBox::CreatePanel()
 
     ProgramIcon = newLabel(QStringLiteral("ProgramIcon"), QString(), Panel1);
     ProgramIcon->setFixedSize(PictureSize);
-    ProgramIcon->setPixmap(programPicture(devicePixelRatioF()));
+    ProgramIcon->setPixmap(Images::Logo(PictureSize, devicePixelRatioF()));
     ProductName = newLabel(QStringLiteral("ProductName"),
                            QStringLiteral("Postwatch (tm)  Version " POSTWATCH_VERSION), Panel1);
     Copyright = newLabel(QStringLiteral("Copyright"), QStringLiteral("Copyright (C) 2026 Tallowfen"), Panel1);

@@ -11,9 +11,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <QTimer>
 
 namespace {
@@ -30,17 +28,6 @@ QFont logoFont(int pixelSize, bool bold)
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;
-}
-
-QPixmap logoPicture(qreal devicePixelRatio)
-{
-    QPixmap pixmap(LogoSize * devicePixelRatio);
-    pixmap.setDevicePixelRatio(devicePixelRatio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(Images::LogoPath());
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(LogoSize)));
-    return pixmap;
 }
 
 }
@@ -231,7 +218,7 @@ void TRunForm::CreateLogo()
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(QRect(QPoint(111, 120), LogoSize));
-    Image1->setPixmap(logoPicture(devicePixelRatioF()));
+    Image1->setPixmap(Images::Logo(LogoSize, devicePixelRatioF()));
 }
 
 void TRunForm::Timer1Timer()

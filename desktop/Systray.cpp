@@ -3,23 +3,15 @@
 #include "base/CleanText.h"
 #include "base/Guard.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusServiceWatcher>
-#include <QMenu>
+#include "desktop/TrayHost.h"
 
-namespace {
-// Qt's tray icon speaks StatusNotifierItem wherever this watcher runs.
-const QString StatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-}
+#include <QMenu>
 
 TSysTray::TSysTray(QObject* parent) : QObject(parent)
 {
     CreateTrayIcon();
     connect(&timer, &QTimer::timeout, this, GuardedSlot([this] { OnTimer(); }));
-    auto* hosts = new QDBusServiceWatcher(StatusNotifierWatcher, QDBusConnection::sessionBus(),
-                                          QDBusServiceWatcher::WatchForRegistration, this);
-    connect(hosts, &QDBusServiceWatcher::serviceRegistered, this, GuardedSlot([this] { TrayHostStarted(); }));
+    TrayHost::WatchForHosts(this, GuardedSlot([this] { TrayHostStarted(); }));
 }
 
 void TSysTray::CreateTrayIcon()
@@ -27,6 +19,7 @@ void TSysTray::CreateTrayIcon()
     trayIcon = new QSystemTrayIcon(icon, this);
     trayIcon->setToolTip(CleanedLines(ToolTip));
     trayIcon->setContextMenu(contextMenu);
+    connect(trayIcon, &QSystemTrayIcon::messageClicked, this, GuardedSlot([this] { Fire(OnMessageClick); }));
     connect(trayIcon, &QSystemTrayIcon::activated, this,
             GuardedSlot([this](QSystemTrayIcon::ActivationReason reason) { Activated(reason); }));
     trayIcon->setVisible(inTray);
@@ -107,8 +100,12 @@ bool TSysTray::Shown() const
 
 bool TSysTray::ReportsDoubleClick() const
 {
-    const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    return !(bus && bus->isServiceRegistered(StatusNotifierWatcher));
+    return TrayHost::ReportsDoubleClick();
+}
+
+void TSysTray::ShowMessage(const QString& title, const QString& text, bool warning)
+{
+    trayIcon->showMessage(title, text, warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
 }
 
 void TSysTray::Activated(QSystemTrayIcon::ActivationReason reason)

@@ -29,6 +29,7 @@ public:
     TNotifyEvent OnRButtonDown;
     TNotifyEvent OnRButtonUp;
     TNotifyEvent OnRButtonDblClk;
+    TNotifyEvent OnMessageClick; // the balloon ShowMessage showed
     // Reaches the tray with Loaded.
     QString ToolTip;
 
@@ -56,6 +57,9 @@ public:
     // Whether the icon stands in a tray now; false where there is none.
     bool Shown() const;
     bool ReportsDoubleClick() const;
+
+    // A balloon beside the icon, where the tray shows them (Windows).
+    void ShowMessage(const QString& title, const QString& text, bool warning);
 
 private:
     void CreateTrayIcon();

@@ -10,10 +10,9 @@
 #include "base/Exception.h"
 #include "base/Guard.h"
 #include "config/AccountPassword.h"
-#include "config/FileStore.h"
 #include "config/SecretStore.h"
 #include "config/Settings.h"
-#include "config/SystemKeys.h"
+#include "config/UserStore.h"
 #include "platform/DialUp.h"
 #include "platform/Profile.h"
 #include "pop3/Pop3client.h"
@@ -30,9 +29,9 @@ int check()
 
     const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
     TDialUp& dialUp = *systemDialUp;
-    FileStore store(Profile::StoreFilePath());
-    SystemKeys::AddTo(store, dialUp);
-    const auto secrets = UseSecretStore(store, store.Path());
+    const auto userStore = OpenUserStore(dialUp);
+    RegistryStore& store = *userStore;
+    const auto secrets = UseSecretStore(store, UserStoreName(store));
     Settings settings(store);
     TPop3Client client;
     QObject::connect(&settings, &Settings::TimeoutChanged, [&client](int milliseconds) { client.TimeOut = milliseconds; });

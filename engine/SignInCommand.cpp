@@ -1,14 +1,14 @@
 #include "engine/SignInCommand.h"
 
 #include "config/AccountPassword.h"
-#include "config/FileStore.h"
 #include "config/OAuthAccount.h"
 #include "config/SecretStore.h"
-#include "platform/Profile.h"
+#include "config/UserStore.h"
+#include "platform/Browser.h"
+#include "platform/DialUp.h"
 #include "pop3/HeaderText.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QTextStream>
 
 namespace {
@@ -18,7 +18,7 @@ void openInBrowser(const QString& account, const QUrl& url)
     const QString address = url.toString(QUrl::FullyEncoded);
     QTextStream(stderr) << "Sign in to " << CleanedText(account) << " in the browser; if none opens, open this address:\n"
                         << address << Qt::endl;
-    QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+    OpenInBrowser(url);
 }
 }
 
@@ -27,9 +27,11 @@ int RunSignInCommand(int argc, char** argv, const QString& account)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Postwatch"));
     try {
-        FileStore store(Profile::StoreFilePath());
-        const auto secrets = UseSecretStore(store, store.Path());
-        SignInAccount(store, account, [&account](const QUrl& url) { openInBrowser(account, url); });
+        const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
+        TDialUp& dialUp = *systemDialUp;
+        const auto store = OpenUserStore(dialUp);
+        const auto secrets = UseSecretStore(*store, UserStoreName(*store));
+        SignInAccount(*store, account, [&account](const QUrl& url) { openInBrowser(account, url); });
         QTextStream(stdout) << "Signed in to " << CleanedText(account) << Qt::endl;
         return 0;
     } catch (const Exception& e) {

@@ -182,3 +182,8 @@ void DesktopNotifier::actionInvoked(uint id, const QString& action)
             emit CheckNowInvoked();
     });
 }
+
+void DesktopNotifier::TrayBubbleClicked()
+{
+    emit DefaultActionInvoked();
+}

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <functional>
 
 #include <optional>
 
@@ -12,7 +13,7 @@ class QDBusPendingCallWatcher;
 // Bubbles through the desktop's notification server on the session bus: one
 // for new mail and one for a check that failed, each replacing its own kind's
 // bubble before it. Without a session bus or a notification server nothing is
-// shown, and nobody is told. The bubbles go when the program does: their
+// shown, and nobody is told. On Windows the bubble is the tray icon's balloon. The bubbles go when the program does: their
 // buttons would do nothing then.
 class DesktopNotifier : public QObject
 {
@@ -30,6 +31,11 @@ public:
     void Show(const DesktopNotice& notice, Kind kind = NewMail);
     // Takes the kind's bubble away, if one is shown.
     void Withdraw(Kind kind = NewMail);
+
+    // Where the bubbles are the tray icon's own (Windows), this shows one;
+    // a click on it comes back through TrayBubbleClicked.
+    std::function<void(const QString& title, const QString& text, DesktopNotice::Urgency level)> ShowTrayBubble;
+    void TrayBubbleClicked();
 
 signals:
     void DefaultActionInvoked(); // the bubble itself was clicked

@@ -4,9 +4,11 @@
 
 // Q_INIT_RESOURCE must stand outside any namespace. Calling it pulls the
 // compiled resources out of this static library into every program using it.
+// The build names the resource file; this expands that name first.
+#define PW_INIT_RESOURCE(name) Q_INIT_RESOURCE(name)
 static bool registerResources()
 {
-    Q_INIT_RESOURCE(postwatch);
+    PW_INIT_RESOURCE(POSTWATCH_PICTURES_QRC);
     return true;
 }
 
@@ -26,7 +28,7 @@ constexpr std::array<const char*, Images::TBImgsCount> tbImgsFiles = {
 QString iconPath(const char* name)
 {
     initResources();
-    return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
+    return QStringLiteral(POSTWATCH_PICTURE_PATH).arg(QLatin1String(name));
 }
 
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 
 // The program's own pictures, compiled in from postwatch.qrc.
@@ -18,6 +19,9 @@ QIcon ReplyIcon(); // the quick view's Reply: an envelope with a curved arrow
 QIcon AppIcon();
 QString AppIconPath();
 QString LogoPath(); // the logo window's picture, drawn for 188 x 104
+// The logo as large as fits in box at its own proportions, centred, on a
+// transparent ground, for a screen of that pixel ratio.
+QPixmap Logo(QSize box, qreal devicePixelRatio);
 
 // The tray icon's two frames (TrayImgs), drawn for 16 x 16: the normal icon,
 // and the same picture on red that alternates with it while flashing.

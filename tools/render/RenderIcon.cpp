@@ -1,7 +1,8 @@
-// Renders an SVG icon into a square PNG of one size, for the icon theme
-// sizes the package installs.
+// Renders an SVG icon into a PNG of one size: square for the icon theme
+// sizes the package installs, or WIDTHxHEIGHT for the pictures the Windows
+// build carries in place of the SVG files.
 //
-//   postwatch-render-icon SVG SIZE PNG
+//   postwatch-render-icon SVG SIZE|WIDTHxHEIGHT PNG
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -12,14 +13,16 @@ int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    bool sized = false;
-    const int size = arguments.value(2).toInt(&sized);
+    const QStringList sides = arguments.value(2).split(u'x');
+    bool wide = false, high = false;
+    const int width = sides.first().toInt(&wide);
+    const int height = sides.last().toInt(&high);
     QSvgRenderer renderer(arguments.value(1));
-    if (arguments.size() != 4 || !sized || size <= 0 || !renderer.isValid()) {
-        QTextStream(stderr) << "usage: postwatch-render-icon SVG SIZE PNG (with a readable SVG)\n";
+    if (arguments.size() != 4 || sides.size() > 2 || !wide || !high || width <= 0 || height <= 0 || !renderer.isValid()) {
+        QTextStream(stderr) << "usage: postwatch-render-icon SVG SIZE|WIDTHxHEIGHT PNG (with a readable SVG)\n";
         return 2;
     }
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     renderer.render(&painter);

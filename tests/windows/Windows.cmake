@@ -1,0 +1,65 @@
+# The suite of the Windows build, run by ctest through Wine: the logic tests
+# that have nothing of Linux in them, the Windows services (one program of
+# every tests/windows/*Test.cpp), and the program itself against the tests'
+# Dovecot. Every Wine test runs in one fresh Wine prefix under the build
+# folder, made by the first test and ended by the last.
+
+# GoogleTest has no Windows build in Debian: built here from its source.
+set(PW_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source, built with the tests")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${PW_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(PW_TEST_LIBS pw_app pw_viewer pw_configdlg pw_engine pw_desktop pw_config pw_pop3 pw_platform pw_resources pw_base
+  Qt6::Widgets Qt6::Network Qt6::Test GTest::gtest GTest::gmock)
+set(PW_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(PW_WINE_ENVIRONMENT WINEPREFIX=${PW_WINE_PREFIX} WINEDEBUG=-all WINEPATH=${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS})
+
+add_test(NAME wine_prefix_start COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine-prefix start ${PW_WINE_PREFIX})
+add_test(NAME wine_prefix_stop COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine-prefix stop ${PW_WINE_PREFIX})
+set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP wine_prefix)
+set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine_prefix)
+
+# One ctest entry per program: each start of a Windows program under Wine
+# costs about a second, too much for one entry per test case.
+function(pw_wine_test name)
+  add_executable(${name} ${ARGN} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${PW_TEST_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE
+    POSTWATCH_SOURCE_DIR="${PROJECT_SOURCE_DIR}" POSTWATCH_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}" TIMEOUT 600)
+endfunction()
+
+# The logic tests, as their folders list them.
+set(PW_SCRIPT_SERVER ${CMAKE_CURRENT_SOURCE_DIR}/unit/pop3/ScriptServer.h ${CMAKE_CURRENT_SOURCE_DIR}/unit/pop3/ScriptServer.cpp)
+# Sources left out: they stop and kill copies of the test with POSIX signals.
+set(PW_POSIX_ONLY_TESTS StoreSharingTest.cpp)
+function(pw_test name)
+  set(sources ${ARGN})
+  list(REMOVE_ITEM sources ${PW_POSIX_ONLY_TESTS})
+  pw_wine_test(${name} ${sources})
+endfunction()
+foreach(folder unit/config unit/settings unit/pop3 unit/retrieval unit/app unit/engine)
+  add_subdirectory(${folder})
+endforeach()
+
+file(GLOB PW_WINDOWS_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/*Test.cpp)
+pw_wine_test(test_windows ${PW_WINDOWS_TESTS})
+
+# The program as a user starts it: --version, the first start's settings in
+# the registry, and --check against a Dovecot of its own. The mailbox's
+# profile is written by the Linux build's profile tool (PW_HOST_BUILD_DIR).
+set(PW_HOST_BUILD_DIR ${PROJECT_SOURCE_DIR}/build CACHE PATH "A Linux build of Postwatch, for its profile tool")
+add_test(NAME windows_program
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/program-under-wine $<TARGET_FILE:postwatch> ${PW_HOST_BUILD_DIR})
+set_tests_properties(windows_program PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}" TIMEOUT 600)
+
+# The installer, silently installed and removed for this user.
+add_test(NAME windows_installer
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/installer-under-wine ${PROJECT_BINARY_DIR}/Postwatch-${PROJECT_VERSION}-setup.exe)
+set_tests_properties(windows_installer PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}"
+  TIMEOUT 300 SKIP_RETURN_CODE 77 RESOURCE_LOCK wine_user_settings)
+set_tests_properties(windows_program PROPERTIES RESOURCE_LOCK wine_user_settings)
