@@ -25,6 +25,8 @@ bool NoConnection(uint state)
 }
 }
 
+// NetworkManager's state as the bus reports it, or Qt's reachability where
+// NetworkManager does not answer.
 class NetworkReport : public QObject
 {
     Q_OBJECT

@@ -9,8 +9,8 @@
 
 SoundPlayer::~SoundPlayer() = default;
 
-// A missing file is checked here: the shell would answer it with a box of
-// its own, and PlaySound with the default sound.
+// A missing file is passed over here: the shell would answer it with a box
+// of its own.
 void SoundPlayer::Play(const QString& file)
 {
     if (!QFileInfo(file).isFile())
