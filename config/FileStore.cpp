@@ -2,6 +2,7 @@
 
 #include "config/RegFile.h"
 #include "config/StoreError.h"
+#include "platform/PrivateFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,22 +10,11 @@
 #include <QLockFile>
 #include <QSaveFile>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 QString shown(const QString& path)
 {
     return QDir::toNativeSeparators(path);
-}
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // Held around one read-merge-write so two running copies never interleave.
@@ -56,16 +46,6 @@ private:
 
     QLockFile lock;
 };
-
-// The renamed file is only lasting once its folder entry is on disk too.
-void syncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
 
 }
 
@@ -124,8 +104,7 @@ void FileStore::createFolder() const
     if (QFileInfo(folder).isDir())
         return;
     QDir().mkpath(QFileInfo(folder).absolutePath());
-    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-    if (!QDir().mkdir(folder, ownerOnly) && !QFileInfo(folder).isDir())
+    if (!PrivateFiles::MakeFolder(folder) || !QFileInfo(folder).isDir())
         throw EStoreError(QStringLiteral("The folder \"%1\" for the settings file cannot be created.").arg(shown(folder)));
 }
 
@@ -136,10 +115,12 @@ void FileStore::replaceFile(const QByteArray& content)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush())
         throw EStoreError(QStringLiteral("The settings file \"%1\" cannot be written: %2").arg(shown(path), file.errorString()));
-    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0 || ::fsync(file.handle()) != 0)
-        throw EStoreError(QStringLiteral("The settings file \"%1\" cannot be written: %2").arg(shown(path), systemError()));
+    if (!PrivateFiles::Restrict(file) || !PrivateFiles::FlushToDisk(file))
+        throw EStoreError(QStringLiteral("The settings file \"%1\" cannot be written: %2")
+                              .arg(shown(path), PrivateFiles::LastError()));
     BeforeReplace();
     if (!file.commit())
         throw EStoreError(QStringLiteral("The settings file \"%1\" cannot be replaced: %2").arg(shown(path), file.errorString()));
-    syncFolder(QFileInfo(path).absolutePath());
+    // The renamed file is only lasting once its folder entry is on disk too.
+    PrivateFiles::FlushFolder(QFileInfo(path).absolutePath());
 }

@@ -2,19 +2,20 @@
 
 #include <QString>
 
-// Writes a desktop entry that starts a program, from a handful of
-// properties: what the desktop's autostart folder reads at login.
+// Writes what starts a program from a handful of properties: on Windows a
+// shell link (.lnk), on Linux a desktop entry, the kind of file the Startup
+// folder or the desktop's autostart folder reads at login.
 class TShellLink
 {
 public:
-    QString Arguments;   // as the Exec key reads them: quoted by the caller
-    QString Description; // the entry's Comment
-    QString Name;        // what the desktop lists; the file's name without .desktop when empty
-    quint16 Hotkey = 0; // kept for callers; a desktop entry has no hot key
+    QString Arguments;   // quoted by the caller, as the Exec key or the command line reads them
+    QString Description; // the link's description, the entry's Comment
+    QString Name;        // what a Linux desktop lists; the file's name without .desktop when empty
+    quint16 Hotkey = 0; // the shell's hot key encoding; a desktop entry has none
     QString IconPath;
-    int IconIndex = 0;  // kept for callers; an icon file holds one picture
+    int IconIndex = 0;  // within IconPath; a Linux icon file holds one picture
     QString Path;
-    int ShowCommand = 0; // kept for callers; the desktop decides how windows show
+    int ShowCommand = 0; // an SW_ value, 0 for the shell's default; a Linux desktop decides itself
     QString WorkingDirectory;
     QString LinkPath;
 
@@ -23,12 +24,14 @@ public:
     void Save() const;
 };
 
-// Path quoted for a desktop entry's Exec key.
+// Path quoted for a desktop entry's Exec key (Linux only).
 QString DesktopEntryExec(const QString& path);
 
-// "Load On Startup": on writes Postwatch.desktop for the running program
-// into the autostart folder ($XDG_CONFIG_HOME/autostart, made if missing,
-// "Could not locate startup folder." if it cannot be); off deletes it. A
-// copy on a profile other than the usual one writes and deletes an entry of
-// its own instead, which starts the program on that profile.
+// "Load On Startup": on writes a start for the running program, off deletes
+// it; "Could not locate startup folder." when there is no such folder. On
+// Windows that is Postwatch.lnk in the user's Startup folder; on Linux
+// Postwatch.desktop in the autostart folder ($XDG_CONFIG_HOME/autostart,
+// made if missing). A copy on a profile other than the usual one writes and
+// deletes a start of its own instead, which starts the program on that
+// profile.
 void StartAtLogin(bool on);

@@ -1,15 +1,12 @@
 #include "engine/PrivateJsonFile.h"
 
 #include "base/Guard.h"
+#include "platform/PrivateFiles.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QSet>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,28 +24,16 @@ void TellLink(const QString& path)
     TellOnce(path, QStringLiteral("is a symbolic link: it is neither read nor written through"));
 }
 
-// QSaveFile writes to a link's target, so the name itself is looked at first.
-bool IsLink(const QString& path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
 }
 
 QByteArray PrivateJsonFile::ReadBytes(const QString& path)
 {
-    const int handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (handle < 0) {
-        if (errno == ELOOP)
-            TellLink(path);
-        return {};
-    }
     QFile file;
-    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(handle);
+    const PrivateFiles::Opened opened = PrivateFiles::OpenForReading(file, path);
+    if (opened == PrivateFiles::Opened::Link)
+        TellLink(path);
+    if (opened != PrivateFiles::Opened::Yes)
         return {};
-    }
     if (file.size() > MaxBytes) {
         TellOnce(path, QStringLiteral("is larger than %1 MiB: it is not read, and is written afresh")
                            .arg(MaxBytes / (1024 * 1024)));
@@ -69,10 +54,11 @@ void PrivateJsonFile::Write(const QString& path, const QJsonObject& object)
 
 void PrivateJsonFile::Write(const QString& path, const QByteArray& bytes)
 {
-    if (IsLink(path))
+    // QSaveFile writes to a link's target, so the name itself is looked at first.
+    if (PrivateFiles::IsLink(path))
         return TellLink(path);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0)
+    if (!file.open(QIODevice::WriteOnly) || !PrivateFiles::Restrict(file))
         return;
     file.write(bytes);
     file.commit();

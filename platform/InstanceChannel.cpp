@@ -36,6 +36,7 @@ InstanceChannel::InstanceChannel(const QString& storeFilePath, QObject* parent) 
 {
     try {
         serverName = Profile::RuntimeFolder() + u'/' + nameFor(storeFilePath);
+        lockPath = serverName + QStringLiteral(".lock");
     } catch (const Exception& e) {
         refusal = e.Message;
     }
@@ -96,7 +97,7 @@ InstanceChannel::Outcome InstanceChannel::ForwardOrListen(const QStringList& wor
 {
     if (!open())
         return NotListening;
-    QLockFile lock(serverName + QStringLiteral(".lock"));
+    QLockFile lock(lockPath);
     if (!lock.tryLock(LockWaitMs))
         return NotListening;
     if (Forward(words))
@@ -154,13 +155,17 @@ void InstanceChannel::readWords(QLocalSocket* socket)
         const bool listing = request == QStringList{ListingWord};
         socket->write(listing && Listing ? Accepted + Listing() : Accepted);
         socket->disconnectFromServer();
-        if (listing)
-            return;
-        waiting += request;
-        if (ready)
-            dispatchLater();
+        if (!listing)
+            takeRequest(request);
         return;
     }
+}
+
+void InstanceChannel::takeRequest(const QStringList& words)
+{
+    waiting += words;
+    if (ready)
+        dispatchLater();
 }
 
 void InstanceChannel::dispatchLater()

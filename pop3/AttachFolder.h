@@ -16,7 +16,8 @@ public:
     // An empty folder means the default one.
     explicit TAttachFolder(const QString& folder);
 
-    // $XDG_CACHE_HOME/Postwatch/attachments/, ending with "/".
+    // $XDG_CACHE_HOME/Postwatch/attachments/ on Linux,
+    // %LOCALAPPDATA%\Postwatch\attachments\ on Windows, ending with "/".
     static QString DefaultPath();
     // A sender's name made safe as one file name in the folder; "text.tmp"
     // when nothing usable is left.
