@@ -124,8 +124,8 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     Engine->Cache = SummaryCache.get();
     AccessTokens = std::make_unique<TAccessTokens>(Store);
     Engine->Tokens = AccessTokens.get();
-    NetworkWatch = new TNetworkWatch(QDBusConnection::systemBus(), this);
-    SleepWatch = new TSleepWatch(QDBusConnection::systemBus(), this);
+    NetworkWatch = new TNetworkWatch(this);
+    SleepWatch = new TSleepWatch(this);
     Engine->Offline = [this] { return NetworkWatch->Offline(); };
     Engine->NetworkChanged();
 }

@@ -19,7 +19,7 @@
 #include "engine/MessageList.h"
 #include "platform/Console.h"
 #include "platform/InstanceChannel.h"
-#include "platform/NetworkManagerDialUp.h"
+#include "platform/DialUp.h"
 #include "platform/Profile.h"
 #include "pop3/Pop3client.h"
 #include "viewer/Quickviewdlg.h"
@@ -122,7 +122,8 @@ int RunPostwatch(int argc, char** argv)
         return 0;
 
     try {
-        TNetworkManagerDialUp dialUp;
+        const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
+        TDialUp& dialUp = *systemDialUp;
         const auto store = OpenUserStore(dialUp);
         const auto secrets = UseSecretStore(*store, UserStoreName(*store));
         Program program(*store, dialUp, commandLine);

@@ -13,7 +13,7 @@
 #include "config/SecretStore.h"
 #include "config/Settings.h"
 #include "config/UserStore.h"
-#include "platform/NetworkManagerDialUp.h"
+#include "platform/DialUp.h"
 #include "platform/Profile.h"
 #include "pop3/Pop3client.h"
 
@@ -27,7 +27,8 @@ int check()
     TConsoleHost host;
     SetErrorReport([&host](const QString& message) { host.Fail(message); });
 
-    TNetworkManagerDialUp dialUp;
+    const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
+    TDialUp& dialUp = *systemDialUp;
     const auto userStore = OpenUserStore(dialUp);
     RegistryStore& store = *userStore;
     const auto secrets = UseSecretStore(store, UserStoreName(store));

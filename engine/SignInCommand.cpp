@@ -5,7 +5,7 @@
 #include "config/SecretStore.h"
 #include "config/UserStore.h"
 #include "platform/Browser.h"
-#include "platform/NetworkManagerDialUp.h"
+#include "platform/DialUp.h"
 #include "pop3/HeaderText.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,8 @@ int RunSignInCommand(int argc, char** argv, const QString& account)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Postwatch"));
     try {
-        TNetworkManagerDialUp dialUp;
+        const std::unique_ptr<TDialUp> systemDialUp = SystemDialUp();
+        TDialUp& dialUp = *systemDialUp;
         const auto store = OpenUserStore(dialUp);
         const auto secrets = UseSecretStore(*store, UserStoreName(*store));
         SignInAccount(*store, account, [&account](const QUrl& url) { openInBrowser(account, url); });

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // The system's internet connection as the check cycle needs it: is there one,
 // bring a named one up, take it down again.
 class TDialUp
@@ -18,3 +20,6 @@ public:
     // The names of the connections that can be dialled.
     virtual QStringList Connectoids() = 0;
 };
+
+// The system's own: WinInet on Windows, NetworkManager on Linux.
+std::unique_ptr<TDialUp> SystemDialUp();

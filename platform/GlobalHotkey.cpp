@@ -27,13 +27,23 @@ quint8 keycodeOf(xcb_connection_t* connection, xcb_keysym_t keysym)
 
 }
 
-GlobalHotkey::GlobalHotkey(QObject* parent) : QObject(parent)
+struct GlobalHotkey::Hold
+{
+    void Grab(bool on);
+
+    xcb_connection_t* connection = nullptr;
+    quint32 root = 0;
+    quint8 keycode = 0; // 0: nothing grabbed
+    quint16 modifiers = 0;
+};
+
+GlobalHotkey::GlobalHotkey(QObject* parent) : QObject(parent), hold(std::make_unique<Hold>())
 {
     // Other platforms answer for X11 too, without a connection.
     const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    connection = x11 && QGuiApplication::platformName() == QLatin1String("xcb") ? x11->connection() : nullptr;
-    if (connection)
-        root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    hold->connection = x11 && QGuiApplication::platformName() == QLatin1String("xcb") ? x11->connection() : nullptr;
+    if (hold->connection)
+        hold->root = xcb_setup_roots_iterator(xcb_get_setup(hold->connection)).data->root;
 }
 
 GlobalHotkey::~GlobalHotkey()
@@ -44,28 +54,28 @@ GlobalHotkey::~GlobalHotkey()
 void GlobalHotkey::Register(int functionKey, int modifier)
 {
     Unregister();
-    if (!connection || functionKey < 0 || functionKey > 11 || modifier < 0 || modifier > 3)
+    if (!hold->connection || functionKey < 0 || functionKey > 11 || modifier < 0 || modifier > 3)
         return;
-    keycode = keycodeOf(connection, KeysymF1 + functionKey);
-    modifiers = ModifierMasks[modifier];
-    if (keycode == 0)
+    hold->keycode = keycodeOf(hold->connection, KeysymF1 + functionKey);
+    hold->modifiers = ModifierMasks[modifier];
+    if (hold->keycode == 0)
         return;
-    Grab(true);
+    hold->Grab(true);
     qGuiApp->installNativeEventFilter(this);
 }
 
 void GlobalHotkey::Unregister()
 {
-    if (keycode == 0)
+    if (hold->keycode == 0)
         return;
-    Grab(false);
+    hold->Grab(false);
     qGuiApp->removeNativeEventFilter(this);
-    keycode = 0;
+    hold->keycode = 0;
 }
 
 // A combination another program holds is refused; that is no hotkey, and
 // nobody is told.
-void GlobalHotkey::Grab(bool on)
+void GlobalHotkey::Hold::Grab(bool on)
 {
     for (const quint16 locks : LockMasks) {
         if (on)
@@ -84,7 +94,7 @@ bool GlobalHotkey::nativeEventFilter(const QByteArray& eventType, void* message,
     if ((event->response_type & ~0x80) != XCB_KEY_PRESS)
         return false;
     const auto* key = static_cast<const xcb_key_press_event_t*>(message);
-    if (key->detail != keycode || (key->state & RelevantMasks) != modifiers)
+    if (key->detail != hold->keycode || (key->state & RelevantMasks) != hold->modifiers)
         return false;
     emit Pressed();
     return true;

@@ -3,11 +3,12 @@
 #include <QAbstractNativeEventFilter>
 #include <QObject>
 
-struct xcb_connection_t;
+#include <memory>
 
 // One global hotkey, F1 to F12 with no modifier, Alt, Control or Shift: an X11
-// key grab on the root window. Where there is no X11 (Wayland, no display)
-// or another program holds the combination, there is no hotkey, silently.
+// key grab on the root window, or RegisterHotKey on Windows. Where there is
+// no X11 (Wayland, no display) or another program holds the combination,
+// there is no hotkey, silently.
 class GlobalHotkey : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -27,10 +28,7 @@ signals:
     void Pressed();
 
 private:
-    void Grab(bool on);
-
-    xcb_connection_t* connection = nullptr;
-    quint32 root = 0;
-    quint8 keycode = 0; // 0: nothing grabbed
-    quint16 modifiers = 0;
+    // The window system's hold on the keys, as each platform keeps it.
+    struct Hold;
+    std::unique_ptr<Hold> hold;
 };

@@ -13,6 +13,11 @@ ProcessResult TNetworkManagerDialUp::RunNmcli(const QStringList& arguments)
     return RunProcess(QStringLiteral("nmcli"), arguments, NmcliTimeoutMs);
 }
 
+std::unique_ptr<TDialUp> SystemDialUp()
+{
+    return std::make_unique<TNetworkManagerDialUp>();
+}
+
 TNetworkManagerDialUp::TNetworkManagerDialUp(Nmcli nmcli) : nmcli(std::move(nmcli)) {}
 
 bool TNetworkManagerDialUp::IsOnline()

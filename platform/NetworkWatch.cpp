@@ -2,6 +2,7 @@
 
 #include "base/Guard.h"
 
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -24,7 +25,47 @@ bool NoConnection(uint state)
 }
 }
 
-TNetworkWatch::TNetworkWatch(const QDBusConnection& systemBus, QObject* parent) : QObject(parent), bus(systemBus)
+// NetworkManager's state as the bus reports it, or Qt's reachability where
+// NetworkManager does not answer.
+class NetworkReport : public QObject
+{
+    Q_OBJECT
+
+public:
+    NetworkReport(const QDBusConnection& systemBus, QObject* parent);
+
+    bool Offline() const;
+
+signals:
+    void Changed();
+
+private slots:
+    void stateChanged(uint state);
+
+private:
+    void readState();
+    void watchQtReport();
+
+    QDBusConnection bus;
+    bool managerAnswers = false;
+    bool watchingQt = false;
+    uint managerState = 0;
+};
+
+TNetworkWatch::TNetworkWatch(QObject* parent) : TNetworkWatch(QDBusConnection::systemBus(), parent) {}
+
+TNetworkWatch::TNetworkWatch(const QDBusConnection& systemBus, QObject* parent)
+    : QObject(parent), report(new NetworkReport(systemBus, this))
+{
+    connect(report, &NetworkReport::Changed, this, &TNetworkWatch::Changed);
+}
+
+bool TNetworkWatch::Offline() const
+{
+    return report->Offline();
+}
+
+NetworkReport::NetworkReport(const QDBusConnection& systemBus, QObject* parent) : QObject(parent), bus(systemBus)
 {
     if (bus.isConnected()) {
         bus.connect(Service, Path, Interface, QStringLiteral("StateChanged"), this, SLOT(stateChanged(uint)));
@@ -39,7 +80,7 @@ TNetworkWatch::TNetworkWatch(const QDBusConnection& systemBus, QObject* parent) 
     }
 }
 
-bool TNetworkWatch::Offline() const
+bool NetworkReport::Offline() const
 {
     if (managerAnswers)
         return NoConnection(managerState);
@@ -48,7 +89,7 @@ bool TNetworkWatch::Offline() const
 }
 
 // Asked without waiting: until NetworkManager answers, nothing says offline.
-void TNetworkWatch::readState()
+void NetworkReport::readState()
 {
     QDBusMessage get = QDBusMessage::createMethodCall(Service, Path, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                       QStringLiteral("Get"));
@@ -65,7 +106,7 @@ void TNetworkWatch::readState()
             }));
 }
 
-void TNetworkWatch::watchQtReport()
+void NetworkReport::watchQtReport()
 {
     if (watchingQt || !QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
         return;
@@ -74,7 +115,7 @@ void TNetworkWatch::watchQtReport()
             GuardedSlot([this] { emit Changed(); }));
 }
 
-void TNetworkWatch::stateChanged(uint state)
+void NetworkReport::stateChanged(uint state)
 {
     Guarded([&] {
         managerAnswers = true;
@@ -82,3 +123,5 @@ void TNetworkWatch::stateChanged(uint state)
         emit Changed();
     });
 }
+
+#include "NetworkWatch.moc"

@@ -1,20 +1,21 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QObject>
 
-// Tells when the machine has woken from sleep: logind's PrepareForSleep
-// with false on the system bus. Without logind it never tells.
+class QDBusConnection;
+
+// Tells when the machine has woken from sleep: on Linux logind's
+// PrepareForSleep with false on the system bus (without logind it never
+// tells), on Windows the resume notice broadcast to the top-level windows.
 class TSleepWatch : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TSleepWatch(const QDBusConnection& systemBus = QDBusConnection::systemBus(), QObject* parent = nullptr);
+    explicit TSleepWatch(QObject* parent = nullptr);
+    // Linux only: logind on this bus rather than the system bus.
+    explicit TSleepWatch(const QDBusConnection& systemBus, QObject* parent = nullptr);
 
 signals:
     void Resumed();
-
-private slots:
-    void prepareForSleep(bool sleeping);
 };

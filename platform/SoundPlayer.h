@@ -2,11 +2,10 @@
 
 #include <QString>
 
-struct ca_context;
-
-// Event sounds, played in the background through the desktop's sound service
-// (PulseAudio, PipeWire or ALSA underneath). A missing file, a file that is
-// no sound, or no sound device: silence, and no message.
+// Event sounds, played in the background: on Linux through the desktop's
+// sound service (PulseAudio, PipeWire or ALSA underneath), on Windows with
+// PlaySound, or by the file's own program where it is no .wav. A missing
+// file, a file that is no sound, or no sound device: silence, and no message.
 class SoundPlayer
 {
 public:
@@ -19,6 +18,7 @@ public:
     void Play(const QString& file);
 
 private:
-    // Made at the first sound; destroying it would cut the sound off.
-    ca_context* context = nullptr;
+    // The sound service's context where the platform needs one, made at the
+    // first sound; destroying it would cut the sound off.
+    void* context = nullptr;
 };
