@@ -7,6 +7,7 @@
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
 #include "config/StoreKeys.h"
+#include "config/UserStore.h"
 
 using namespace Qt::StringLiterals;
 
@@ -61,7 +62,7 @@ QStringList MovePasswordsToSecretStore(RegistryStore& store, SecretStore& secret
         try {
             step();
         } catch (const Exception& e) {
-            failures << u"The %1 of %2 stays in the settings file: %3"_s.arg(what, account, e.Message);
+            failures << u"The %1 of %2 stays in %3: %4"_s.arg(what, account, SettingsPlace(), e.Message);
         }
     };
     for (const QString& account : accounts) {
@@ -88,7 +89,7 @@ std::unique_ptr<SecretStore> UseSecretStore(RegistryStore& store, const QString&
         return nullptr;
     auto secrets = std::make_unique<SecretStore>(profile);
     if (!secrets->Answers()) {
-        WriteErrorLine(u"No secret store answers on the session bus: passwords stay in the settings file, scrambled."_s);
+        WriteErrorLine(u"%1: passwords stay in %2, scrambled."_s.arg(SecretStore::NotAnswering(), SettingsPlace()));
         return nullptr;
     }
     for (const QString& failure : MovePasswordsToSecretStore(store, *secrets))

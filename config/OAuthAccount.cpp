@@ -5,6 +5,7 @@
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
 #include "config/StoreKeys.h"
+#include "config/UserStore.h"
 
 #include <QUuid>
 
@@ -103,8 +104,8 @@ QString StoreRefreshToken(RegistryStore& store, const QString& account, const QS
 
 QString KeptInFileLine(const QString& account, const QString& refusal)
 {
-    return u"The secret store did not take the new sign-in of %1 (%2); it is kept scrambled in the settings file "
-           "until the store answers at a later start."_s.arg(account, refusal);
+    return u"The secret store did not take the new sign-in of %1 (%2); it is kept scrambled in %3 "
+           "until the store answers at a later start."_s.arg(account, refusal, SettingsPlace());
 }
 
 QString RefreshTokenFor(RegistryStore& store, const QString& account, const TSignInTarget& target)

@@ -123,6 +123,11 @@ QString SecretStore::Label(const QString& account, Kind kind) const
 }
 
 // A read of a secret nobody stores: a store that answers says it has none.
+QString SecretStore::NotAnswering()
+{
+    return QStringLiteral("No secret store answers on the session bus");
+}
+
 bool SecretStore::Answers()
 {
     auto* job = new QKeychain::ReadPasswordJob(u"Postwatch"_s);

@@ -24,6 +24,8 @@ public:
     int TimeOut = 5000;
     int PromptTimeOut = 120000;
 
+    // That no store answers, in the words of this system.
+    static QString NotAnswering();
     // Whether a store answers.
     bool Answers();
 

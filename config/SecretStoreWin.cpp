@@ -39,6 +39,11 @@ QString SecretStore::Label(const QString& account, Kind kind) const
 
 // Listing our own credentials works wherever the Credential Manager does,
 // also when it holds none.
+QString SecretStore::NotAnswering()
+{
+    return QStringLiteral("The Windows Credential Manager does not answer");
+}
+
 bool SecretStore::Answers()
 {
     DWORD count = 0;

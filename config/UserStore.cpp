@@ -11,6 +11,11 @@ std::unique_ptr<RegistryStore> OpenUserStore(TDialUp& dialUp)
     return store;
 }
 
+QString SettingsPlace()
+{
+    return QStringLiteral("the settings file");
+}
+
 QString UserStoreName(const RegistryStore& store)
 {
     const auto* file = dynamic_cast<const FileStore*>(&store);

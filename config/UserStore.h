@@ -13,6 +13,10 @@ class TDialUp;
 // mail programs) are shown in it; dialUp must outlive the store.
 std::unique_ptr<RegistryStore> OpenUserStore(TDialUp& dialUp);
 
+// Where the settings are, as a user would look for them: "the settings
+// file", on Windows usually "the registry".
+QString SettingsPlace();
+
 // What tells this profile's secrets from another profile's of the same
 // account name: the store's file path or registry key.
 QString UserStoreName(const RegistryStore& store);

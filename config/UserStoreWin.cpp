@@ -26,6 +26,11 @@ std::unique_ptr<RegistryStore> OpenUserStore(TDialUp&)
     return store;
 }
 
+QString SettingsPlace()
+{
+    return Profile::IsDefault() ? QStringLiteral("the registry") : QStringLiteral("the settings file");
+}
+
 QString UserStoreName(const RegistryStore& store)
 {
     if (const auto* file = dynamic_cast<const FileStore*>(&store))
