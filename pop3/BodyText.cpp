@@ -1,9 +1,9 @@
 #include "pop3/BodyText.h"
 
 #include "base/Words.h"
+#include "pop3/Charset.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 namespace {
 
@@ -16,15 +16,8 @@ QByteArray Charset(const QByteArray& contentType)
 
 QString CharsetText(const QByteArray& bytes, const QByteArray& charset)
 {
-    if (!charset.isEmpty()) {
-        QStringDecoder decoder(charset.constData(), QStringDecoder::Flag::Stateless);
-        if (decoder.isValid()) {
-            const QString text = decoder(bytes);
-            if (!decoder.hasError())
-                return text;
-        }
-    }
-    return WireText(bytes);
+    const std::optional<QString> text = CharsetDecoded(charset, bytes);
+    return text ? *text : WireText(bytes);
 }
 
 QString CrLfLines(const QString& text)

@@ -1,9 +1,9 @@
 #include "pop3/HeaderText.h"
 
 #include "base/Words.h"
+#include "pop3/Charset.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <optional>
 
 namespace {
@@ -43,15 +43,6 @@ std::optional<QByteArray> BDecoded(const QByteArray& text)
 {
     const auto result = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     return result ? std::optional(result.decoded) : std::nullopt;
-}
-
-std::optional<QString> CharsetDecoded(const QByteArray& charset, const QByteArray& bytes)
-{
-    QStringDecoder decoder(charset.constData(), QStringDecoder::Flag::Stateless);
-    if (!decoder.isValid())
-        return std::nullopt;
-    const QString text = decoder(bytes);
-    return decoder.hasError() ? std::nullopt : std::optional(text);
 }
 
 QList<Piece> Pieces(const QString& text)

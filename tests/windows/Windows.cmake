@@ -31,7 +31,28 @@ function(pw_wine_test name)
     POSTWATCH_SOURCE_DIR="${PROJECT_SOURCE_DIR}" POSTWATCH_BINARY_DIR="${PROJECT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}" TIMEOUT 600)
+  if(DEFINED PW_WINE_LEFT_OUT_${name})
+    list(JOIN PW_WINE_LEFT_OUT_${name} ":" cases)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=-${cases}")
+  endif()
 endfunction()
+
+# Test cases a program leaves out under Wine (PW_WINE_LEFT_OUT_<program>),
+# with the reason for each.
+set(PW_WINE_LEFT_OUT_test_unit_config
+  # Unix file modes; the Windows private files have their own test in FilesAndStartTest.cpp.
+  StoreFileTest.TheFileIsForItsOwnerAloneAndSoIsTheFolderCreatedForIt
+  StoreFileTest.AFolderThatAlreadyExistsKeepsItsMode)
+set(PW_WINE_LEFT_OUT_test_unit_pop3
+  # Wine posts no FD_CLOSE for a close that came while Qt had the socket's
+  # notices switched off (Windows posts it when they are switched on again):
+  # the test's server never hears that the client went.
+  pop3LineSocket.EndlessLineIsCutOffAndClosed)
+set(PW_WINE_LEFT_OUT_test_unit_retrieval
+  # Unix modes and XDG_CACHE_HOME; the Windows folder has its own tests in FilesAndStartTest.cpp.
+  attachFolderFiles.FolderIsMadeOnDemandForItsOwnerAlone
+  attachFolderFiles.OnlyOldRegularFilesOfTheFolderItselfAreRemoved
+  attachFolderDefault.LivesInTheUsersCache)
 
 # The logic tests, as their folders list them.
 set(PW_SCRIPT_SERVER ${CMAKE_CURRENT_SOURCE_DIR}/unit/pop3/ScriptServer.h ${CMAKE_CURRENT_SOURCE_DIR}/unit/pop3/ScriptServer.cpp)

@@ -319,7 +319,7 @@ TEST_F(StoreFileSyntax, AFileThatCannotBeReadNamesFileAndLineAndIsNeverOverwritt
         FileStore store(FilePath());
         TRegistry reg(store);
         EXPECT_THAT(ErrorOf([&] { reg.OpenKey(ProgramKey, true); }),
-                    AllOf(HasSubstr(FilePath().toStdString()), HasSubstr("Line " + std::to_string(file.line) + ":"),
+                    AllOf(HasSubstr(QDir::toNativeSeparators(FilePath()).toStdString()), HasSubstr("Line " + std::to_string(file.line) + ":"),
                           HasSubstr(file.words), HasSubstr("left as it is")));
 
         // Whatever the program does next, the file stays as the person left it.

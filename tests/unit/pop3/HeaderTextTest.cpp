@@ -11,6 +11,7 @@ TEST(pop3HeaderText, DecodesEncodedWordsInTheirCharsets)
     EXPECT_EQ(DecodeHeaderText("=?ISO-8859-15?Q?10_=A4?="), QString::fromUtf8("10 €"));
     EXPECT_EQ(DecodeHeaderText("=?KOI8-R?B?8NLJ18XU?="), QString::fromUtf8("Привет"));
     EXPECT_EQ(DecodeHeaderText("=?windows-1251?Q?=CF=F0=E8=E2=E5=F2?="), QString::fromUtf8("Привет"));
+    EXPECT_EQ(DecodeHeaderText("=?Shift_JIS?B?g2WDWINn?="), QString::fromUtf8("テスト")) << "two bytes a character";
     EXPECT_EQ(DecodeHeaderText("\"=?utf-8?q?Ann_L=C3=A9e?=\" <ann@example.org>"),
               QString::fromUtf8("\"Ann Lée\" <ann@example.org>"));
     EXPECT_EQ(DecodeHeaderText("=?utf-8*en?q?Hi?="), "Hi") << "a language suffix";
@@ -28,7 +29,7 @@ TEST(pop3HeaderText, JoinsAdjacentWordsAndKeepsOtherBlanks)
 TEST(pop3HeaderText, LeavesWhatDoesNotDecodeAsItCame)
 {
     for (const char* text : {"=?utf-8?q?bad=ZZ?=", "=?utf-8?b?!!!?=", "=?x-no-such-set?q?a?=", "=?utf-8?q?=FF?=",
-                             "=?utf-8?x?a?=", "=?utf-8?q?open", "plain ?= text =?", ""})
+                             "=?shift_jis?q?=83e=83?=", "=?utf-8?x?a?=", "=?utf-8?q?open", "plain ?= text =?", ""})
         EXPECT_EQ(DecodeHeaderText(QString::fromLatin1(text)), QString::fromLatin1(text)) << text;
     EXPECT_EQ(DecodeHeaderText("=?utf-8?q?=FF?= =?utf-8?q?ok?="), "=?utf-8?q?=FF?= =?utf-8?q?ok?=")
         << "a run that fails stays whole";

@@ -354,6 +354,8 @@ TEST_F(pop3LineSocket, HandlerFailureOutsideAWaitGoesToTheErrorReport)
     SetErrorReport([&](const QString& message) { reported << message; });
     socket.OnDisconnect = [](QObject*) { throw Exception("handler failed"); };
     socket.Connect();
+    // The client's connection can be complete before the server has taken it.
+    ASSERT_TRUE(WaitUntil([&] { return server.ClientConnected(); }));
     server.CloseClient();
     EXPECT_TRUE(WaitUntil([&] { return !socket.Connected; }));
     SetErrorReport(nullptr);
