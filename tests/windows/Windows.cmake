@@ -82,5 +82,7 @@ set_tests_properties(windows_program PROPERTIES FIXTURES_REQUIRED wine_prefix EN
 add_test(NAME windows_installer
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/installer-under-wine ${PROJECT_BINARY_DIR}/Postwatch-${PROJECT_VERSION}-setup.exe)
 set_tests_properties(windows_installer PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${PW_WINE_ENVIRONMENT}"
-  TIMEOUT 300 SKIP_RETURN_CODE 77 RESOURCE_LOCK wine_user_settings)
-set_tests_properties(windows_program PROPERTIES RESOURCE_LOCK wine_user_settings)
+  TIMEOUT 300 SKIP_RETURN_CODE 77)
+# These make windows titled "Postwatch", which the uninstaller takes for a
+# running copy, and use the user's own settings key: one at a time.
+set_tests_properties(windows_installer windows_program test_windows PROPERTIES RESOURCE_LOCK postwatch_under_wine)
