@@ -72,7 +72,8 @@ TEST_F(CertificateTrust, ATimedCheckOnlyReports)
     host.RunPosted();
     EXPECT_TRUE(host.Boxes.isEmpty());
     EXPECT_TRUE(Errors.isEmpty());
-    EXPECT_EQ(host.Announced, QStringList{"Home: Certificate not trusted, 10:40 (The certificate of home.example.org cannot be trusted.)"});
+    EXPECT_EQ(host.Announced, QStringList{"Home: Certificate not trusted, " + At(10, 40)
+                                          + " (The certificate of home.example.org cannot be trusted.)"});
     EXPECT_TRUE(StoredFingerprint().isEmpty());
 }
 
@@ -110,7 +111,7 @@ TEST_F(CertificateTrust, ARefusedSignInOffersToSignInAgain)
     }
     settings.SetInterval(1);
     Tick();
-    EXPECT_EQ(host.Announced, QStringList{"Home: Sign in again, 10:40 (Sign in to Home again)"});
+    EXPECT_EQ(host.Announced, QStringList{"Home: Sign in again, " + At(10, 40) + " (Sign in to Home again)"});
     CheckNow();
     host.RunPosted();
     EXPECT_EQ(host.Boxes, QStringList{"Sign In | home.example.org no longer accepts the sign-in of Home.\n\n"

@@ -236,7 +236,7 @@ TEST_F(CancelCheck, ARefusedTopEndsTheAccountAndTheNextCheckListsAll)
     ASSERT_EQ(Errors, QStringList{"-ERR Message locked\r\n"});
     EXPECT_EQ(client.Log.last(), "QUIT");
     EXPECT_EQ(Rows(), QStringList{"Home One #1"});
-    EXPECT_EQ(host.Panels[0], "Home: -ERR Message locked, 10:40");
+    EXPECT_EQ(host.Panels[0], "Home: -ERR Message locked, " + At(10, 40));
     EXPECT_FALSE(engine.EngineBusy);
 
     Mailbox("Home").RefuseTop.clear();
@@ -278,8 +278,8 @@ TEST_F(CheckFailure, AWrongPasswordTellsTheAccountAndTheOthersAreStillChecked)
     EXPECT_EQ(host.Boxes,
               QStringList{"Login error | Username or Password for Homenot valid.\n\nAuthentication failed | none"});
     EXPECT_EQ(Rows(), QStringList{"Work Two #1"});
-    EXPECT_EQ(host.Panels[0], "Home: Login refused, 10:40");
-    EXPECT_EQ(host.Standing, QStringList{"Home: Login refused, 10:40"});
+    EXPECT_EQ(host.Panels[0], "Home: Login refused, " + At(10, 40));
+    EXPECT_EQ(host.Standing, QStringList{"Home: Login refused, " + At(10, 40)});
     EXPECT_FALSE(engine.EngineBusy);
     EXPECT_EQ(host.FailureBoxes, QStringList{"Home"}) << "one box a failure";
 
@@ -301,7 +301,7 @@ TEST_F(CheckFailure, AServerGoingSilentEndsTheAccountKeepingWhatItListed)
     RunSteps();
     EXPECT_EQ(Errors, QStringList{"Connection Timed out"});
     EXPECT_FALSE(engine.EngineBusy);
-    EXPECT_EQ(host.Panels[0], "Home: No answer in time, 10:40");
+    EXPECT_EQ(host.Panels[0], "Home: No answer in time, " + At(10, 40));
     EXPECT_EQ(host.Panels[2], "Check failed for Home; 1 new messages");
 
     client.SilentAfter.clear();
@@ -354,7 +354,7 @@ TEST_F(CheckFailure, ATimedFailureIsToldOnceUntilItEndsOrChanges)
     Load();
     settings.SetInterval(1);
     client.Refusing << "home.example.org";
-    const QString refused = QStringLiteral("Home: Failed to connect, 10:40");
+    const QString refused = "Home: Failed to connect, " + At(10, 40);
     for (int tick = 0; tick < 3; ++tick) {
         Tick();
         Clock = Clock.addSecs(60);
@@ -376,8 +376,9 @@ TEST_F(CheckFailure, ATimedFailureIsToldOnceUntilItEndsOrChanges)
     Mailbox("Home").Password = "changed";
     client.Refusing.clear();
     Tick();
-    EXPECT_EQ(host.Announced, (QStringList{refused + " (Connection Failed)", "Home: Failed to connect, 10:43 (Connection Failed)",
-                                           "Home: Login refused, 10:43 (Authentication failed)"}));
+    EXPECT_EQ(host.Announced, (QStringList{refused + " (Connection Failed)",
+                                           "Home: Failed to connect, " + At(10, 43) + " (Connection Failed)",
+                                           "Home: Login refused, " + At(10, 43) + " (Authentication failed)"}));
     EXPECT_TRUE(host.Boxes.isEmpty());
 }
 

@@ -10,6 +10,8 @@
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
 
+#include <QLocale>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -231,4 +233,12 @@ protected:
     QStringList Errors;
     // The engine's clock: failures since 10:40.
     QDateTime Clock{QDate(2026, 12, 10), QTime(10, 40)};
+    // A time of day in the user's locale, hours and minutes: "10:40", or
+    // "10:40 AM" in the United States. Where the locale's short time has
+    // seconds, the ":00" goes, as the program leaves seconds out.
+    static QString At(int hour, int minute)
+    {
+        return QLocale::system().toString(QTime(hour, minute), QLocale::ShortFormat)
+            .remove(QRegularExpression(QStringLiteral("[:.]00\\b")));
+    }
 };

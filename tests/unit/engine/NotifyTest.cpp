@@ -231,7 +231,6 @@ TEST_F(NotifyNewOnly, OffEveryCheckAnnouncesOnOnlyNewMessagesEvenAfterARestart)
     Finish();
     ASSERT_EQ(host.Notices.size(), 3);
     EXPECT_EQ(host.Panels[2], "2 new messages");
-    EXPECT_EQ(QFile(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
 
     Mailbox("Home").Messages << FakeMessage(" Bea", " Third", High);
     Restart();
@@ -240,6 +239,15 @@ TEST_F(NotifyNewOnly, OffEveryCheckAnnouncesOnOnlyNewMessagesEvenAfterARestart)
     EXPECT_EQ(host.Notices.last().Summary, "1 new messages");
     EXPECT_EQ(host.Notices.last().Lines, QStringList{"Bea: Third"});
     EXPECT_EQ(host.Panels[2], "3 new messages");
+}
+
+TEST_F(NotifyNewOnly, WhatItRemembersIsClosedToOtherUsers)
+{
+    Announce();
+    settings.SetNotifyNewOnly(true);
+    Finish();
+    ASSERT_TRUE(QFile::exists(path));
+    EXPECT_EQ(QFile(path).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
 }
 
 TEST_F(NotifyNewOnly, ACanceledAccountKeepsWhatItHadAndAnUnreadableFileCountsAsEmpty)
