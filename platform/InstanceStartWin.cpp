@@ -38,14 +38,14 @@ bool isPostwatchWindow(HWND window)
     return GetWindowTextW(window, title, 16) > 0 && wcscmp(title, WindowTitle) == 0;
 }
 
-// Null when no window of that title is there, or it is busy past the wait:
-// a first copy that hangs must not hang this one.
-HWND answeringWindow(bool& hung)
+// The window of that title, null when there is none; hung when it is busy
+// past the wait: a first copy that hangs must not hang this one.
+HWND runningWindow(bool& hung)
 {
     HWND window = FindWindowW(nullptr, WindowTitle);
     DWORD_PTR ignored = 0;
     hung = window && !SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, InstanceChannel::ReplyWaitMs, &ignored);
-    return hung ? nullptr : window;
+    return window;
 }
 
 std::vector<BYTE> userOf(HANDLE process)
@@ -153,15 +153,14 @@ bool InstanceChannel::Forward(const QStringList& words) const
 {
     QStringList rest = words;
     bool hung = false;
-    if (rest.contains(CheckNowWord)) {
-        if (HWND window = answeringWindow(hung); window && PostMessageW(window, CheckNowMessage, 0, 0))
-            rest.removeAll(CheckNowWord);
-    }
-    if (hung)
-        return false;
+    const HWND window = runningWindow(hung);
+    // A posted message waits in the queue of a copy that is busy (starting,
+    // say) until it is free again.
+    if (window && rest.contains(CheckNowWord) && PostMessageW(window, CheckNowMessage, 0, 0))
+        rest.removeAll(CheckNowWord);
     if (rest.isEmpty() && !words.isEmpty())
         return true;
-    return sendWords(rest);
+    return !hung && sendWords(rest);
 }
 
 // Without the lock two copies could both find nobody answering and both
@@ -175,7 +174,7 @@ InstanceChannel::Outcome InstanceChannel::ForwardOrListen(const QStringList& wor
     if (Forward(words))
         return Forwarded;
     bool hung = false;
-    answeringWindow(hung);
+    runningWindow(hung);
     if (hung) {
         WriteErrorLine(QStringLiteral("Postwatch is already running but does not answer; this start ends. "
                                       "If it stays so, end it in the Task Manager and start it again."));

@@ -305,24 +305,30 @@ TEST(WindowsStart, ListingComesOverThePipeAndNotFromAnotherProfile)
 // reading its messages.
 TEST(WindowsStart, ASecondStartEndsWhenTheFirstDoesNotAnswer)
 {
-    std::atomic<bool> made = false, release = false;
+    std::atomic<bool> made = false, release = false, checkNowWaited = false;
     HWND hung = nullptr;
     std::thread first([&] {
         hung = CreateWindowExW(0, L"STATIC", L"Postwatch", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
         made = true;
         while (!release)
             Sleep(50);
+        MSG message;
+        checkNowWaited = PeekMessageW(&message, hung, 0x8190, 0x8190, PM_REMOVE);
         DestroyWindow(hung);
     });
     while (!made)
         Sleep(10);
     const auto released = qScopeGuard([&] {
         release = true;
-        first.join();
+        if (first.joinable())
+            first.join();
     });
     ASSERT_NE(hung, nullptr) << "no window could be made: Wine needs a display (xvfb-run) or its null driver";
     QTemporaryDir dir;
     InstanceChannel second(dir.filePath("registry.reg"));
     EXPECT_EQ(second.ForwardOrListen({"checknow"}), InstanceChannel::Forwarded);
     EXPECT_EQ(second.ForwardOrListen({"show"}), InstanceChannel::Forwarded) << "a plain start ends too";
+    release = true;
+    first.join();
+    EXPECT_TRUE(checkNowWaited) << "the check waits in the busy copy's queue";
 }
