@@ -15,6 +15,7 @@ set(PW_FUZZ_SOURCES
   ${CMAKE_SOURCE_DIR}/pop3/MessageReader.cpp
   ${CMAKE_SOURCE_DIR}/pop3/BodyText.cpp
   ${CMAKE_SOURCE_DIR}/pop3/HeaderText.cpp
+  ${CMAKE_SOURCE_DIR}/pop3/Charset.cpp
   ${CMAKE_SOURCE_DIR}/pop3/TextLimit.cpp
   ${CMAKE_SOURCE_DIR}/pop3/AttachFolder.cpp
   ${CMAKE_SOURCE_DIR}/pop3/Uudecoder.cpp
