@@ -39,10 +39,17 @@ QString linkName()
 class ComApartment
 {
 public:
-    ComApartment() { CoInitialize(nullptr); }
-    ~ComApartment() { CoUninitialize(); }
+    ComApartment() : joined(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment()
+    {
+        if (joined)
+            CoUninitialize();
+    }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool joined; // a thread in another kind of apartment is left as it is
 };
 
 void applyProperties(const TShellLink& link, IShellLinkW& shell)
