@@ -1,5 +1,6 @@
 #include "desktop/Shelllink.h"
 
+#include "base/ComApartment.h"
 #include "config/WinText.h"
 #include "desktop/MsgBox.h"
 #include "platform/Profile.h"
@@ -35,23 +36,6 @@ QString linkName()
     return QStringLiteral("Postwatch-%1.lnk").arg(Profile::FolderTag());
 }
 
-// COM released on every way out, whatever the caller had initialised.
-class ComApartment
-{
-public:
-    ComApartment() : joined(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComApartment()
-    {
-        if (joined)
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool joined; // a thread in another kind of apartment is left as it is
-};
-
 void applyProperties(const TShellLink& link, IShellLinkW& shell)
 {
     if (!link.Arguments.isEmpty())
@@ -74,7 +58,7 @@ void TShellLink::Save() const
 {
     if (LinkPath.isEmpty() || Path.isEmpty() || Description.isEmpty())
         return;
-    const ComApartment com;
+    const ComApartment com(COINIT_APARTMENTTHREADED);
     IShellLinkW* shell = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&shell))))

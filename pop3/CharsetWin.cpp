@@ -1,5 +1,7 @@
 #include "pop3/Charset.h"
 
+#include "base/ComApartment.h"
+
 #include <QHash>
 #include <QMutex>
 #include <QStringDecoder>
@@ -24,27 +26,10 @@ std::optional<QString> QtDecoded(QStringDecoder& decoder, const QByteArray& byte
     return decoder.hasError() ? std::nullopt : std::optional(text);
 }
 
-class ComApartment
-{
-public:
-    // A thread that already has COM keeps its own apartment.
-    ComApartment() : joined(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
-    ~ComApartment()
-    {
-        if (joined)
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool joined;
-};
-
 // Windows' own table of MIME charset names and their aliases.
 std::optional<UINT> LookedUpCodePage(const QByteArray& charset)
 {
-    const ComApartment apartment;
+    const ComApartment apartment(COINIT_MULTITHREADED);
     IMultiLanguage2* languages = nullptr;
     if (FAILED(CoCreateInstance(CLSID_CMultiLanguage, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&languages))))
         return std::nullopt;
