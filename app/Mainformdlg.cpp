@@ -117,16 +117,18 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     };
     RunForm.SysTray1->OnMessageClick = [this](QObject*) { Notifier->TrayBubbleClicked(); };
     EngineHost = std::make_unique<TMainFormHost>(*this, RunForm);
-    Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
     SeenMessages = std::make_unique<TSeenMessages>(Profile::SeenMessagesFilePath());
-    Engine->Seen = SeenMessages.get();
     SummaryCache = std::make_unique<TSummaryCache>(Profile::SummaryCacheFilePath());
-    Engine->Cache = SummaryCache.get();
     AccessTokens = std::make_unique<TAccessTokens>(Store);
-    Engine->Tokens = AccessTokens.get();
     NetworkWatch = new TNetworkWatch(this);
     SleepWatch = new TSleepWatch(this);
-    Engine->Offline = [this] { return NetworkWatch->Offline(); };
+    TMainFormHost& host = *EngineHost;
+    TEngineParts parts{settings, Store, dialUp, *MessageList, host, host, host, &host, *Pop1};
+    parts.Cache = SummaryCache.get();
+    parts.Seen = SeenMessages.get();
+    parts.Tokens = AccessTokens.get();
+    parts.Offline = [this] { return NetworkWatch->Offline(); };
+    Engine = std::make_unique<TCheckEngine>(parts);
     Engine->NetworkChanged();
 }
 
@@ -527,7 +529,7 @@ void TMainForm::FormCreate(const QString& commandLine)
 {
     const QString CmdLine = commandLine.toLower();
     const bool StartShown = CmdLine.contains(QLatin1String("visible"));
-    Engine->MinutesElapsed = 0;
+    Engine->CheckCycle().MinutesElapsed = 0;
     WindowRect::Restore(Store, *this);
     if (StartShown)
         show();

@@ -478,7 +478,7 @@ TEST_F(MainFormTest, ThreeTimers)
     EXPECT_TRUE(timer1->isSingleShot());
     EXPECT_EQ(timerHangUp->interval(), 1000);
     EXPECT_FALSE(timerHangUp->isActive());
-    EXPECT_EQ(Form->Engine->MinutesElapsed, 0);
+    EXPECT_EQ(Form->Engine->CheckCycle().MinutesElapsed, 0);
 }
 
 TEST_F(MainFormTest, HiddenWithoutVisibleOnTheCommandLine)
@@ -764,7 +764,7 @@ TEST_F(MainFormTest, DeadServersKeepTheirRowsAndAreToldInOneBox)
     Start(QStringLiteral("visible"));
     const auto checked = [this] {
         Find<QAction>("actCheckNow")->trigger();
-        return QTest::qWaitFor([this] { return !Form->Engine->EngineBusy; }, 20000);
+        return QTest::qWaitFor([this] { return !Form->Engine->EngineBusy(); }, 20000);
     };
     const auto boxes = [] {
         QStringList texts;

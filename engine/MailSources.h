@@ -1,0 +1,27 @@
+#pragma once
+
+#include "engine/Pop3Source.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+
+// One mail source for each account, made when it is first needed.
+class TMailSources
+{
+public:
+    explicit TMailSources(const TPop3Source::TParts& pop3) : pop3(pop3) {}
+
+    // Each new source is handed to these, to hear what it tells.
+    QList<std::function<void(TMailSource&)>> Watchers;
+
+    TMailSource& For(const QString& account);
+    // Stops whatever a source waits for.
+    void Cancel();
+
+private:
+    std::unique_ptr<TMailSource> Make(const QString& account);
+
+    TPop3Source::TParts pop3;
+    std::map<QString, std::unique_ptr<TMailSource>> sources;
+};
