@@ -79,6 +79,18 @@ TEST_F(MessageAction, ARefusedDeleteSaysOperationFailedKeepsTheRowAndFreesTheEng
     EXPECT_EQ(Rows().size(), 3);
 }
 
+// Without an answer to QUIT the server undoes the session's deletion: the
+// row stays, as the message does.
+TEST_F(MessageAction, ADeleteWhoseQuitGoesUnansweredKeepsTheRow)
+{
+    CheckFourRows();
+    client.SilentAfter = "QUIT";
+    Delete(1);
+    EXPECT_EQ(Mailbox("Home").Messages.size(), 3);
+    EXPECT_EQ(list.Count(), 4);
+    EXPECT_FALSE(engine->EngineBusy());
+}
+
 TEST_F(MessageAction, DeleteOfAMessageWhoseNumberMovedDeletesNothing)
 {
     CheckFourRows();
