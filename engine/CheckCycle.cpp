@@ -81,6 +81,7 @@ void TCheckCycle::Start(bool userStarted)
     CancelRequested = false;
     busy.Operation = TEngineBusy::opCheck;
     busy.UserStarted = userStarted;
+    checking = true;
     if (userStarted) {
         busy.Engaged = true;
         if (parts.Desktop)
@@ -165,7 +166,7 @@ void TCheckCycle::CheckNextAccount()
 
 bool TCheckCycle::Mine(const TMailSource& source) const
 {
-    return parts.Busy.Operation == TEngineBusy::opCheck && &source == current;
+    return checking && parts.Busy.Operation == TEngineBusy::opCheck && &source == current;
 }
 
 void TCheckCycle::Watch(TMailSource& source)
@@ -196,7 +197,44 @@ void TCheckCycle::Watch(TMailSource& source)
     QObject::connect(from, &TMailSource::Failed, from, [this, from](const TSourceFailure& failure) {
         if (Mine(*from))
             Failed(failure);
+        else if (from->Pushes() && failure.Kind != TFailureKind::Canceled)
+            FailedBetweenChecks(*from, failure);
     });
+    QObject::connect(from, &TMailSource::Arrived, from,
+                     [this, from](const QList<TSourceRow>& rows) { Arrived(*from, rows); });
+    QObject::connect(from, &TMailSource::Removed, from, [this](const QList<TMessageKey>& keys) { Removed(keys); });
+}
+
+// What a source is told between checks is news as a check's would be; in
+// the middle of its own listing it is part of that.
+void TCheckCycle::Arrived(TMailSource& source, const QList<TSourceRow>& rows)
+{
+    for (const TSourceRow& row : rows)
+        Listed(source, row);
+    if (Mine(source))
+        return;
+    parts.List.AnnounceHeldRows();
+    parts.Status.SetStatusText(2, ResultText());
+    AnnounceRows({source.Account()});
+}
+
+void TCheckCycle::Removed(const QList<TMessageKey>& keys)
+{
+    for (const TMessageKey& key : keys)
+        parts.List.RemoveGone(key.Account, key.UniqueId);
+    parts.Status.SetStatusText(2, ResultText());
+    if (parts.List.Count() == 0 && parts.Desktop)
+        parts.Desktop->WithdrawNotice();
+}
+
+// A source that keeps its connection may lose it between checks: told
+// once, as a timed check's failure is.
+void TCheckCycle::FailedBetweenChecks(const TMailSource& source, const TSourceFailure& failure)
+{
+    parts.List.Restore(source.Account());
+    parts.Report.CheckFailed({source.Account(), true, [this] { CheckNow(); }}, failure, false);
+    parts.Report.ShowStanding();
+    parts.Status.SetStatusText(2, ResultText());
 }
 
 void TCheckCycle::Listed(TMailSource& source, const TSourceRow& row)
@@ -252,6 +290,7 @@ void TCheckCycle::EndCanceled()
 // may bring the main window to the front over it.
 void TCheckCycle::FinishCheck()
 {
+    checking = false;
     parts.List.AnnounceHeldRows();
     parts.Net.ApplyHangUpRule(parts.List.Count() > 0);
     parts.Report.Keep(parts.Options.SelectedAccounts());
@@ -262,18 +301,18 @@ void TCheckCycle::FinishCheck()
     if (parts.Cache)
         parts.Cache->Save();
     parts.Status.SetStatusText(2, ResultText());
-    AnnounceRows();
+    AnnounceRows(checkedAccounts);
     parts.Report.TellHeld();
     parts.Report.PostQuestions();
 }
 
-void TCheckCycle::AnnounceRows()
+void TCheckCycle::AnnounceRows(const QStringList& accounts)
 {
     if (!notifier)
         return;
     const TMessageList& list = parts.List;
-    const TNoticeRows rows = parts.Seen && parts.Options.NotifyNewOnly() ? parts.Seen->Announce(list, checkedAccounts)
-                                                                          : AllRows(list);
+    const TNoticeRows rows =
+        parts.Seen && parts.Options.NotifyNewOnly() ? parts.Seen->Announce(list, accounts) : AllRows(list);
     if (list.Count() == 0)
         parts.Desktop->WithdrawNotice();
     else if (!rows.isEmpty())

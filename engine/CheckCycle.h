@@ -85,10 +85,13 @@ private:
     void Listed(TMailSource& source, const TSourceRow& row);
     void Refreshed(const QList<int>& deleted);
     void Failed(const TSourceFailure& failure);
+    void Arrived(TMailSource& source, const QList<TSourceRow>& rows);
+    void Removed(const QList<TMessageKey>& keys);
+    void FailedBetweenChecks(const TMailSource& source, const TSourceFailure& failure);
     void NextAccount();
     void EndCanceled();
     void FinishCheck();
-    void AnnounceRows();
+    void AnnounceRows(const QStringList& accounts);
     QString ActivityText() const;
     QString ResultText() const;
     QString AccountName() const;
@@ -96,6 +99,7 @@ private:
     TParts parts;
     std::optional<TNotifier> notifier;
     TMailSource* current = nullptr;
+    bool checking = false;
     int accountIndex = 0;
     // The accounts this check has gone through to their last message.
     QStringList checkedAccounts;

@@ -7,7 +7,8 @@ TCheckEngine::TCheckEngine(const TEngineParts& parts)
       Report({parts.User, parts.Status, parts.Timers, parts.Store, parts.Tokens, parts.Now}),
       Net({parts.Options, parts.DialUp, parts.User, parts.Timers, Busy, Report, parts.Offline}),
       Sources({parts.Pop3Client, parts.Store, Busy, parts.Cache, parts.Tokens,
-               [&list = parts.List](const TSummaryFields& fields, qint64 bytes) { return list.Deletes(fields, bytes); }}),
+               [&list = parts.List](const TSummaryFields& fields, qint64 bytes) { return list.Deletes(fields, bytes); }},
+              parts.MakeSource),
       Cycle({parts.Options, parts.Store, parts.List, Sources, Busy, Report, Net, parts.Status, parts.User,
              parts.Desktop, parts.Cache, parts.Seen, parts.Now}),
       Actions({parts.List, Sources, Busy, Report, parts.User, parts.Timers, parts.Desktop})

@@ -45,6 +45,8 @@ struct TEngineParts
     // nothing tells.
     std::function<bool()> Offline;
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+    // None: each account's source is made by its protocol.
+    TMailSources::TMake MakeSource;
 };
 
 // The check engine: the commands and timers of the main window (and of

@@ -4,7 +4,7 @@ TMailSource& TMailSources::For(const QString& account)
 {
     std::unique_ptr<TMailSource>& source = sources[account];
     if (!source) {
-        source = Make(account);
+        source = make ? make(account) : Make(account);
         for (const auto& watch : std::as_const(Watchers))
             watch(*source);
     }

@@ -10,7 +10,10 @@
 class TMailSources
 {
 public:
-    explicit TMailSources(const TPop3Source::TParts& pop3) : pop3(pop3) {}
+    using TMake = std::function<std::unique_ptr<TMailSource>(const QString& account)>;
+
+    // make: none makes each account's source by its protocol.
+    TMailSources(const TPop3Source::TParts& pop3, TMake make) : pop3(pop3), make(std::move(make)) {}
 
     // Each new source is handed to these, to hear what it tells.
     QList<std::function<void(TMailSource&)>> Watchers;
@@ -23,5 +26,6 @@ private:
     std::unique_ptr<TMailSource> Make(const QString& account);
 
     TPop3Source::TParts pop3;
+    TMake make;
     std::map<QString, std::unique_ptr<TMailSource>> sources;
 };

@@ -129,6 +129,21 @@ void TMessageList::RemoveDeleted(int row)
     Renumber(deleted.Account, {deleted.Number});
 }
 
+void TMessageList::RemoveGone(const QString& account, const QString& uniqueId)
+{
+    AnnounceHeldRows();
+    const auto gone = std::ranges::find_if(rows, [&](const MessageEntry& entry) {
+        return entry.Account == account && entry.UniqueId == uniqueId;
+    });
+    if (uniqueId.isEmpty() || gone == rows.end())
+        return;
+    const int row = int(gone - rows.begin());
+    beginRemoveRows({}, row, row);
+    rows.removeAt(row);
+    --announced;
+    endRemoveRows();
+}
+
 void TMessageList::Renumber(const QString& account, const QList<int>& deleted)
 {
     AnnounceHeldRows();

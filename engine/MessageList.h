@@ -131,6 +131,9 @@ public:
     // Takes the row away; the account's later messages move up one number,
     // as the server numbers them once the deletion is final.
     void RemoveDeleted(int row);
+    // Takes away the row of the account's message with this unique id, told
+    // gone by its server; the other rows keep their numbers.
+    void RemoveGone(const QString& account, const QString& uniqueId);
     // The account's rows numbered as the server numbers them once the
     // deletion of these (unlisted) message numbers is final.
     void Renumber(const QString& account, const QList<int>& deleted);

@@ -193,6 +193,7 @@ protected:
         parts.Seen = Seen;
         parts.Offline = Offline;
         parts.Now = [this] { return Clock; };
+        parts.MakeSource = MakeSource;
         engine = std::make_unique<TCheckEngine>(parts);
     }
     void TearDown() override { SetErrorReport({}); }
@@ -247,6 +248,7 @@ protected:
     TSummaryCache* Cache = nullptr;
     TSeenMessages* Seen = nullptr;
     std::function<bool()> Offline;
+    TMailSources::TMake MakeSource;
     std::unique_ptr<TCheckEngine> engine;
     QStringList Errors;
     // The engine's clock: failures since 10:40.
