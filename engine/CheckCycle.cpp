@@ -1,7 +1,7 @@
 #include "engine/CheckCycle.h"
 
 #include "engine/Connectivity.h"
-#include "engine/EngineBusy.h"
+#include "engine/EngineState.h"
 #include "engine/EngineHost.h"
 #include "engine/FailureReport.h"
 #include "engine/MailSources.h"
@@ -49,13 +49,13 @@ void TCheckCycle::TimerMainTimer()
 // A due check waits for a request that is still waiting.
 void TCheckCycle::DueTimedCheck()
 {
-    if (parts.Options.CheckingEnabled() && parts.Busy.MayRun(TEngineBusy::TRequest::TimedCheck))
+    if (parts.Options.CheckingEnabled() && parts.State.MayRun(TEngineState::TRequest::TimedCheck))
         StartTimedCheck();
 }
 
 void TCheckCycle::StartTimedCheck()
 {
-    if (!parts.Busy.InFlight() && parts.Net.ReadyForTimedCheck())
+    if (!parts.State.InFlight() && parts.Net.ReadyForTimedCheck())
         Start(false);
 }
 
@@ -70,20 +70,20 @@ void TCheckCycle::Start(bool userStarted)
             parts.Status.SetStatusText(0, QStringLiteral("Offline"));
         return;
     }
-    TEngineBusy& busy = parts.Busy;
-    busy.CheckStarted();
-    busy.DropStep();
+    TEngineState& state = parts.State;
+    state.CheckStarted();
+    state.DropStep();
     skipped = leftOut;
     parts.List.SetAsideExcept(skipped);
     parts.Report.ForgetHeld();
     checkedAccounts.clear();
-    accountIndex = 0;
+    AccountIndex = 0;
     CancelRequested = false;
-    busy.Operation = TEngineBusy::opCheck;
-    busy.UserStarted = userStarted;
+    state.Operation = TEngineState::opCheck;
+    state.UserStarted = userStarted;
     checking = true;
     if (userStarted) {
-        busy.Engaged = true;
+        state.EngineBusy = true;
         if (parts.Desktop)
             parts.Desktop->StopFlashing();
     }
@@ -135,7 +135,7 @@ bool TCheckCycle::LoginTooSoon(const QString& name) const
 void TCheckCycle::TellNoAccounts()
 {
     const QString text = QStringLiteral("There are no accounts to check");
-    if (!parts.Busy.UserStarted) {
+    if (!parts.State.UserStarted) {
         parts.Status.SetStatusText(0, text);
         return;
     }
@@ -150,15 +150,15 @@ void TCheckCycle::CheckNextAccount()
 {
     const QStringList names = parts.Options.SelectedAccounts();
     if (names.isEmpty()) {
-        parts.Busy.Engaged = false;
+        parts.State.EngineBusy = false;
         TellNoAccounts();
         return;
     }
-    while (accountIndex < names.size() && skipped.contains(names.at(accountIndex)))
-        ++accountIndex;
-    if (accountIndex >= names.size())
+    while (AccountIndex < names.size() && skipped.contains(names.at(AccountIndex)))
+        ++AccountIndex;
+    if (AccountIndex >= names.size())
         return FinishCheck();
-    const QString name = names.value(accountIndex);
+    const QString name = names.value(AccountIndex);
     parts.Status.SetStatusText(0, QStringLiteral("Checking ") + name + QStringLiteral(" for mail"));
     current = &parts.Sources.For(name);
     current->Refresh();
@@ -166,7 +166,7 @@ void TCheckCycle::CheckNextAccount()
 
 bool TCheckCycle::Mine(const TMailSource& source) const
 {
-    return checking && parts.Busy.Operation == TEngineBusy::opCheck && &source == current;
+    return checking && parts.State.Operation == TEngineState::opCheck && &source == current;
 }
 
 void TCheckCycle::Watch(TMailSource& source)
@@ -265,14 +265,14 @@ void TCheckCycle::Failed(const TSourceFailure& failure)
     const QString account = AccountName();
     current->Close();
     parts.List.Restore(account);
-    parts.Report.CheckFailed({account, true, [this] { CheckNow(); }}, failure, parts.Busy.UserStarted);
+    parts.Report.CheckFailed({account, true, [this] { CheckNow(); }}, failure, parts.State.UserStarted);
     NextAccount();
 }
 
 void TCheckCycle::NextAccount()
 {
-    ++accountIndex;
-    if (accountIndex < parts.Options.SelectedAccounts().size())
+    ++AccountIndex;
+    if (AccountIndex < parts.Options.SelectedAccounts().size())
         CheckNextAccount();
     else
         FinishCheck();
@@ -295,7 +295,7 @@ void TCheckCycle::FinishCheck()
     parts.Net.ApplyHangUpRule(parts.List.Count() > 0);
     parts.Report.Keep(parts.Options.SelectedAccounts());
     parts.Status.SetStatusText(0, ActivityText());
-    parts.Busy.Engaged = false;
+    parts.State.EngineBusy = false;
     parts.Status.SetStatusText(1, QStringLiteral("Checked at: ") + LongTimeText(QTime::currentTime()));
     parts.Report.ShowStanding();
     if (parts.Cache)
@@ -350,5 +350,5 @@ QString TCheckCycle::ResultText() const
 
 QString TCheckCycle::AccountName() const
 {
-    return parts.Options.SelectedAccounts().value(accountIndex);
+    return parts.Options.SelectedAccounts().value(AccountIndex);
 }

@@ -13,7 +13,7 @@ class RegistryStore;
 class Settings;
 class TConnectivity;
 class TDesktopActions;
-class TEngineBusy;
+class TEngineState;
 class TFailureReport;
 class TMailSources;
 class TMessageList;
@@ -39,7 +39,7 @@ public:
         RegistryStore& Store;
         TMessageList& List;
         TMailSources& Sources;
-        TEngineBusy& Busy;
+        TEngineState& State;
         TFailureReport& Report;
         TConnectivity& Net;
         TStatusDisplay& Status;
@@ -56,6 +56,8 @@ public:
     explicit TCheckCycle(const TParts& parts);
 
     int MinutesElapsed = 0;
+    // The account in SelectedAccounts() being checked.
+    int AccountIndex = 0;
     bool CancelRequested = false;
     // Runs the user's Check Now: the answer to a question.
     std::function<void()> CheckNow;
@@ -100,7 +102,6 @@ private:
     std::optional<TNotifier> notifier;
     TMailSource* current = nullptr;
     bool checking = false;
-    int accountIndex = 0;
     // The accounts this check has gone through to their last message.
     QStringList checkedAccounts;
     // Accounts this timed check leaves out, their rows kept: no network, or

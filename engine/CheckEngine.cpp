@@ -3,19 +3,19 @@
 #include "engine/MessageList.h"
 
 TCheckEngine::TCheckEngine(const TEngineParts& parts)
-    : parts(parts), Busy(parts.Timers),
+    : parts(parts), State(parts.Timers),
       Report({parts.User, parts.Status, parts.Timers, parts.Store, parts.Tokens, parts.Now}),
-      Net({parts.Options, parts.DialUp, parts.User, parts.Timers, Busy, Report, parts.Offline}),
-      Sources({parts.Pop3Client, parts.Store, Busy, parts.Cache, parts.Tokens,
+      Net({parts.Options, parts.DialUp, parts.User, parts.Timers, State, Report, parts.Offline}),
+      Sources({parts.Pop3Client, parts.Store, State, parts.Cache, parts.Tokens,
                [&list = parts.List](const TSummaryFields& fields, qint64 bytes) { return list.Deletes(fields, bytes); }},
               parts.MakeSource),
-      Cycle({parts.Options, parts.Store, parts.List, Sources, Busy, Report, Net, parts.Status, parts.User,
+      Cycle({parts.Options, parts.Store, parts.List, Sources, State, Report, Net, parts.Status, parts.User,
              parts.Desktop, parts.Cache, parts.Seen, parts.Now}),
-      Actions({parts.List, Sources, Busy, Report, parts.User, parts.Timers, parts.Desktop})
+      Actions({parts.List, Sources, State, Report, parts.User, parts.Timers, parts.Desktop})
 {
     if (parts.Desktop)
         Launcher.emplace(parts.Options, parts.Store, parts.User, *parts.Desktop);
-    Busy.RunRequest = [this](TEngineBusy::TRequest request) { RunDeferred(request); };
+    State.RunRequest = [this](TEngineState::TRequest request) { RunDeferred(request); };
     Report.CheckAgain = Cycle.CheckNow = [this] { actCheckNowExecute(); };
     Sources.Watchers << [this](TMailSource& source) { Cycle.Watch(source); }
                      << [this](TMailSource& source) { Actions.Watch(source); };
@@ -23,7 +23,7 @@ TCheckEngine::TCheckEngine(const TEngineParts& parts)
 
 void TCheckEngine::actCheckNowExecute()
 {
-    if (Busy.Engaged || !Busy.MayRun(TEngineBusy::TRequest::CheckNow))
+    if (State.EngineBusy || !State.MayRun(TEngineState::TRequest::CheckNow))
         return;
     parts.Timers.StopHangUpTimer();
     if (Net.ReadyForUserCheck())
@@ -34,7 +34,7 @@ void TCheckEngine::actCancelExecute()
 {
     Sources.Cancel();
     Cycle.Cancel();
-    Busy.Engaged = false;
+    State.EngineBusy = false;
     if (parts.Desktop)
         parts.Desktop->StopFlashing();
     parts.Timers.StopHangUpTimer();
@@ -51,16 +51,16 @@ void TCheckEngine::CatchUpTimer()
 
 void TCheckEngine::LaunchMailClient()
 {
-    if (Busy.Engaged || !Launcher)
+    if (State.EngineBusy || !Launcher)
         return;
     parts.Timers.StopHangUpTimer();
     parts.Desktop->StopFlashing();
     Launcher->Launch();
 }
 
-void TCheckEngine::RunDeferred(TEngineBusy::TRequest request)
+void TCheckEngine::RunDeferred(TEngineState::TRequest request)
 {
-    if (request == TEngineBusy::TRequest::CheckNow)
+    if (request == TEngineState::TRequest::CheckNow)
         actCheckNowExecute();
     else
         Cycle.StartTimedCheck();

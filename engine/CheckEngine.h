@@ -3,7 +3,7 @@
 #include "engine/CheckCycle.h"
 #include "engine/ClientLauncher.h"
 #include "engine/Connectivity.h"
-#include "engine/EngineBusy.h"
+#include "engine/EngineState.h"
 #include "engine/EngineHost.h"
 #include "engine/FailureReport.h"
 #include "engine/MailSources.h"
@@ -43,10 +43,10 @@ struct TEngineParts
     TAccessTokens* Tokens = nullptr;
     // Whether the system reports no network connection at all; empty where
     // nothing tells.
-    std::function<bool()> Offline;
+    std::function<bool()> Offline = {};
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
     // None: each account's source is made by its protocol.
-    TMailSources::TMake MakeSource;
+    TMailSources::TMake MakeSource = {};
 };
 
 // The check engine: the commands and timers of the main window (and of
@@ -59,7 +59,7 @@ public:
     // Entry points: the commands and the timers.
     void actCheckNowExecute();
     void TimerMainTimer() { Cycle.TimerMainTimer(); }
-    void Timer1Timer() { Busy.Timer1Timer(); }
+    void Timer1Timer() { State.Timer1Timer(); }
     void actCancelExecute();
     void TimerHangUpTimer() { Net.TimerHangUpTimer(); }
     // The system's network state changed; the machine woke from sleep; the
@@ -74,17 +74,17 @@ public:
     void actViewExecute(int row) { Actions.actViewExecute(row); }
 
     // A check the user started, or a delete, is under way.
-    bool EngineBusy() const { return Busy.Engaged; }
+    bool EngineBusy() const { return State.EngineBusy; }
     // The accounts whose last check failed, and why.
     const TFailureLog& StandingFailures() const { return Report.Log(); }
     TConnectivity& Connection() { return Net; }
     TCheckCycle& CheckCycle() { return Cycle; }
 
 private:
-    void RunDeferred(TEngineBusy::TRequest request);
+    void RunDeferred(TEngineState::TRequest request);
 
     TEngineParts parts;
-    TEngineBusy Busy;
+    TEngineState State;
     TFailureReport Report;
     TConnectivity Net;
     TMailSources Sources;

@@ -1,6 +1,6 @@
 #include "engine/Connectivity.h"
 
-#include "engine/EngineBusy.h"
+#include "engine/EngineState.h"
 #include "engine/EngineHost.h"
 #include "engine/FailureReport.h"
 #include "config/Settings.h"
@@ -38,7 +38,7 @@ bool TConnectivity::DialConnectoid(bool userStarted)
     const QString connectoid = parts.Options.Connectoid();
     quint32 handle = 0;
     bool dialled = false;
-    parts.Busy.Wait([&] { dialled = parts.DialUp.Dial(connectoid, handle); });
+    parts.State.Wait([&] { dialled = parts.DialUp.Dial(connectoid, handle); });
     DialConnection = dialled ? handle : 0;
     if (dialled)
         parts.Report.ForgetFailure(connectoid);

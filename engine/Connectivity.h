@@ -5,7 +5,7 @@
 
 class Settings;
 class TDialUp;
-class TEngineBusy;
+class TEngineState;
 class TEngineTimers;
 class TFailureReport;
 class TUserQuestions;
@@ -22,7 +22,7 @@ public:
         TDialUp& DialUp;
         TUserQuestions& User;
         TEngineTimers& Timers;
-        TEngineBusy& Busy;
+        TEngineState& State;
         TFailureReport& Report;
         // Whether the system reports no network connection at all; empty
         // where nothing tells (--check).

@@ -43,8 +43,8 @@ enum class TBoxOwner { MainWindow, None };
 // A box a protocol's failure event would show.
 struct TFailureBox
 {
-    QString Text;
-    QString Caption; // empty: the system's own
+    QString Text = {};
+    QString Caption = {}; // empty: the system's own
     TBoxOwner Owner = TBoxOwner::MainWindow;
     bool Plain = false; // under the application's title instead
 };
@@ -63,16 +63,16 @@ struct TSourceFailure
 {
     TFailureKind Kind = TFailureKind::Protocol;
     // The failure's own words.
-    QString Message;
+    QString Message = {};
     // A few words for the failure log; empty: said from Kind and Message.
-    QString Reason;
+    QString Reason = {};
     // The box the protocol's failure event chose, if it chose one.
-    QList<TFailureBox> Boxes;
+    QList<TFailureBox> Boxes = {};
     // The connection went away in the middle: the user may connect again.
     bool ConnectionLost = false;
     // A certificate's fingerprint, to be trusted by the user.
-    QString Fingerprint;
-    QString Server;
+    QString Fingerprint = {};
+    QString Server = {};
 };
 
 // One account's mailbox. Everything it is asked is answered by a signal,

@@ -8,6 +8,7 @@ TMailSource& TMailSources::For(const QString& account)
         for (const auto& watch : std::as_const(Watchers))
             watch(*source);
     }
+    last = source.get();
     return *source;
 }
 
@@ -19,6 +20,6 @@ std::unique_ptr<TMailSource> TMailSources::Make(const QString& account)
 
 void TMailSources::Cancel()
 {
-    for (auto& [account, source] : sources)
-        source->Cancel();
+    if (last)
+        last->Cancel();
 }

@@ -19,7 +19,7 @@ public:
     QList<std::function<void(TMailSource&)>> Watchers;
 
     TMailSource& For(const QString& account);
-    // Stops whatever a source waits for.
+    // Stops what the source asked last waits for.
     void Cancel();
 
 private:
@@ -28,4 +28,5 @@ private:
     TPop3Source::TParts pop3;
     TMake make;
     std::map<QString, std::unique_ptr<TMailSource>> sources;
+    TMailSource* last = nullptr;
 };

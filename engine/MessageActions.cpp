@@ -8,8 +8,8 @@
 // delete under way is not to be disturbed: both refuse with a beep.
 void TMessageActions::actDeleteExecute(int row)
 {
-    TEngineBusy& busy = parts.Busy;
-    if (busy.Engaged || busy.InFlight()) {
+    TEngineState& state = parts.State;
+    if (state.EngineBusy || state.InFlight()) {
         parts.User.Beep();
         return;
     }
@@ -22,12 +22,12 @@ void TMessageActions::actDeleteExecute(int row)
     if (!parts.User.AskYesNo(QStringLiteral("Are you sure you want to delete this message?"),
                              QStringLiteral("Delete Message"), TBoxOwner::MainWindow))
         return;
-    if (busy.Engaged || busy.InFlight()) {
+    if (state.EngineBusy || state.InFlight()) {
         parts.User.Beep();
         return;
     }
-    busy.Engaged = true;
-    Start(TEngineBusy::opDelete, listed);
+    state.EngineBusy = true;
+    Start(TEngineState::opDelete, listed);
 }
 
 void TMessageActions::actViewExecute(int row)
@@ -35,25 +35,25 @@ void TMessageActions::actViewExecute(int row)
     parts.Timers.StopHangUpTimer();
     if (row < 0 || row >= parts.List.Count())
         return;
-    if (parts.Busy.InFlight()) {
+    if (parts.State.InFlight()) {
         parts.User.Beep();
         return;
     }
-    Start(TEngineBusy::opView, parts.List.Entry(row));
+    Start(TEngineState::opView, parts.List.Entry(row));
 }
 
 // A failure ends the action with the engine free, and is told once the
 // calls are over; a question about it waits until then too.
-void TMessageActions::Start(TEngineBusy::TOperation operation, const MessageEntry& listed)
+void TMessageActions::Start(TEngineState::TOperation operation, const MessageEntry& listed)
 {
     if (parts.Desktop)
         parts.Desktop->StopFlashing();
-    parts.Busy.UserStarted = true;
-    parts.Busy.Operation = operation;
+    parts.State.UserStarted = true;
+    parts.State.Operation = operation;
     entry = listed;
     current = &parts.Sources.For(entry.Account);
     const TMessageKey key{entry.Account, entry.UniqueId, entry.Number, entry.Digest};
-    if (operation == TEngineBusy::opDelete)
+    if (operation == TEngineState::opDelete)
         current->Delete(key);
     else
         current->Fetch(key);
@@ -62,8 +62,8 @@ void TMessageActions::Start(TEngineBusy::TOperation operation, const MessageEntr
 
 bool TMessageActions::Mine(const TMailSource& source) const
 {
-    const TEngineBusy::TOperation operation = parts.Busy.Operation;
-    return (operation == TEngineBusy::opDelete || operation == TEngineBusy::opView) && &source == current;
+    const TEngineState::TOperation operation = parts.State.Operation;
+    return (operation == TEngineState::opDelete || operation == TEngineState::opView) && &source == current;
 }
 
 void TMessageActions::Watch(TMailSource& source)
@@ -73,7 +73,7 @@ void TMessageActions::Watch(TMailSource& source)
         if (!Mine(*from))
             return;
         parts.List.RemoveDeleted(parts.List.IndexOf(entry));
-        parts.Busy.Engaged = false;
+        parts.State.EngineBusy = false;
     });
     QObject::connect(from, &TMailSource::Fetched, from, [this, from](const TQuickViewText& message) {
         if (Mine(*from) && parts.Desktop)
@@ -91,8 +91,8 @@ void TMessageActions::Watch(TMailSource& source)
 
 void TMessageActions::Missing()
 {
-    parts.Busy.Engaged = false;
-    const bool deleting = parts.Busy.Operation == TEngineBusy::opDelete;
+    parts.State.EngineBusy = false;
+    const bool deleting = parts.State.Operation == TEngineState::opDelete;
     parts.User.TellFailure(entry.Account,
                            QStringLiteral("This message is no longer on the server as listed. Check for mail again."),
                            deleting ? QStringLiteral("Delete Message") : QStringLiteral("Quick View"),
@@ -104,14 +104,14 @@ void TMessageActions::Missing()
 void TMessageActions::Failed(const TSourceFailure& failure)
 {
     current->Close();
-    parts.Busy.Engaged = false;
+    parts.State.EngineBusy = false;
     if (failure.Kind == TFailureKind::Canceled)
         return;
-    const TEngineBusy::TOperation operation = parts.Busy.Operation;
+    const TEngineState::TOperation operation = parts.State.Operation;
     auto again = [this, operation, listed = entry] {
-        if (parts.Busy.Engaged || parts.Busy.InFlight())
+        if (parts.State.EngineBusy || parts.State.InFlight())
             return;
-        parts.Busy.Engaged = operation == TEngineBusy::opDelete;
+        parts.State.EngineBusy = operation == TEngineState::opDelete;
         Start(operation, listed);
     };
     parts.Report.Tell({entry.Account, false, again}, failure);

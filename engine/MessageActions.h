@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EngineBusy.h"
+#include "engine/EngineState.h"
 #include "engine/MailSource.h"
 #include "engine/MessageList.h"
 
@@ -20,7 +20,7 @@ public:
     {
         TMessageList& List;
         TMailSources& Sources;
-        TEngineBusy& Busy;
+        TEngineState& State;
         TFailureReport& Report;
         TUserQuestions& User;
         TEngineTimers& Timers;
@@ -35,7 +35,7 @@ public:
     void Watch(TMailSource& source);
 
 private:
-    void Start(TEngineBusy::TOperation operation, const MessageEntry& entry);
+    void Start(TEngineState::TOperation operation, const MessageEntry& entry);
     bool Mine(const TMailSource& source) const;
     void Missing();
     void Failed(const TSourceFailure& failure);

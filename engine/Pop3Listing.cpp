@@ -1,6 +1,6 @@
 #include "engine/Pop3Source.h"
 
-#include "engine/EngineBusy.h"
+#include "engine/EngineState.h"
 #include "engine/SummaryCache.h"
 #include "base/Exception.h"
 #include "base/Guard.h"
@@ -38,12 +38,12 @@ void TPop3Source::QuickListing()
         if (!Cached(message))
             client.SummariesAhead << message;
     blocked.clear();
-    for (number = 1; number <= client.MessageCount; ++number) {
-        const QString& id = client.UniqueIds.at(number - 1);
+    for (MessageNumber = 1; MessageNumber <= client.MessageCount; ++MessageNumber) {
+        const QString& id = client.UniqueIds.at(MessageNumber - 1);
         deleteListed = false;
-        emit Listed({{Account(), id, number}, QuickFields(number), client.Sizes.at(number - 1)});
+        emit Listed({{Account(), id, MessageNumber}, QuickFields(MessageNumber), client.Sizes.at(MessageNumber - 1)});
         if (deleteListed)
-            blocked << number;
+            blocked << MessageNumber;
         ShowProgress();
         if (canceled)
             return Fail({TFailureKind::Canceled});
@@ -86,9 +86,9 @@ TSummaryFields TPop3Source::QuickFields(int message)
 void TPop3Source::ShowProgress()
 {
     constexpr int Every = 10;
-    if (number % Every != 0 && number != client.MessageCount && number != 1)
+    if (MessageNumber % Every != 0 && MessageNumber != client.MessageCount && MessageNumber != 1)
         return;
-    emit Progress(number, client.MessageCount);
+    emit Progress(MessageNumber, client.MessageCount);
     if (quick)
         QCoreApplication::processEvents();
 }
@@ -100,11 +100,11 @@ void TPop3Source::SummaryRead()
     if (task != TTask::Refresh || quick)
         return;
     deleteListed = false;
-    emit Listed({{Account(), QString(), number, HeaderDigest(client.Summary.Header)}, FieldsOf(client.Summary),
+    emit Listed({{Account(), QString(), MessageNumber, HeaderDigest(client.Summary.Header)}, FieldsOf(client.Summary),
                  client.Summary.Bytes});
     if (canceled)
         return Fail({TFailureKind::Canceled});
-    parts.Busy.ArmStep([this, deleteFirst = deleteListed] { NextStep(deleteFirst); });
+    parts.State.ArmStep([this, deleteFirst = deleteListed] { NextStep(deleteFirst); });
 }
 
 // After Cancel no request may follow: the client would refuse it with an
@@ -115,8 +115,8 @@ void TPop3Source::NextStep(bool deleteFirst)
         return Fail({TFailureKind::Canceled});
     Run([this, deleteFirst] {
         if (deleteFirst) {
-            CallClient([this] { client.DeleteMessage(number); });
-            deletedInSession << number;
+            CallClient([this] { client.DeleteMessage(MessageNumber); });
+            deletedInSession << MessageNumber;
         }
         NextMessage();
     });
@@ -126,10 +126,10 @@ void TPop3Source::NextStep(bool deleteFirst)
 // once and a row's number is the server's.
 void TPop3Source::NextMessage()
 {
-    ++number;
-    if (number <= client.MessageCount) {
+    ++MessageNumber;
+    if (MessageNumber <= client.MessageCount) {
         ShowProgress();
-        CallClient([this] { client.RetrieveSummary(number); });
+        CallClient([this] { client.RetrieveSummary(MessageNumber); });
         return;
     }
     if (client.Connected) {
@@ -143,6 +143,6 @@ void TPop3Source::NextMessage()
 void TPop3Source::EndListing()
 {
     task = TTask::None;
-    number = 1;
+    MessageNumber = 1;
     emit Refreshed(std::exchange(deletedInSession, {}));
 }

@@ -1,7 +1,7 @@
 #include "engine/Pop3Source.h"
 
 #include "engine/AccessTokens.h"
-#include "engine/EngineBusy.h"
+#include "engine/EngineState.h"
 #include "engine/FailureKind.h"
 #include "engine/HeaderLookup.h"
 #include "engine/SummaryCache.h"
@@ -25,12 +25,12 @@ TPop3Source::TPop3Source(const QString& account, const TParts& parts, QObject* p
 
 void TPop3Source::Open()
 {
-    Start(TTask::Open, [this] { Connect(); });
+    Start(TTask::Open, [this] { ConnectAccount(); });
 }
 
 void TPop3Source::Refresh()
 {
-    Start(TTask::Refresh, [this] { Connect(); });
+    Start(TTask::Refresh, [this] { ConnectAccount(); });
 }
 
 // Asked while its row is being listed, the delete belongs to the listing.
@@ -41,13 +41,13 @@ void TPop3Source::Delete(const TMessageKey& key)
         return;
     }
     target = key;
-    Start(TTask::Delete, [this] { Connect(); });
+    Start(TTask::Delete, [this] { ConnectAccount(); });
 }
 
 void TPop3Source::Fetch(const TMessageKey& key)
 {
     target = key;
-    Start(TTask::Fetch, [this] { Connect(); });
+    Start(TTask::Fetch, [this] { ConnectAccount(); });
 }
 
 // A session cancelled while it waited is left open, and the cancel makes
@@ -135,7 +135,7 @@ void TPop3Source::NoteFailure(const QString& reason, const TFailureBox& box)
 }
 
 // An account whose key is gone (deleted meanwhile) does nothing more.
-void TPop3Source::Connect()
+void TPop3Source::ConnectAccount()
 {
     if (!ReadAccount())
         return;
@@ -177,9 +177,9 @@ void TPop3Source::ReadCredentials(const TRegistry& reg, int auth)
     client.AccessToken.clear();
     client.Password.clear();
     if (auth == authOAuth2 && parts.Tokens)
-        parts.Busy.Wait([&] { client.AccessToken = parts.Tokens->For(Account()); });
+        parts.State.Wait([&] { client.AccessToken = parts.Tokens->For(Account()); });
     else if (auth != authOAuth2)
-        parts.Busy.Wait([&] { client.Password = ReadAccountPassword(reg, parts.Store, Account(), parts.Busy.UserStarted); });
+        parts.State.Wait([&] { client.Password = ReadAccountPassword(reg, parts.Store, Account(), parts.State.UserStarted); });
 }
 
 void TPop3Source::Connected()
@@ -203,7 +203,7 @@ void TPop3Source::ListAll()
     if (client.MessageCount > 0 && ListQuickly())
         return QuickListing();
     if (client.MessageCount > 0) {
-        number = 1;
+        MessageNumber = 1;
         ShowProgress();
         CallClient([this] { client.RetrieveSummary(1); });
         return;
@@ -214,7 +214,7 @@ void TPop3Source::ListAll()
 
 void TPop3Source::CallClient(const std::function<void()>& call)
 {
-    parts.Busy.Wait(call);
+    parts.State.Wait(call);
 }
 
 void TPop3Source::Fail(const TSourceFailure& failure)
@@ -231,7 +231,7 @@ void TPop3Source::Fail(const TSourceFailure& failure)
 }
 
 // Numbers belong to one session: another program may have removed messages
-// since the listing, and number n may now be another message.
+// since the listing, and MessageNumber n may now be another message.
 bool TPop3Source::NumberOnServer() const
 {
     return target.Number >= 1 && target.Number <= client.MessageCount;
@@ -269,7 +269,7 @@ void TPop3Source::FinishDelete()
     emit Deleted(target);
 }
 
-// Another message under the listed number is refused once its header is
+// Another message under the listed MessageNumber is refused once its header is
 // in, before any of its parts is written.
 void TPop3Source::FinishFetch()
 {

@@ -7,7 +7,7 @@
 
 class RegistryStore;
 class TAccessTokens;
-class TEngineBusy;
+class TEngineState;
 class TMailClient;
 class TSummaryCache;
 
@@ -24,7 +24,7 @@ public:
     {
         TMailClient& Client;
         RegistryStore& Store;
-        TEngineBusy& Busy;
+        TEngineState& State;
         // None: every listing reads every header.
         TSummaryCache* Cache = nullptr;
         // None: an account that signs in with OAuth 2.0 cannot log in.
@@ -43,16 +43,13 @@ public:
     void Close() override;
     void Cancel() override;
 
-    // A message of the full listing being read now.
-    int MessageNumber() const { return number; }
-
 private:
     enum class TTask { None, Open, Refresh, Delete, Fetch };
 
     void Start(TTask task, const std::function<void()>& work);
     void Run(const std::function<void()>& work);
     void BindEvents();
-    void Connect();
+    void ConnectAccount();
     bool ReadAccount();
     void ReadCredentials(const class TRegistry& reg, int auth);
     void Connected();
@@ -80,7 +77,7 @@ private:
     TTask task = TTask::None;
     // The message a delete or fetch acts on, as a listing gave it.
     TMessageKey target;
-    int number = 0;
+    int MessageNumber = 0;
     bool quick = false;
     bool quickCheck = true;
     bool deleteListed = false;

@@ -1,10 +1,10 @@
-#include "engine/EngineBusy.h"
+#include "engine/EngineState.h"
 
 #include "engine/EngineHost.h"
 
 #include <utility>
 
-bool TEngineBusy::MayRun(TRequest request)
+bool TEngineState::MayRun(TRequest request)
 {
     if (!Waiting())
         return true;
@@ -12,19 +12,19 @@ bool TEngineBusy::MayRun(TRequest request)
     return false;
 }
 
-void TEngineBusy::ArmStep(std::function<void()> next)
+void TEngineState::ArmStep(std::function<void()> next)
 {
     step = std::move(next);
     timers.ArmTimer1();
 }
 
-void TEngineBusy::DropStep()
+void TEngineState::DropStep()
 {
     timers.StopTimer1();
     step = nullptr;
 }
 
-void TEngineBusy::Timer1Timer()
+void TEngineState::Timer1Timer()
 {
     if (Waiting()) {
         deferred.Step = true;
@@ -34,7 +34,7 @@ void TEngineBusy::Timer1Timer()
         next();
 }
 
-void TEngineBusy::Returned()
+void TEngineState::Returned()
 {
     if (--depth == 0 && (deferred.CheckNow || deferred.TimedCheck || deferred.Step) && !deferredPosted) {
         deferredPosted = true;
@@ -44,7 +44,7 @@ void TEngineBusy::Returned()
 
 // A user's check starts the cycle afresh, so a timed check deferred with it
 // is done by it.
-void TEngineBusy::RunDeferred()
+void TEngineState::RunDeferred()
 {
     deferredPosted = false;
     if (Waiting())

@@ -11,20 +11,20 @@ class TEngineTimers;
 // A request to a server (or a dial) waits in a nested event loop, where
 // timers and commands run; none of them may start a request over it. They
 // are deferred until the last waiting call has returned.
-class TEngineBusy
+class TEngineState
 {
 public:
     enum TOperation { opNone = 0, opCheck = 1, opDelete = 2, opView = 3 };
     enum class TRequest { CheckNow, TimedCheck };
 
-    explicit TEngineBusy(TEngineTimers& timers) : timers(timers) {}
+    explicit TEngineState(TEngineTimers& timers) : timers(timers) {}
 
     TOperation Operation = opNone;
     // The user asked for what runs now, and is there to answer a question.
     bool UserStarted = false;
     // A check the user started, or a delete, runs: the commands that would
     // disturb it are refused.
-    bool Engaged = false;
+    bool EngineBusy = false;
     // Runs a deferred request once nothing waits any more.
     std::function<void(TRequest)> RunRequest;
 
