@@ -4,17 +4,14 @@
 #include "app/NoAccountsHint.h"
 #include "base/CleanText.h"
 #include "base/Guard.h"
-#include "config/Bsdlg.h"
-#include "config/Configdlg.h"
 #include "config/Settings.h"
 #include "desktop/Aboutdlg.h"
-#include "desktop/ActionLink.h"
-#include "desktop/HelpViewer.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/Systray.h"
-#include "desktop/ToolButton.h"
 #include "desktop/Website.h"
 #include "desktop/WindowRect.h"
+#include "dialogs/Bsdlg.h"
+#include "dialogs/Configdlg.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
@@ -26,6 +23,9 @@
 #include "platform/SleepWatch.h"
 #include "pop3/Pop3client.h"
 #include "resources/Images.h"
+#include "widgets/ActionLink.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/ToolButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -483,9 +483,9 @@ int TMainForm::SelectedRow() const
 void TMainForm::actBlockSenderExecute()
 {
     const int row = SelectedRow();
-    if (row < 0 || !ConfigForm)
+    if (row < 0)
         return;
-    TBSForm form(*ConfigForm, this);
+    TBSForm form(Options, this);
     form.editSenderName->setText(SelectedSender());
     form.exec();
 }

@@ -5,9 +5,9 @@
 #include "app/NoAccountsHint.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
-#include "config/Configdlg.h"
-#include "desktop/HelpViewer.h"
-#include "desktop/MsgBox.h"
+#include "dialogs/Configdlg.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/MsgBox.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
@@ -29,6 +29,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QMenu>
@@ -729,6 +730,7 @@ TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
     });
     Find<QAction>("actBlockSender")->trigger();
     EXPECT_NE(Form->MessageList->AddSummary(spam, QStringLiteral("Home"), 2), TSummaryResult::Kept);
+    EXPECT_EQ(config.findChild<QListWidget*>("listBS")->count(), 1) << "the configuration's list shows the entry";
 
     OnNextModal([](QDialog& about) {
         EXPECT_EQ(about.windowTitle(), "About Postwatch");

@@ -5,9 +5,9 @@
 #include "engine/CheckEngine.h"
 #include "app/Mainformdlg.h"
 #include "engine/MessageList.h"
-#include "desktop/MsgBox.h"
+#include "widgets/MsgBox.h"
 #include "base/Guard.h"
-#include "config/Configdlg.h"
+#include "dialogs/Configdlg.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "desktop/Runformdlg.h"
@@ -294,7 +294,7 @@ protected:
         ASSERT_GT(DovecotPort(), 0);
         StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), user, "pw-" + user);
         Start();
-        View = std::make_unique<TQuickView>(*Config, Form->actDelete, Form->actLaunch,
+        View = std::make_unique<TQuickView>(Options, Form->actDelete, Form->actLaunch,
                                             [this] { return Form->SelectedSender(); });
         Form->QuickView = View.get();
         CheckNow();

@@ -4,18 +4,17 @@
 
 class QLineEdit;
 class QPushButton;
-class TConfigForm;
+class Settings;
 class TErrorLabel;
 
 // Adds one sender to the blocked senders. Whichever window opens it, the
-// configuration dialog's list is refilled after an entry is added, so the
-// next check knows it.
+// settings' list holds the entry at once, so the next check knows it.
 class TBSForm : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TBSForm(TConfigForm& configForm, QWidget* parent = nullptr);
+    explicit TBSForm(Settings& settings, QWidget* parent = nullptr);
 
     QLineEdit* editSenderName;
     TErrorLabel* lblError; // why OK was refused
@@ -27,5 +26,5 @@ public:
     void btnHelpClick();
 
 private:
-    TConfigForm& ConfigForm;
+    Settings& Options;
 };

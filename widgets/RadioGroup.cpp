@@ -1,4 +1,4 @@
-#include "desktop/RadioGroup.h"
+#include "widgets/RadioGroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>

@@ -1,4 +1,4 @@
-#include "desktop/ToolButton.h"
+#include "widgets/ToolButton.h"
 
 #include <QAction>
 #include <QActionEvent>

@@ -1,4 +1,4 @@
-#include "desktop/ActionLink.h"
+#include "widgets/ActionLink.h"
 
 #include <QPointer>
 

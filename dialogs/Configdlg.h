@@ -46,7 +46,6 @@ public:
     // Opens modally, showing the options as they are now.
     void Execute();
     void FillAccountList();
-    void FillBlockedList();
 
     QTabWidget* ConfigPage;
     QWidget* TabGeneral;

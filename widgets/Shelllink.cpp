@@ -1,7 +1,7 @@
-#include "desktop/Shelllink.h"
+#include "widgets/Shelllink.h"
 
-#include "desktop/MsgBox.h"
 #include "platform/Profile.h"
+#include "widgets/MsgBox.h"
 
 #include <QCoreApplication>
 #include <QDir>

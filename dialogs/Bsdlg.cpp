@@ -1,11 +1,10 @@
-#include "config/Bsdlg.h"
+#include "dialogs/Bsdlg.h"
 
 #include "base/Guard.h"
-#include "config/Configdlg.h"
 #include "config/Settings.h"
-#include "desktop/DialogFrame.h"
-#include "desktop/ErrorLabel.h"
-#include "desktop/HelpViewer.h"
+#include "widgets/DialogFrame.h"
+#include "widgets/ErrorLabel.h"
+#include "widgets/HelpViewer.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -17,7 +16,7 @@ namespace {
 constexpr int HelpTopic = 342;
 }
 
-TBSForm::TBSForm(TConfigForm& configForm, QWidget* parent) : QDialog(parent), ConfigForm(configForm)
+TBSForm::TBSForm(Settings& settings, QWidget* parent) : QDialog(parent), Options(settings)
 {
     setObjectName(QStringLiteral("BSForm"));
 
@@ -62,10 +61,8 @@ void TBSForm::btnOKClick()
         lblError->Refuse(editSenderName, QStringLiteral("The sender to block is empty."));
         return;
     }
-    if (!ConfigForm.Options.BlockedSenders().Add(sender))
-        return;
-    ConfigForm.FillBlockedList();
-    accept();
+    if (Options.BlockSender(sender))
+        accept();
 }
 
 void TBSForm::btnHelpClick()

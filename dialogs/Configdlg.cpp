@@ -1,18 +1,18 @@
-#include "config/Configdlg.h"
+#include "dialogs/Configdlg.h"
 
 #include "base/Guard.h"
-#include "config/Accountdlg.h"
-#include "config/Bsdlg.h"
-#include "desktop/Beep.h"
-#include "desktop/DialogFrame.h"
-#include "desktop/FileDialog.h"
-#include "desktop/HelpViewer.h"
-#include "desktop/MsgBox.h"
-#include "desktop/RadioGroup.h"
-#include "desktop/Shelllink.h"
-#include "desktop/SpinField.h"
+#include "dialogs/Accountdlg.h"
+#include "dialogs/Bsdlg.h"
 #include "platform/GlobalHotkey.h"
 #include "pop3/Pop3client.h"
+#include "widgets/Beep.h"
+#include "widgets/DialogFrame.h"
+#include "widgets/FileDialog.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/MsgBox.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/Shelllink.h"
+#include "widgets/SpinField.h"
 
 #include <QDialogButtonBox>
 #include <QCheckBox>
@@ -431,7 +431,8 @@ void TConfigForm::CreateButtons()
 }
 
 // The effects follow the options however they change: in a control, from
-// the main window's menu, or by a load.
+// the main window's menu, or by a load; the blocked list follows a sender
+// blocked from any window.
 void TConfigForm::ConnectEffects()
 {
     connect(&Options, &Settings::TimeoutChanged, this,
@@ -439,6 +440,7 @@ void TConfigForm::ConnectEffects()
     connect(&Options, &Settings::HotkeyChanged, this, GuardedSlot([this] { ApplyHotkey(); }));
     connect(&Options, &Settings::LoadOnStartupChanged, this,
             GuardedSlot([this](bool checked) { chkLoadOnStartupClick(checked); }));
+    connect(&Options, &Settings::SenderBlocked, this, GuardedSlot([this] { ShowBlockedList(); }));
     connect(Hotkey.get(), &GlobalHotkey::Pressed, this, GuardedSlot([this] { ShowMainWindow(); }));
 }
 
@@ -528,12 +530,6 @@ void TConfigForm::FillAccountList()
     ShowAccountList();
 }
 
-void TConfigForm::FillBlockedList()
-{
-    Options.BlockedSenders().Fill();
-    ShowBlockedList();
-}
-
 void TConfigForm::btnAccNewClick()
 {
     TAccountForm form(Options.Store(), {}, this);
@@ -560,10 +556,10 @@ void TConfigForm::btnAccDelClick()
     ShowAccountList();
 }
 
-// The dialog refills the list itself when it adds an entry.
+// The list follows the settings when the dialog adds an entry.
 void TConfigForm::btnBSAddClick()
 {
-    TBSForm form(*this, this);
+    TBSForm form(Options, this);
     form.exec();
 }
 

@@ -1,4 +1,4 @@
-#include "desktop/FileDialog.h"
+#include "widgets/FileDialog.h"
 
 #include <QFileDialog>
 

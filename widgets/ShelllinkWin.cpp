@@ -1,9 +1,9 @@
-#include "desktop/Shelllink.h"
+#include "widgets/Shelllink.h"
 
 #include "base/ComApartment.h"
-#include "config/WinText.h"
-#include "desktop/MsgBox.h"
+#include "base/WinText.h"
 #include "platform/Profile.h"
+#include "widgets/MsgBox.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "desktop/Beep.h"
+#include "widgets/Beep.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "desktop/MsgBox.h"
+#include "widgets/MsgBox.h"
 
 #include "base/CleanText.h"
 

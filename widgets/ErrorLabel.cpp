@@ -1,6 +1,6 @@
-#include "desktop/ErrorLabel.h"
+#include "widgets/ErrorLabel.h"
 
-#include "desktop/Beep.h"
+#include "widgets/Beep.h"
 
 #include <QLineEdit>
 

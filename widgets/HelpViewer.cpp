@@ -1,4 +1,4 @@
-#include "desktop/HelpViewer.h"
+#include "widgets/HelpViewer.h"
 
 #include <QApplication>
 #include <QKeyEvent>

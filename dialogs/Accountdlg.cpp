@@ -1,7 +1,8 @@
-#include "config/Accountdlg.h"
+#include "dialogs/Accountdlg.h"
 
 #include "base/CleanText.h"
 #include "base/Guard.h"
+#include "base/Security.h"
 #include "config/AccountPassword.h"
 #include "config/AccountText.h"
 #include "config/OAuthAccount.h"
@@ -9,12 +10,11 @@
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
 #include "config/StoreKeys.h"
-#include "desktop/DialogFrame.h"
-#include "desktop/ErrorLabel.h"
-#include "desktop/HelpViewer.h"
 #include "pop3/Certificate.h"
-#include "pop3/Linesock.h"
 #include "pop3/TokenLogin.h"
+#include "widgets/DialogFrame.h"
+#include "widgets/ErrorLabel.h"
+#include "widgets/HelpViewer.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "desktop/SpinField.h"
+#include "widgets/SpinField.h"
 
 #include <QLineEdit>
 

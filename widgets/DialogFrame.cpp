@@ -1,4 +1,4 @@
-#include "desktop/DialogFrame.h"
+#include "widgets/DialogFrame.h"
 
 #include "resources/Images.h"
 
