@@ -63,16 +63,15 @@ TEST_F(AccountRecordTest, EveryValueComesBackAndValuesAtTheirMeaningWhenAbsentAr
     written.Folder = u"Archive"_s;
     written.Write(store);
 
+    const auto fields = [](const TAccountRecord& a) {
+        const TOAuthProvider& p = a.Provider;
+        return QStringList{a.Name, a.Server, a.Username, QString::number(a.Port), QString::number(a.Security),
+                           QString::number(a.Auth), p.AuthorizeUrl.toString(), p.TokenUrl.toString(), p.ClientId,
+                           p.ClientSecret, p.Scope, a.SignInId, a.CertFingerprint, QString::number(a.QuickCheck),
+                           QString::number(a.Selected), a.Protocol, a.Folder};
+    };
     const TAccountRecord read = TAccountRecord::Read(store, u"Home"_s).value();
-    EXPECT_EQ(std::tie(read.Name, read.Server, read.Username, read.Port, read.Security, read.Auth, read.SignInId),
-              std::tie(written.Name, written.Server, written.Username, written.Port, written.Security, written.Auth,
-                       written.SignInId));
-    EXPECT_EQ(std::tie(read.Provider.AuthorizeUrl, read.Provider.TokenUrl, read.Provider.ClientId,
-                       read.Provider.ClientSecret, read.Provider.Scope),
-              std::tie(written.Provider.AuthorizeUrl, written.Provider.TokenUrl, written.Provider.ClientId,
-                       written.Provider.ClientSecret, written.Provider.Scope));
-    EXPECT_EQ(std::tie(read.CertFingerprint, read.QuickCheck, read.Selected, read.Protocol, read.Folder),
-              std::tie(written.CertFingerprint, written.QuickCheck, written.Selected, written.Protocol, written.Folder));
+    EXPECT_EQ(fields(read), fields(written)) << fields(read).join(u" | "_s).toStdString();
 
     TAccountRecord plain = read;
     plain.Auth = authPassword;
@@ -82,7 +81,8 @@ TEST_F(AccountRecordTest, EveryValueComesBackAndValuesAtTheirMeaningWhenAbsentAr
     plain.Folder = TAccountRecord::DefaultFolder;
     plain.Write(store);
     EXPECT_EQ(valueNames(), (QStringList{"Server", "Username", "Port", "Selected", "Security", "QuickCheck"}))
-        << "the file of a password account stays as it was before sign-ins, protocols and folders";
+        << "a password account's key stays as before sign-ins, protocols and folders: "
+        << valueNames().join(u' ').toStdString();
 }
 
 // As written before secure connections, sign-ins and hand edits.
