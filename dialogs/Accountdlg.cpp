@@ -4,6 +4,7 @@
 #include "base/Guard.h"
 #include "base/Security.h"
 #include "config/AccountPassword.h"
+#include "config/AccountRecord.h"
 #include "config/AccountText.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
@@ -256,9 +257,8 @@ void TAccountForm::cmbSignInChange(int index)
 }
 
 // The stored choice is the preset whose sign-in address the account names.
-void TAccountForm::ReadSignIn()
+void TAccountForm::ReadSignIn(const TAccountRecord& account)
 {
-    const TOAuthAccount account = TOAuthAccount::Read(Store, editAccName->text());
     int index = 0;
     if (account.Auth == authOAuth2) {
         const auto& presets = OAuthPresets();
@@ -337,22 +337,17 @@ void TAccountForm::FormCreate()
     if (IsNewAccount)
         return;
     TRegistry reg(Store);
-    reg.OpenKey(StoreKeys::Accounts + u'\\' + editAccName->text(), true);
-    const auto completed = [&reg](const QString& name, auto write) {
-        if (!reg.ValueExists(name))
-            write(name);
-        return name;
-    };
-    const auto emptyText = [&reg](const QString& name) { reg.WriteString(name, {}); };
-    editServer->setText(reg.ReadString(completed(u"Server"_s, emptyText)));
-    editUsername->setText(reg.ReadString(completed(u"Username"_s, emptyText)));
-    const int port = reg.ReadInteger(completed(u"Port"_s, [&reg](const QString& name) { reg.WriteInteger(name, DefaultPort); }));
-    WasSelected = reg.ReadBool(completed(u"Selected"_s, [&reg](const QString& name) { reg.WriteBool(name, true); }));
-    ReadSecurity(reg);
-    spinPort->setValue(std::clamp(port, 1, MaxPort));
+    reg.OpenKey(TAccountRecord::KeyOf(editAccName->text()), true);
+    TAccountRecord::CompleteRequired(reg);
+    const TAccountRecord account = TAccountRecord::Read(reg, editAccName->text());
+    editServer->setText(account.Server);
+    editUsername->setText(account.Username);
+    WasSelected = account.Selected;
+    ReadSecurity(account);
+    spinPort->setValue(std::clamp(account.Port, 1, MaxPort));
     ReadPassword(reg);
     reg.CloseKey();
-    ReadSignIn();
+    ReadSignIn(account);
 }
 
 // Last, as the secret store may take its time or fail. With a store, an
@@ -364,15 +359,12 @@ void TAccountForm::ReadPassword(TRegistry& reg)
     editPassword->setText(StoredPassword(reg, Store, editAccName->text(), true));
 }
 
-// An account without the value predates secure connections: it stays in
-// the clear until the user changes it.
-void TAccountForm::ReadSecurity(TRegistry& reg)
+// A Security out of range, edited by hand, shows as the nearest choice.
+void TAccountForm::ReadSecurity(const TAccountRecord& account)
 {
-    const int security = reg.ValueExists(u"Security"_s) ? reg.ReadInteger(u"Security"_s) : int(secNone);
-    cmbSecurity->setCurrentIndex(std::clamp(security, int(secNone), int(secTls)));
-    if (reg.ValueExists(u"CertFingerprint"_s))
-        editCertFingerprint->setText(reg.ReadString(u"CertFingerprint"_s));
-    chkQuickCheck->setChecked(!reg.ValueExists(u"QuickCheck"_s) || reg.ReadInteger(u"QuickCheck"_s) != 0);
+    cmbSecurity->setCurrentIndex(std::clamp(account.Security, int(secNone), int(secTls)));
+    editCertFingerprint->setText(account.CertFingerprint);
+    chkQuickCheck->setChecked(account.QuickCheck);
 }
 
 void TAccountForm::btnUseDefClick()
@@ -450,21 +442,11 @@ void TAccountForm::WriteAccount()
     if (AccountText(OpenedName) == name)
         replace(OpenedName);
     reg.CloseKey();
-    reg.OpenKey(StoreKeys::Accounts + u'\\' + name, true);
-    reg.WriteString(u"Server"_s, AccountText(editServer->text()));
-    reg.WriteString(u"Username"_s, AccountText(editUsername->text()));
+    reg.OpenKey(TAccountRecord::KeyOf(name), true);
+    ShownAccount(name).Write(reg);
     if (!Store.Secrets && !signsIn)
         reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
-    reg.WriteInteger(u"Port"_s, spinPort->value());
-    reg.WriteBool(u"Selected"_s, IsNewAccount || WasSelected);
-    reg.WriteInteger(u"Security"_s, cmbSecurity->currentIndex());
-    reg.WriteInteger(u"QuickCheck"_s, chkQuickCheck->isChecked() ? 1 : 0);
-    const QString fingerprint = NormalFingerprint(editCertFingerprint->text());
-    if (!fingerprint.isEmpty())
-        reg.WriteString(u"CertFingerprint"_s, fingerprint);
     reg.CloseKey();
-    if (signsIn)
-        TOAuthAccount{name, authOAuth2, ShownProvider()}.Write(Store);
     if (refreshToken.isEmpty())
         RemoveRefreshToken(Store, name);
     else if (const QString refusal = StoreRefreshToken(Store, name, refreshToken); !refusal.isEmpty())
@@ -477,6 +459,24 @@ void TAccountForm::WriteAccount()
             RemoveRefreshToken(Store, old);
         }
     }
+}
+
+TAccountRecord TAccountForm::ShownAccount(const QString& name) const
+{
+    TAccountRecord account;
+    account.Name = name;
+    account.Server = AccountText(editServer->text());
+    account.Username = AccountText(editUsername->text());
+    account.Port = spinPort->value();
+    account.Selected = IsNewAccount || WasSelected;
+    account.Security = cmbSecurity->currentIndex();
+    account.QuickCheck = chkQuickCheck->isChecked();
+    account.CertFingerprint = NormalFingerprint(editCertFingerprint->text());
+    if (cmbSignIn->currentIndex() > 0) {
+        account.Auth = authOAuth2;
+        account.Provider = ShownProvider();
+    }
+    return account;
 }
 
 // Read before the key goes; an account whose name loses its blanks takes

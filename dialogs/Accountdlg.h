@@ -15,6 +15,7 @@ class QPushButton;
 class QSpinBox;
 class QToolButton;
 class RegistryStore;
+class TAccountRecord;
 class TErrorLabel;
 
 // Adds a POP3 account (no name given) or edits the named one, writing
@@ -69,18 +70,19 @@ private:
     void CreateSecurityControls();
     void CreateSignInControls();
     void AddSignInRows();
-    void ReadSignIn();
+    void ReadSignIn(const TAccountRecord& account);
     void ShowSignInRows();
     int OtherIndex() const;
     TOAuthProvider ShownProvider() const;
     QString SignInProblem(QWidget*& field) const;
     QString SecurityProblem() const;
-    void ReadSecurity(class TRegistry& reg);
+    void ReadSecurity(const TAccountRecord& account);
     void ReadPassword(class TRegistry& reg);
     void CreateButtons();
     // The first field that cannot be stored as it is, with why; none when OK may store.
     std::pair<QWidget*, QString> FirstProblem() const;
     void WriteAccount();
+    TAccountRecord ShownAccount(const QString& name) const;
     // The refresh token the account keeps across the rewrite of its key.
     QString KeptRefreshToken(const QString& name) const;
 
