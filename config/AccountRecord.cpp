@@ -88,7 +88,7 @@ TAccountRecord TAccountRecord::Read(const TRegistry& reg, const QString& name)
     account.Username = AccountText(reg.ReadString(UsernameValue));
     account.Port = reg.ReadInteger(PortValue);
     account.Selected = integer(reg, SelectedValue, 1) != 0;
-    account.Security = integer(reg, SecurityValue, account.Security);
+    account.Security = static_cast<TSecurity>(integer(reg, SecurityValue, account.Security));
     account.QuickCheck = integer(reg, QuickCheckValue, 1) != 0;
     account.CertFingerprint = text(reg, CertFingerprintValue);
     account.Auth = integer(reg, AuthValue, authPassword);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Auth.h"
+#include "base/Security.h"
 #include "platform/OAuthSignIn.h"
 
 #include <QString>
@@ -22,7 +23,8 @@ public:
     QString Server;   // without surrounding blanks
     QString Username; // without surrounding blanks
     int Port = 110;
-    int Security = 0; // TSecurity; an account written before TLS has none and stays plain
+    // An account written before TLS has none and stays plain.
+    TSecurity Security = secNone;
     int Auth = authPassword;
     TOAuthProvider Provider; // kept only while Auth is authOAuth2
     QString SignInId;        // given when a refresh token is first kept

@@ -362,7 +362,7 @@ void TAccountForm::ReadPassword(TRegistry& reg)
 // A Security out of range, edited by hand, shows as the nearest choice.
 void TAccountForm::ReadSecurity(const TAccountRecord& account)
 {
-    cmbSecurity->setCurrentIndex(std::clamp(account.Security, int(secNone), int(secTls)));
+    cmbSecurity->setCurrentIndex(std::clamp(int(account.Security), int(secNone), int(secTls)));
     editCertFingerprint->setText(account.CertFingerprint);
     chkQuickCheck->setChecked(account.QuickCheck);
 }
@@ -469,7 +469,7 @@ TAccountRecord TAccountForm::ShownAccount(const QString& name) const
     account.Username = AccountText(editUsername->text());
     account.Port = spinPort->value();
     account.Selected = IsNewAccount || WasSelected;
-    account.Security = cmbSecurity->currentIndex();
+    account.Security = static_cast<TSecurity>(cmbSecurity->currentIndex());
     account.QuickCheck = chkQuickCheck->isChecked();
     account.CertFingerprint = NormalFingerprint(editCertFingerprint->text());
     if (cmbSignIn->currentIndex() > 0) {

@@ -8,12 +8,10 @@
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
 #include "engine/SummaryCache.h"
-#include "config/AccountText.h"
-#include "config/Registry.h"
+#include "config/AccountRecord.h"
+#include "config/StoreError.h"
 #include "config/Settings.h"
-#include "config/StoreKeys.h"
 
-#include <QHostAddress>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -113,13 +111,16 @@ QStringList TCheckCycle::AccountsToSkip()
     return leftOut;
 }
 
+// An account the store cannot read is checked, and its failure told, as
+// any other.
 bool TCheckCycle::IsLocalAccount(const QString& name)
 {
-    TRegistry reg(parts.Store);
-    if (!reg.OpenKeyReadOnly(StoreKeys::Accounts + u'\\' + name))
+    try {
+        const std::optional<TAccountRecord> account = TAccountRecord::Read(parts.Store, name);
+        return account && account->IsLocal();
+    } catch (const EStoreError&) {
         return false;
-    const QString server = AccountText(reg.ReadString(QStringLiteral("Server")));
-    return server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(server).isLoopback();
+    }
 }
 
 bool TCheckCycle::LoginTooSoon(const QString& name) const

@@ -4,8 +4,7 @@
 #include "engine/EngineHost.h"
 #include "base/Exception.h"
 #include "config/OAuthAccount.h"
-#include "config/Registry.h"
-#include "config/StoreKeys.h"
+#include "config/AccountRecord.h"
 
 #include <utility>
 
@@ -102,9 +101,7 @@ void TFailureReport::ShowBox(const QString& account, const TFailureBox& box)
 void TFailureReport::AskTrust(const TWork& work, const TSourceFailure& failure)
 {
     auto again = [this, work, fingerprint = failure.Fingerprint] {
-        TRegistry reg(parts.Store);
-        if (reg.OpenKey(StoreKeys::Accounts + u'\\' + work.Account, false))
-            reg.WriteString(QStringLiteral("CertFingerprint"), fingerprint);
+        TAccountRecord::TrustCertificate(parts.Store, work.Account, fingerprint);
         work.Again();
     };
     auto declined = [this, check = work.Check] {

@@ -6,7 +6,8 @@
 #include <map>
 #include <memory>
 
-// One mail source for each account, made when it is first needed.
+// One mail source for each account, of the account's protocol, made when
+// it is first needed and made anew when the protocol changes.
 class TMailSources
 {
 public:
@@ -23,10 +24,17 @@ public:
     void Cancel();
 
 private:
-    std::unique_ptr<TMailSource> Make(const QString& account);
+    struct TMade
+    {
+        QString Protocol;
+        std::unique_ptr<TMailSource> Source;
+    };
+
+    QString ProtocolOf(const QString& account) const;
+    std::unique_ptr<TMailSource> Make(const QString& account, const QString& protocol);
 
     TPop3Source::TParts pop3;
     TMake make;
-    std::map<QString, std::unique_ptr<TMailSource>> sources;
+    std::map<QString, TMade> sources;
     TMailSource* last = nullptr;
 };

@@ -7,9 +7,9 @@
 #include "engine/SummaryCache.h"
 #include "base/Exception.h"
 #include "config/AccountPassword.h"
+#include "config/AccountRecord.h"
 #include "config/AccountText.h"
 #include "config/Registry.h"
-#include "config/StoreKeys.h"
 #include "pop3/BodyText.h"
 #include "pop3/HeaderText.h"
 #include "pop3/Pop3client.h"
@@ -142,44 +142,43 @@ void TPop3Source::ConnectAccount()
     CallClient([this] { client.Connect(); });
 }
 
-// An account written before secure connections existed has neither value
-// and connects in the clear, as it always did. Blanks pasted around the
-// server or user name are no part of them; one inside the server's name is
-// told in words, not as a lookup that failed.
+// Blanks pasted around the server or user name are no part of them (the
+// record drops them); one inside the server's name is told in words, not
+// as a lookup that failed.
 bool TPop3Source::ReadAccount()
 {
-    TRegistry reg(parts.Store);
-    if (!reg.OpenKeyReadOnly(StoreKeys::Accounts + u'\\' + Account()))
+    const std::optional<TAccountRecord> account = TAccountRecord::Read(parts.Store, Account());
+    if (!account)
         return false;
-    client.Host = AccountText(reg.ReadString(QStringLiteral("Server")));
+    client.Host = account->Server;
     if (const QString problem = AccountServerProblem(client.Host); !problem.isEmpty())
         throw Exception(problem);
-    client.UserID = AccountText(reg.ReadString(QStringLiteral("Username")));
+    client.UserID = account->Username;
     client.AccountName = Account();
-    const QString auth = QStringLiteral("Auth");
-    client.Auth = reg.ValueExists(auth) ? reg.ReadInteger(auth) : int(authPassword);
-    ReadCredentials(reg, client.Auth);
-    client.Port = reg.ReadInteger(QStringLiteral("Port"));
-    const QString security = QStringLiteral("Security");
-    const QString fingerprint = QStringLiteral("CertFingerprint");
-    const QString quickValue = QStringLiteral("QuickCheck");
-    quickCheck = !reg.ValueExists(quickValue) || reg.ReadInteger(quickValue) != 0;
-    client.Security = reg.ValueExists(security) ? reg.ReadInteger(security) : int(secNone);
-    client.CertFingerprint = reg.ValueExists(fingerprint) ? reg.ReadString(fingerprint) : QString();
+    client.Auth = account->Auth;
+    ReadCredentials(client.Auth);
+    client.Port = account->Port;
+    quickCheck = account->QuickCheck;
+    client.Security = account->Security;
+    client.CertFingerprint = account->CertFingerprint;
     return true;
 }
 
 // A token's refresh waits for the provider, and the secret store for its
 // answer, as a client call waits for the server; only a request the user
 // made may bring up the keyring's unlock prompt.
-void TPop3Source::ReadCredentials(const TRegistry& reg, int auth)
+void TPop3Source::ReadCredentials(int auth)
 {
     client.AccessToken.clear();
     client.Password.clear();
-    if (auth == authOAuth2 && parts.Tokens)
+    if (auth == authOAuth2 && parts.Tokens) {
         parts.State.Wait([&] { client.AccessToken = parts.Tokens->For(Account()); });
-    else if (auth != authOAuth2)
-        parts.State.Wait([&] { client.Password = ReadAccountPassword(reg, parts.Store, Account(), parts.State.UserStarted); });
+    } else if (auth != authOAuth2) {
+        TRegistry reg(parts.Store);
+        reg.OpenKeyReadOnly(TAccountRecord::KeyOf(Account()));
+        parts.State.Wait(
+            [&] { client.Password = ReadAccountPassword(reg, parts.Store, Account(), parts.State.UserStarted); });
+    }
 }
 
 void TPop3Source::Connected()

@@ -51,7 +51,7 @@ private:
     void BindEvents();
     void ConnectAccount();
     bool ReadAccount();
-    void ReadCredentials(const class TRegistry& reg, int auth);
+    void ReadCredentials(int auth);
     void Connected();
     void ListAll();
     bool ListQuickly();

@@ -51,7 +51,7 @@ TEST_F(AccountRecordTest, EveryValueComesBackAndValuesAtTheirMeaningWhenAbsentAr
     written.Server = u"pop.example.org"_s;
     written.Username = u"ann"_s;
     written.Port = 40995;
-    written.Security = 1;
+    written.Security = secStartTls;
     written.Auth = authOAuth2;
     written.Provider = {QUrl(u"https://id.example/auth"_s), QUrl(u"https://id.example/token"_s), u"client"_s,
                         u"secret"_s, u"mail offline"_s};
