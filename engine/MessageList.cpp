@@ -117,11 +117,6 @@ void TMessageList::Renumber(const QString& account, const QList<int>& deleted)
     }
 }
 
-bool MessageEntry::IsMessage(const TExStringList& header) const
-{
-    return HeaderDigest(header) == Digest;
-}
-
 void TMessageList::Reserve(qsizetype more)
 {
     rows.reserve(rows.size() + more);

@@ -32,8 +32,6 @@ struct MessageEntry
     // The Date header's time, to order the rows by (DateOrder).
     qint64 ReceivedOrder = 0;
 
-    // Whether a header received now is this row's message.
-    bool IsMessage(const TExStringList& header) const;
 };
 // A list of hundreds of thousands of rows grows in place instead of being
 // copied to a larger one.

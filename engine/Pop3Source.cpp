@@ -3,7 +3,8 @@
 #include "engine/AccessTokens.h"
 #include "engine/EngineState.h"
 #include "engine/FailureKind.h"
-#include "engine/HeaderLookup.h"
+#include "engine/MessageFields.h"
+#include "engine/MessageList.h"
 #include "engine/SummaryCache.h"
 #include "base/Exception.h"
 #include "config/AccountPassword.h"
@@ -11,7 +12,6 @@
 #include "config/AccountText.h"
 #include "config/Registry.h"
 #include "pop3/BodyText.h"
-#include "pop3/HeaderText.h"
 #include "pop3/Pop3client.h"
 
 #include <QCoreApplication>
@@ -285,9 +285,9 @@ void TPop3Source::FinishFetch()
     }
     const TMailMessage& message = client.MailMessage;
     const TReadableBody body = ReadableBody(message);
-    emit Fetched({Shown(ReadableField(message.Head, QStringLiteral("From:"), message.From)),
-                  Shown(ReadableField(message.Head, QStringLiteral("Subject:"), message.Subject)),
-                  HeaderDate(message.Head), Account(), body.Text, body.Html, body.Notes});
+    const TSummaryFields fields = HeaderFields(message.Head, message.From, message.Subject);
+    emit Fetched({Shown(fields.ReadableFrom), Shown(fields.ReadableSubject), fields.Date, Account(), body.Text,
+                  body.Html, body.Notes});
     CallClient([this] { client.Disconnect(); });
     task = TTask::None;
 }
