@@ -2,11 +2,11 @@
 
 #include "app/Mainformdlg.h"
 #include "base/Guard.h"
-#include "desktop/Beep.h"
 #include "desktop/Runformdlg.h"
 #include "platform/DesktopNotifier.h"
 #include "viewer/HtmlText.h"
 #include "viewer/Quickviewdlg.h"
+#include "widgets/Beep.h"
 
 #include <QAction>
 #include <QApplication>

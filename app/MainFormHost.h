@@ -1,8 +1,8 @@
 #pragma once
 
-#include "desktop/MsgBox.h"
 #include "engine/EngineHost.h"
 #include "platform/SoundPlayer.h"
+#include "widgets/MsgBox.h"
 
 #include <QList>
 #include <QPointer>

@@ -4,17 +4,14 @@
 #include "app/NoAccountsHint.h"
 #include "base/CleanText.h"
 #include "base/Guard.h"
-#include "config/Bsdlg.h"
-#include "config/Configdlg.h"
 #include "config/Settings.h"
 #include "desktop/Aboutdlg.h"
-#include "desktop/ActionLink.h"
-#include "desktop/HelpViewer.h"
 #include "desktop/Runformdlg.h"
 #include "desktop/Systray.h"
-#include "desktop/ToolButton.h"
 #include "desktop/Website.h"
 #include "desktop/WindowRect.h"
+#include "dialogs/Bsdlg.h"
+#include "dialogs/Configdlg.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
 #include "engine/SeenMessages.h"
@@ -26,6 +23,9 @@
 #include "platform/SleepWatch.h"
 #include "pop3/Pop3client.h"
 #include "resources/Images.h"
+#include "widgets/ActionLink.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/ToolButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -117,16 +117,18 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     };
     RunForm.SysTray1->OnMessageClick = [this](QObject*) { Notifier->TrayBubbleClicked(); };
     EngineHost = std::make_unique<TMainFormHost>(*this, RunForm);
-    Engine = std::make_unique<TCheckEngine>(*Pop1, settings, Store, dialUp, *MessageList, *EngineHost);
     SeenMessages = std::make_unique<TSeenMessages>(Profile::SeenMessagesFilePath());
-    Engine->Seen = SeenMessages.get();
     SummaryCache = std::make_unique<TSummaryCache>(Profile::SummaryCacheFilePath());
-    Engine->Cache = SummaryCache.get();
     AccessTokens = std::make_unique<TAccessTokens>(Store);
-    Engine->Tokens = AccessTokens.get();
     NetworkWatch = new TNetworkWatch(this);
     SleepWatch = new TSleepWatch(this);
-    Engine->Offline = [this] { return NetworkWatch->Offline(); };
+    TMainFormHost& host = *EngineHost;
+    TEngineParts parts{settings, Store, dialUp, *MessageList, host, host, host, &host, *Pop1};
+    parts.Cache = SummaryCache.get();
+    parts.Seen = SeenMessages.get();
+    parts.Tokens = AccessTokens.get();
+    parts.Offline = [this] { return NetworkWatch->Offline(); };
+    Engine = std::make_unique<TCheckEngine>(parts);
     Engine->NetworkChanged();
 }
 
@@ -481,9 +483,9 @@ int TMainForm::SelectedRow() const
 void TMainForm::actBlockSenderExecute()
 {
     const int row = SelectedRow();
-    if (row < 0 || !ConfigForm)
+    if (row < 0)
         return;
-    TBSForm form(*ConfigForm, this);
+    TBSForm form(Options, this);
     form.editSenderName->setText(SelectedSender());
     form.exec();
 }
@@ -527,7 +529,7 @@ void TMainForm::FormCreate(const QString& commandLine)
 {
     const QString CmdLine = commandLine.toLower();
     const bool StartShown = CmdLine.contains(QLatin1String("visible"));
-    Engine->MinutesElapsed = 0;
+    Engine->CheckCycle().MinutesElapsed = 0;
     WindowRect::Restore(Store, *this);
     if (StartShown)
         show();

@@ -4,13 +4,11 @@
 #include "base/Exception.h"
 #include "base/Guard.h"
 #include "config/AccountPassword.h"
-#include "config/Configdlg.h"
 #include "config/SecretStore.h"
 #include "config/Settings.h"
 #include "config/UserStore.h"
 #include "desktop/Runformdlg.h"
-#include "desktop/HelpViewer.h"
-#include "desktop/MsgBox.h"
+#include "dialogs/Configdlg.h"
 #include "engine/CheckCommand.h"
 #include "engine/CheckEngine.h"
 #include "engine/ListCommand.h"
@@ -23,6 +21,8 @@
 #include "platform/Profile.h"
 #include "pop3/Pop3client.h"
 #include "viewer/Quickviewdlg.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/MsgBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,7 +36,7 @@ Program::Program(RegistryStore& store, TDialUp& dialUp, const CommandLine& comma
     mainForm = std::make_unique<TMainForm>(store, *settings, dialUp, *runForm, commandLine.Text);
     configForm = std::make_unique<TConfigForm>(*settings, *mainForm->Pop1, [this] { mainForm->ShowAndRaise(); });
     mainForm->ConfigForm = configForm.get();
-    quickView = std::make_unique<TQuickView>(*configForm, mainForm->actDelete, mainForm->actLaunch,
+    quickView = std::make_unique<TQuickView>(*settings, mainForm->actDelete, mainForm->actLaunch,
                                              [form = mainForm.get()] { return form->SelectedSender(); });
     mainForm->QuickView = quickView.get();
 }

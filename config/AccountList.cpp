@@ -1,11 +1,10 @@
 #include "config/AccountList.h"
 
 #include "config/AccountPassword.h"
+#include "config/AccountRecord.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
-
-using namespace Qt::StringLiterals;
 
 QStringList AccountList::SelectedNames() const
 {
@@ -27,18 +26,8 @@ void AccountList::Fill()
     // Built aside, so a mark that cannot be read leaves the list as it was.
     CheckedNames filled;
     for (const QString& name : names)
-        filled.append({name, readMark(name)});
+        filled.append({name, TAccountRecord::ReadSelected(store, name)});
     items = filled;
-}
-
-// An account that cannot be opened stays unmarked. One without "Selected"
-// (written by hand) counts as enabled, as a new account is.
-bool AccountList::readMark(const QString& name) const
-{
-    TRegistry reg(store);
-    if (!reg.OpenKey(StoreKeys::Accounts + u'\\' + name, false))
-        return false;
-    return !reg.ValueExists(u"Selected"_s) || reg.ReadBool(u"Selected"_s);
 }
 
 void AccountList::SetChecked(int index, bool checked)
@@ -46,9 +35,7 @@ void AccountList::SetChecked(int index, bool checked)
     if (index < 0 || index >= items.size())
         return;
     items[index].Checked = checked;
-    TRegistry reg(store);
-    if (reg.OpenKey(StoreKeys::Accounts + u'\\' + items[index].Name, false))
-        reg.WriteBool(u"Selected"_s, checked);
+    TAccountRecord::WriteSelected(store, items[index].Name, checked);
 }
 
 // The secret goes first: where the store fails, the account stays.

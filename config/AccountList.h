@@ -26,8 +26,6 @@ public:
     void Delete(const QString& name);
 
 private:
-    bool readMark(const QString& name) const;
-
     RegistryStore& store;
     CheckedNames items;
 };

@@ -1,65 +1,44 @@
 #include "config/OAuthAccount.h"
 
 #include "base/Guard.h"
+#include "config/AccountRecord.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
-#include "config/StoreKeys.h"
 #include "config/UserStore.h"
-
-#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 const QString RefreshTokenValue = u"OAuthRefreshToken"_s;
-const QString SignInIdValue = u"OAuthSignInId"_s;
 
-QString keyOf(const QString& account)
+TAccountRecord existingAccount(RegistryStore& store, const QString& name)
 {
-    return StoreKeys::Accounts + u'\\' + account;
-}
-
-QString text(const TRegistry& reg, const QString& name)
-{
-    return reg.ValueExists(name) ? reg.ReadString(name).trimmed() : QString();
+    std::optional<TAccountRecord> account = TAccountRecord::Read(store, name);
+    if (!account)
+        throw Exception(u"There is no account named "_s + name + u'.');
+    return *account;
 }
 }
 
 TOAuthAccount TOAuthAccount::Read(RegistryStore& store, const QString& name)
 {
-    TRegistry reg(store);
-    if (!reg.OpenKeyReadOnly(keyOf(name)))
-        throw Exception(u"There is no account named "_s + name + u'.');
-    TOAuthAccount account;
-    account.Name = name;
-    account.Auth = reg.ValueExists(u"Auth"_s) ? reg.ReadInteger(u"Auth"_s) : int(authPassword);
-    account.Provider.AuthorizeUrl = QUrl(text(reg, u"OAuthAuthorizeUrl"_s));
-    account.Provider.TokenUrl = QUrl(text(reg, u"OAuthTokenUrl"_s));
-    account.Provider.ClientId = text(reg, u"OAuthClientId"_s);
-    account.Provider.ClientSecret = text(reg, u"OAuthClientSecret"_s);
-    account.Provider.Scope = text(reg, u"OAuthScope"_s);
-    return account;
+    const TAccountRecord account = existingAccount(store, name);
+    return {name, account.Auth, account.Provider};
 }
 
 void TOAuthAccount::Write(RegistryStore& store) const
 {
-    TRegistry reg(store);
-    reg.OpenKey(keyOf(Name), true);
-    reg.WriteInteger(u"Auth"_s, Auth);
-    reg.WriteString(u"OAuthAuthorizeUrl"_s, Provider.AuthorizeUrl.toString());
-    reg.WriteString(u"OAuthTokenUrl"_s, Provider.TokenUrl.toString());
-    reg.WriteString(u"OAuthClientId"_s, Provider.ClientId);
-    reg.WriteString(u"OAuthClientSecret"_s, Provider.ClientSecret);
-    reg.WriteString(u"OAuthScope"_s, Provider.Scope);
+    TAccountRecord account = TAccountRecord::Read(store, Name).value_or(TAccountRecord{.Name = Name});
+    account.Auth = Auth;
+    account.Provider = Provider;
+    account.Write(store);
 }
 
 TSignInTarget TSignInTarget::Read(RegistryStore& store, const QString& name)
 {
-    const TOAuthAccount account = TOAuthAccount::Read(store, name);
-    TRegistry reg(store);
-    reg.OpenKeyReadOnly(keyOf(name));
-    return {account, text(reg, u"Server"_s), text(reg, u"Username"_s), text(reg, SignInIdValue)};
+    const TAccountRecord account = existingAccount(store, name);
+    return {{name, account.Auth, account.Provider}, account.Server, account.Username, account.SignInId};
 }
 
 bool TSignInTarget::SameSignIn(const TSignInTarget& other) const
@@ -73,7 +52,7 @@ bool TSignInTarget::SameSignIn(const TSignInTarget& other) const
 QString ReadRefreshToken(RegistryStore& store, const QString& account)
 {
     TRegistry reg(store);
-    if (!reg.OpenKeyReadOnly(keyOf(account)))
+    if (!reg.OpenKeyReadOnly(TAccountRecord::KeyOf(account)))
         return {};
     if (reg.ValueExists(RefreshTokenValue))
         return ScramblePassword(reg.ReadString(RefreshTokenValue));
@@ -83,10 +62,9 @@ QString ReadRefreshToken(RegistryStore& store, const QString& account)
 QString StoreRefreshToken(RegistryStore& store, const QString& account, const QString& token, bool mayPrompt)
 {
     TRegistry reg(store);
-    if (!reg.OpenKey(keyOf(account), false))
+    if (!reg.OpenKey(TAccountRecord::KeyOf(account), false))
         throw Exception(u"The account "_s + account + u" went away before its sign-in could be kept."_s);
-    if (!reg.ValueExists(SignInIdValue))
-        reg.WriteString(SignInIdValue, QUuid::createUuid().toString(QUuid::WithoutBraces));
+    TAccountRecord::GiveSignInId(reg);
     if (!store.Secrets) {
         reg.WriteString(RefreshTokenValue, ScramblePassword(token));
         return {};
@@ -110,7 +88,7 @@ QString KeptInFileLine(const QString& account, const QString& refusal)
 
 QString RefreshTokenFor(RegistryStore& store, const QString& account, const TSignInTarget& target)
 {
-    if (!TRegistry(store).KeyExists(keyOf(account)) || !TSignInTarget::Read(store, account).SameSignIn(target))
+    if (!TRegistry(store).KeyExists(TAccountRecord::KeyOf(account)) || !TSignInTarget::Read(store, account).SameSignIn(target))
         return {};
     return ReadRefreshToken(store, account);
 }
@@ -118,7 +96,7 @@ QString RefreshTokenFor(RegistryStore& store, const QString& account, const TSig
 void MoveRefreshToken(RegistryStore& store, SecretStore& secrets, const QString& account)
 {
     TRegistry reg(store);
-    if (!reg.OpenKey(keyOf(account), false) || !reg.ValueExists(RefreshTokenValue))
+    if (!reg.OpenKey(TAccountRecord::KeyOf(account), false) || !reg.ValueExists(RefreshTokenValue))
         return;
     const QString token = ScramblePassword(reg.ReadString(RefreshTokenValue));
     if (!token.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Auth.h"
+#include "base/Security.h"
 #include "platform/OAuthSignIn.h"
 
 #include <QList>
@@ -71,7 +72,7 @@ struct TOAuthPreset
     TOAuthProvider Provider;
     QString Server;
     int Port = 995;
-    int Security = 2; // SSL/TLS from the first byte
+    int Security = secTls;
     // Google gives a desktop client a secret that is none; Microsoft a public client none at all.
     bool TakesClientSecret = false;
 };

@@ -3,7 +3,7 @@
 #include "base/Exception.h"
 #include "config/WinRegistryStore.h"
 
-#include "config/WinText.h"
+#include "base/WinText.h"
 
 #include <wincred.h>
 

@@ -188,6 +188,14 @@ void Settings::SetTimeout(int seconds)
     emit TimeoutChanged(timeout * 1000);
 }
 
+bool Settings::BlockSender(const QString& sender)
+{
+    if (!blocked.Add(sender))
+        return false;
+    emit SenderBlocked();
+    return true;
+}
+
 void Settings::SetLoadOnStartup(bool value)
 {
     if (value == loadOnStartup)

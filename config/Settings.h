@@ -58,6 +58,10 @@ public:
     BlockedSenderList& BlockedSenders() { return blocked; }
     const BlockedSenderList& BlockedSenders() const { return blocked; }
 
+    // Stores the sender as BlockedSenderList::Add does; an open list of the
+    // blocked senders hears of it through SenderBlocked.
+    bool BlockSender(const QString& sender);
+
     QStringList SelectedAccounts() const { return accounts.SelectedNames(); }
     bool IsSenderBlocked(const QString& sender) const { return blocked.Blocks(sender); }
 
@@ -159,6 +163,8 @@ signals:
     // Fires when LoadOnStartup changes, and at every LoadSettings that finds
     // it true, so the Startup entry is written again.
     void LoadOnStartupChanged(bool on);
+    // Fires when BlockSender stored a sender, whichever window asked.
+    void SenderBlocked();
 
 private:
     static constexpr NotifyFlags AllNotifyFlags {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound

@@ -1,7 +1,7 @@
 #include "config/WinRegistryStore.h"
 
+#include "base/WinText.h"
 #include "config/StoreError.h"
-#include "config/WinText.h"
 
 #include <QtEndian>
 

@@ -1,9 +1,9 @@
 #include "desktop/Aboutdlg.h"
 
-#include "desktop/DialogFrame.h"
 #include "desktop/Lxhyplink.h"
 #include "desktop/Website.h"
 #include "resources/Images.h"
+#include "widgets/DialogFrame.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -2,9 +2,9 @@
 
 #include "base/Guard.h"
 #include "config/Settings.h"
-#include "desktop/ActionLink.h"
 #include "desktop/Systray.h"
 #include "resources/Images.h"
+#include "widgets/ActionLink.h"
 
 #include <QApplication>
 #include <QCloseEvent>

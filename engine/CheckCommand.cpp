@@ -39,11 +39,12 @@ int check()
     settings.LoadSettings();
 
     TMessageList list(settings);
-    TCheckEngine engine(client, settings, store, dialUp, list, host);
     TSummaryCache cache(Profile::SummaryCacheFilePath());
-    engine.Cache = &cache;
     TAccessTokens tokens(store);
-    engine.Tokens = &tokens;
+    TEngineParts parts{settings, store, dialUp, list, host, host, host, nullptr, client};
+    parts.Cache = &cache;
+    parts.Tokens = &tokens;
+    TCheckEngine engine(parts);
     host.SetEngine(engine);
     Guarded([&engine] { engine.actCheckNowExecute(); });
     host.WaitUntilIdle();

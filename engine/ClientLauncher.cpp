@@ -36,7 +36,7 @@ void TClientLauncher::Launch()
         client.isEmpty() ? QString()
                          : DefaultValue(StoreKeys::MailClients + client + QStringLiteral("\\Protocols\\mailto\\Shell\\Open\\Command"));
     if (command.isEmpty()) {
-        host.Tell(byDefault ? NoMailProgramText()
+        user.Tell(byDefault ? NoMailProgramText()
                             : QStringLiteral("The mail program \"%1\" chosen on the General Options tab does not open "
                                              "mailto links here.\n\nChoose another there, or Use Default Client.")
                                   .arg(chosen),

@@ -4,7 +4,8 @@
 
 class RegistryStore;
 class Settings;
-class TEngineHost;
+class TDesktopActions;
+class TUserQuestions;
 
 // Starts the user's mail program: the one chosen in the options, or the
 // desktop's default, by the command line its mailto handler is registered
@@ -12,8 +13,8 @@ class TEngineHost;
 class TClientLauncher
 {
 public:
-    TClientLauncher(const Settings& settings, RegistryStore& store, TEngineHost& host)
-        : options(settings), store(store), host(host)
+    TClientLauncher(const Settings& settings, RegistryStore& store, TUserQuestions& user, TDesktopActions& host)
+        : options(settings), store(store), user(user), host(host)
     {
     }
 
@@ -26,7 +27,8 @@ private:
 
     const Settings& options;
     RegistryStore& store;
-    TEngineHost& host;
+    TUserQuestions& user;
+    TDesktopActions& host;
 };
 
 // The command line without what follows a quoted program path:

@@ -8,11 +8,11 @@
 
 class TCheckEngine;
 
-// The check engine's host for a run from the command line: no window, no
-// tray, nobody to ask. Questions are answered No and said on standard error,
+// What the check engine needs of a run from the command line: no window,
+// no tray, nobody to ask. Questions are answered No and said on standard error,
 // like every message; the status texts are kept for the closing report. It
 // never notifies: what it prints is the news.
-class TConsoleHost : public TEngineHost
+class TConsoleHost : public TUserQuestions, public TStatusDisplay, public TEngineTimers
 {
 public:
     TConsoleHost();
@@ -35,22 +35,12 @@ public:
     void AnnounceFailure(const QString& line, const QString&) override { Fail(line); }
     void ShowStandingFailures(const QStringList&) override {}
     void Beep() override {}
-    void StopFlashing() override {}
-    bool StartFlashing() override { return true; }
-    void ShowMainWindow() override {}
-    void HideMainWindow() override {}
-    void ShowQuickView(const TQuickViewText&) override {}
-    void LaunchClient() override {}
-    void StartProgram(const QString&) override {}
-    void PlaySound(const QString&) override {}
-    void OpenFile(const QString&) override {}
+    // Nobody signs in from a run without a window.
     void OpenUrl(const QUrl&) override {}
-    void ShowNotice(const DesktopNotice&) override {}
-    bool NoticePlaysSound() override { return false; }
-    void WithdrawNotice() override {}
     void ArmTimer1() override { Timer1.start(); }
     void StopTimer1() override { Timer1.stop(); }
-    // The process ends with the check: a delayed hang-up has no time to come.
+    // The process ends with the check: a delayed hang-up, a catch-up or
+    // the next minute has no time to come.
     void StartHangUpTimer() override {}
     void StopHangUpTimer() override {}
     void ArmCatchUp(int) override {}

@@ -2,7 +2,7 @@
 
 #include "base/CleanText.h"
 #include "engine/FailureLog.h"
-#include "engine/HeaderLookup.h"
+#include "engine/MessageFields.h"
 #include "engine/MessageList.h"
 #include "engine/Notifier.h"
 

@@ -1,11 +1,8 @@
 #include "engine/MessageList.h"
 
-#include "engine/HeaderLookup.h"
 #include "engine/RowFormat.h"
 #include "config/Settings.h"
-#include "pop3/HeaderText.h"
 
-#include <QCryptographicHash>
 #include <QLocale>
 #include <algorithm>
 #include <functional>
@@ -15,40 +12,6 @@ TMessageList::TMessageList(const Settings& settings, QObject* parent) : QAbstrac
 {
     holdBack.setSingleShot(true);
     connect(&holdBack, &QTimer::timeout, this, &TMessageList::AnnounceHeldRows);
-}
-
-namespace {
-// More than a column or a notification shows: a row keeps no more of a
-// text, however long the header that brought it.
-constexpr qsizetype MaxRowText = 1000;
-
-QString RowText(const QString& text)
-{
-    return text.size() > MaxRowText ? text.left(MaxRowText) : text;
-}
-
-// Most texts read as they were received: the row then keeps one copy.
-QString SharedWith(const QString& received, const QString& readable)
-{
-    return readable == received ? received : readable;
-}
-}
-
-// A summary cut for its length says so in its subject.
-TSummaryFields FieldsOf(const TSummary& summary)
-{
-    const QString from = RowText(summary.From);
-    const QString subject = RowText(summary.Subject);
-    const QString readableSubject = RowText(ReadableField(summary.Header, QStringLiteral("Subject:"), summary.Subject))
-                                    + (summary.Cut ? QStringLiteral(" [header too long: cut]") : QString());
-    return {from,
-            subject,
-            RowText(HeaderTo(summary.Header)),
-            RowText(HeaderDate(summary.Header)),
-            HeaderPriority(summary.Header),
-            SharedWith(from, RowText(ReadableField(summary.Header, QStringLiteral("From:"), summary.From))),
-            SharedWith(subject, readableSubject),
-            HeaderDigest(summary.Header)};
 }
 
 TSummaryResult TMessageList::AddSummary(const TSummary& summary, const QString& account, int number)
@@ -61,11 +24,8 @@ TSummaryResult TMessageList::AddFields(const TSummaryFields& fields, qint64 byte
 {
     if (IsBlocked(fields, bytes))
         return settings.SaveBlocked() ? TSummaryResult::Hidden : TSummaryResult::Delete;
-    MessageEntry entry{bytes,         fields.Priority, fields.Date,         account,
-                       number,        fields.Digest,   uniqueId,            fields.ReadableFrom,
-                       fields.ReadableSubject};
-    entry.ReceivedOrder = DateOrder(fields.Date);
-    rows.append(entry);
+    rows.append({bytes, fields.Priority, fields.Date, account, number, fields.Digest, uniqueId, fields.ReadableFrom,
+                 fields.ReadableSubject, fields.ReceivedOrder});
     if (AnnounceAtOnce && !AnnounceAtOnce())
         AnnounceLater();
     else
@@ -129,6 +89,21 @@ void TMessageList::RemoveDeleted(int row)
     Renumber(deleted.Account, {deleted.Number});
 }
 
+void TMessageList::RemoveGone(const QString& account, const QString& uniqueId)
+{
+    AnnounceHeldRows();
+    const auto gone = std::ranges::find_if(rows, [&](const MessageEntry& entry) {
+        return entry.Account == account && entry.UniqueId == uniqueId;
+    });
+    if (uniqueId.isEmpty() || gone == rows.end())
+        return;
+    const int row = int(gone - rows.begin());
+    beginRemoveRows({}, row, row);
+    rows.removeAt(row);
+    --announced;
+    endRemoveRows();
+}
+
 void TMessageList::Renumber(const QString& account, const QList<int>& deleted)
 {
     AnnounceHeldRows();
@@ -140,43 +115,6 @@ void TMessageList::Renumber(const QString& account, const QList<int>& deleted)
             emit dataChanged(index(i, 0), index(i, ColumnCount - 1), {NumberRole});
         }
     }
-}
-
-namespace {
-TExStringList headerPart(const TExStringList& lines)
-{
-    const auto end = std::find_if(lines.cbegin(), lines.cend(),
-                                  [](const QString& line) { return line.isEmpty() || line == u'.'; });
-    return TExStringList(lines.cbegin(), end);
-}
-}
-
-bool MessageEntry::IsMessage(const TExStringList& header) const
-{
-    return HeaderDigest(header) == Digest;
-}
-
-THeaderDigest HeaderDigest(const TExStringList& header)
-{
-    const QByteArray hash =
-        QCryptographicHash::hash(headerPart(header).join(u'\n').toUtf8(), QCryptographicHash::Sha256);
-    THeaderDigest digest;
-    std::copy_n(hash.cbegin(), digest.size(), digest.begin());
-    return digest;
-}
-
-QByteArray DigestHex(const THeaderDigest& digest)
-{
-    return QByteArray::fromRawData(digest.data(), digest.size()).toHex();
-}
-
-THeaderDigest DigestFromHex(const QByteArray& hex)
-{
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    THeaderDigest digest{};
-    if (bytes.size() == qsizetype(digest.size()))
-        std::ranges::copy(bytes, digest.begin());
-    return digest;
 }
 
 void TMessageList::Reserve(qsizetype more)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pop3/Pop3client.h"
+#include "engine/MessageFields.h"
 
 #include <QAbstractTableModel>
 #include <QDateTime>
@@ -8,38 +8,9 @@
 #include <QList>
 #include <QSet>
 #include <QTimer>
-#include <array>
 #include <functional>
 
 class Settings;
-
-// A SHA-256 of a message's header lines. A row keeps its bytes, in place:
-// as hex text in a string of its own it would cost three times as much for
-// each of hundreds of thousands of rows. Files hold it as hex.
-using THeaderDigest = std::array<char, 32>;
-QByteArray DigestHex(const THeaderDigest& digest);
-// A text that is no digest's hex gives one that no header has.
-THeaderDigest DigestFromHex(const QByteArray& hex);
-
-// What a row and the filters take from a message's header, and by what it
-// is known again: small enough to keep for every message of a mailbox.
-struct TSummaryFields
-{
-    // As received, the leading blank kept, for the filters and the blocked
-    // senders; the list shows the readable forms.
-    QString From;
-    QString Subject;
-    QString To;
-    QString Date;
-    QString Priority;
-    // Unfolded and decoded, the leading blank kept.
-    QString ReadableFrom;
-    QString ReadableSubject;
-    // Of the header lines, to know the message again in a later session,
-    // where the numbers may have moved.
-    THeaderDigest Digest{};
-};
-TSummaryFields FieldsOf(const TSummary& summary);
 
 // One row of the message list: what its six columns show and the message's
 // number on its account's server at the time of the check. The size is kept
@@ -61,8 +32,6 @@ struct MessageEntry
     // The Date header's time, to order the rows by (DateOrder).
     qint64 ReceivedOrder = 0;
 
-    // Whether a header received now is this row's message.
-    bool IsMessage(const TExStringList& header) const;
 };
 // A list of hundreds of thousands of rows grows in place instead of being
 // copied to a larger one.
@@ -70,10 +39,6 @@ Q_DECLARE_TYPEINFO(MessageEntry, Q_RELOCATABLE_TYPE);
 
 // What the list shows of a readable header text: no blanks around it.
 QString Shown(const QString& readable);
-
-// A digest of the header up to its end (a blank line or the closing "."),
-// by which a later check knows the message again.
-THeaderDigest HeaderDigest(const TExStringList& header);
 
 // What became of a summary handed to the list.
 enum class TSummaryResult {
@@ -131,6 +96,9 @@ public:
     // Takes the row away; the account's later messages move up one number,
     // as the server numbers them once the deletion is final.
     void RemoveDeleted(int row);
+    // Takes away the row of the account's message with this unique id, told
+    // gone by its server; the other rows keep their numbers.
+    void RemoveGone(const QString& account, const QString& uniqueId);
     // The account's rows numbered as the server numbers them once the
     // deletion of these (unlisted) message numbers is final.
     void Renumber(const QString& account, const QList<int>& deleted);

@@ -1,7 +1,7 @@
 #include "engine/Notifier.h"
 
 #include "engine/EngineHost.h"
-#include "engine/HeaderLookup.h"
+#include "engine/MessageFields.h"
 #include "engine/MessageList.h"
 
 #include <algorithm>

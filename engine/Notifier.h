@@ -3,7 +3,7 @@
 #include "config/Settings.h"
 #include "platform/DesktopNotice.h"
 
-class TEngineHost;
+class TDesktopActions;
 class TMessageList;
 struct MessageEntry;
 
@@ -16,7 +16,7 @@ TNoticeRows AllRows(const TMessageList& list);
 class TNotifier
 {
 public:
-    TNotifier(const Settings& settings, TEngineHost& host) : options(settings), host(host) {}
+    TNotifier(const Settings& settings, TDesktopActions& host) : options(settings), host(host) {}
 
     // The bit set of the highest priority present; a class without any bit
     // set falls back to the next lower class, with that class's sound.
@@ -31,7 +31,7 @@ private:
     DesktopNotice Notice(const QString& priorityClass, const TNoticeRows& rows) const;
 
     const Settings& options;
-    TEngineHost& host;
+    TDesktopActions& host;
 };
 
 // One line of the bubble: the sender's name where the From text gives one,

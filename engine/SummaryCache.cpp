@@ -1,6 +1,7 @@
 #include "engine/SummaryCache.h"
 
 #include "engine/PrivateJsonFile.h"
+#include "engine/RowFormat.h"
 
 #include <QBuffer>
 #include <QCborArray>
@@ -55,10 +56,12 @@ template <typename Array> bool AllStrings(const Array& array, qsizetype from)
     return true;
 }
 
+// The file keeps the Date alone: its time is read from it again.
 template <typename Array> TSummaryFields FieldsAt(const Array& array, qsizetype from)
 {
     auto text = [&](qsizetype i) { return array.at(from + i).toString(); };
-    return {text(0), text(1), text(2), text(3), text(4), text(5), text(6), DigestFromHex(text(7).toLatin1())};
+    return {text(0), text(1), text(2), text(3), text(4), text(5), text(6), DigestFromHex(text(7).toLatin1()),
+            DateOrder(text(3))};
 }
 
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/MessageList.h"
+#include "engine/MessageFields.h"
 
 #include <QCborArray>
 #include <QHash>

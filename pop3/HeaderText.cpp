@@ -117,21 +117,24 @@ QString DecodeHeaderText(const QString& text)
     return CleanedText(result);
 }
 
+void TUnfoldedField::Add(const QString& line)
+{
+    if (line.startsWith(name, Qt::CaseInsensitive)) {
+        value = line.mid(name.size());
+        inField = true;
+    } else if (inField && (line.startsWith(u' ') || line.startsWith(u'\t'))) {
+        *value += line;
+    } else {
+        inField = false;
+    }
+}
+
 QString UnfoldedField(const TExStringList& header, const QString& name, const QString& fallback)
 {
-    std::optional<QString> value;
-    bool inField = false;
-    for (const QString& line : header) {
-        if (line.startsWith(name, Qt::CaseInsensitive)) {
-            value = line.mid(name.size());
-            inField = true;
-        } else if (inField && (line.startsWith(u' ') || line.startsWith(u'\t'))) {
-            *value += line;
-        } else {
-            inField = false;
-        }
-    }
-    return value.value_or(fallback);
+    TUnfoldedField field(name);
+    for (const QString& line : header)
+        field.Add(line);
+    return field.Value(fallback);
 }
 
 QString ReadableField(const TExStringList& header, const QString& name, const QString& fallback)

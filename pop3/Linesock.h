@@ -2,6 +2,7 @@
 
 #include "base/Events.h"
 #include "base/Exception.h"
+#include "base/Security.h"
 #include "pop3/InputStream.h"
 #include "pop3/ThreadTimer.h"
 
@@ -40,13 +41,6 @@ public:
         : ESockError(message), Fingerprint(std::move(fingerprint)) {}
 
     QString Fingerprint;
-};
-
-// How a connection is secured.
-enum TSecurity {
-    secNone = 0,     // plain text throughout
-    secStartTls = 1, // the session asks for TLS before logging in
-    secTls = 2,      // TLS from the first byte
 };
 
 // The longest command Writeln sends whole, its line end not counted.

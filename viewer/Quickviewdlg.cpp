@@ -1,12 +1,12 @@
 #include "viewer/Quickviewdlg.h"
 
 #include "base/Guard.h"
-#include "config/Bsdlg.h"
-#include "desktop/HelpViewer.h"
-#include "desktop/MsgBox.h"
-#include "desktop/ToolButton.h"
+#include "dialogs/Bsdlg.h"
 #include "platform/MailPrograms.h"
 #include "resources/Images.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/MsgBox.h"
+#include "widgets/ToolButton.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -83,9 +83,9 @@ QVBoxLayout* headerHalf(QLabel* caption1, QLabel* value1, QLabel* caption2, QLab
 
 }
 
-TQuickView::TQuickView(TConfigForm& configForm, QAction* actDelete, QAction* actLaunch,
+TQuickView::TQuickView(Settings& settings, QAction* actDelete, QAction* actLaunch,
                        std::function<QString()> selectedSender, QWidget* parent)
-    : QWidget(parent, Qt::Window), ConfigForm(configForm), SelectedSender(std::move(selectedSender))
+    : QWidget(parent, Qt::Window), Options(settings), SelectedSender(std::move(selectedSender))
 {
     setObjectName(QStringLiteral("QuickView"));
     setWindowTitle(QStringLiteral("QuickView"));
@@ -207,7 +207,7 @@ void TQuickView::btnBlockSenderClick()
         QApplication::beep();
         return;
     }
-    TBSForm form(ConfigForm, this);
+    TBSForm form(Options, this);
     form.editSenderName->setText(sender);
     form.exec();
 }

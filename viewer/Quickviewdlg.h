@@ -11,7 +11,7 @@ class QLabel;
 class QTextEdit;
 class QToolBar;
 class QToolButton;
-class TConfigForm;
+class Settings;
 
 // Shows one whole message that the main window has fetched and filled in:
 // its header in four labels and its body below. The window keeps nothing
@@ -25,7 +25,7 @@ public:
     // selected in its list. Block Sender works on that row too: selectedSender
     // gives the sender text the list's own Block Sender offers (empty without
     // a row), since the blocked test needs it exactly so.
-    TQuickView(TConfigForm& configForm, QAction* actDelete, QAction* actLaunch,
+    TQuickView(Settings& settings, QAction* actDelete, QAction* actLaunch,
                std::function<QString()> selectedSender, QWidget* parent = nullptr);
 
     QToolBar* ToolBar1;
@@ -63,7 +63,7 @@ private:
     void CreateHeaderPanel();
     void CreateMsgText();
 
-    TConfigForm& ConfigForm;
+    Settings& Options;
     std::function<QString()> SelectedSender;
 };
 

@@ -4,10 +4,10 @@
 // keyring application would.
 #include "config/AccountList.h"
 #include "config/AccountPassword.h"
-#include "config/Accountdlg.h"
 #include "config/FileStore.h"
 #include "config/OAuthAccount.h"
 #include "config/SecretStore.h"
+#include "dialogs/Accountdlg.h"
 #include "engine/AccessTokens.h"
 #include "tests/support/OAuthProvider.h"
 #include "tests/support/TestDovecot.h"

@@ -78,7 +78,7 @@ TEST_F(WakeFromSleep, LogindsPrepareForSleepFalseLeadsToACheck)
     Load();
     settings.SetInterval(10);
     TSleepWatch watch(QDBusConnection::sessionBus());
-    QObject::connect(&watch, &TSleepWatch::Resumed, [this] { engine.SystemResumed(); });
+    QObject::connect(&watch, &TSleepWatch::Resumed, [this] { engine->SystemResumed(); });
 
     QDBusConnection logind = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("logind"));
     ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));

@@ -3,7 +3,7 @@
 // quick view, the notification and --check show of it: From and Subject as
 // read, and the Date. None may hold a control, separator or bidirectional
 // control character.
-#include "engine/HeaderLookup.h"
+#include "engine/MessageFields.h"
 #include "pop3/HeaderText.h"
 #include "base/Words.h"
 #include "tests/fuzz/ShownText.h"
@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const QByteArray& line : input.split('\n'))
         header << WireText(line);
     const QString fallback = header.value(0);
-    const QString shown[] = {ReadableField(header, QStringLiteral("From:"), fallback),
-                             ReadableField(header, QStringLiteral("Subject:"), fallback), HeaderDate(header),
+    const TSummaryFields fields = HeaderFields(header, fallback, fallback);
+    const QString shown[] = {fields.ReadableFrom, fields.ReadableSubject, fields.Date,
                              DecodeHeaderText(WireText(input))};
     for (const QString& text : shown)
         if (!FitToShow(text))

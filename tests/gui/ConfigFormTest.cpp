@@ -1,26 +1,26 @@
 // The configuration dialog and the account and block-sender dialogs,
 // offscreen, driven by their controls' names as a user would.
 
-#include "config/Accountdlg.h"
-#include "config/Bsdlg.h"
-#include "config/Configdlg.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
 #include "config/StoreKeys.h"
-#include "desktop/Beep.h"
-#include "desktop/DialogFrame.h"
-#include "desktop/ErrorLabel.h"
-#include "desktop/FileDialog.h"
-#include "desktop/HelpViewer.h"
-#include "desktop/MsgBox.h"
-#include "desktop/RadioGroup.h"
-#include "desktop/SpinField.h"
+#include "dialogs/Accountdlg.h"
+#include "dialogs/Bsdlg.h"
+#include "dialogs/Configdlg.h"
 #include "pop3/Pop3client.h"
 #include "tests/support/ModalSteps.h"
 #include "tests/support/OAuthProvider.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/support/UrlCatcher.h"
+#include "widgets/Beep.h"
+#include "widgets/DialogFrame.h"
+#include "widgets/ErrorLabel.h"
+#include "widgets/FileDialog.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/MsgBox.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/SpinField.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -349,7 +349,7 @@ TEST_F(ConfigFormTest, AccountsAreAddedMarkedAndDeletedAsTheyAreMade)
 TEST_F(ConfigFormTest, BlockSenderRefusesBlanksAloneInWordsAndStoresALeadingBlank)
 {
     Start();
-    TBSForm form(*Form);
+    TBSForm form(Options);
     auto* sender = Find<QLineEdit>(u"editSenderName"_s, &form);
     QTest::keyClicks(sender, "   ");
     Find<QPushButton>(u"btnOK"_s, &form)->click();

@@ -2,7 +2,7 @@
 // help document, the window scrolls to it, F1 and the title-bar help pointer
 // open the topic of the control at hand, and links move inside the document.
 
-#include "desktop/HelpViewer.h"
+#include "widgets/HelpViewer.h"
 
 #include <QAction>
 #include <QApplication>

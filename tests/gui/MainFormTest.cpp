@@ -5,9 +5,9 @@
 #include "app/NoAccountsHint.h"
 #include "engine/CheckEngine.h"
 #include "engine/MessageList.h"
-#include "config/Configdlg.h"
-#include "desktop/HelpViewer.h"
-#include "desktop/MsgBox.h"
+#include "dialogs/Configdlg.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/MsgBox.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
@@ -29,6 +29,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QMenu>
@@ -478,7 +479,7 @@ TEST_F(MainFormTest, ThreeTimers)
     EXPECT_TRUE(timer1->isSingleShot());
     EXPECT_EQ(timerHangUp->interval(), 1000);
     EXPECT_FALSE(timerHangUp->isActive());
-    EXPECT_EQ(Form->Engine->MinutesElapsed, 0);
+    EXPECT_EQ(Form->Engine->CheckCycle().MinutesElapsed, 0);
 }
 
 TEST_F(MainFormTest, HiddenWithoutVisibleOnTheCommandLine)
@@ -729,6 +730,7 @@ TEST_F(MainFormTest, MessageActionsOnTheSelectedRowAndMinimize)
     });
     Find<QAction>("actBlockSender")->trigger();
     EXPECT_NE(Form->MessageList->AddSummary(spam, QStringLiteral("Home"), 2), TSummaryResult::Kept);
+    EXPECT_EQ(config.findChild<QListWidget*>("listBS")->count(), 1) << "the configuration's list shows the entry";
 
     OnNextModal([](QDialog& about) {
         EXPECT_EQ(about.windowTitle(), "About Postwatch");
@@ -764,7 +766,7 @@ TEST_F(MainFormTest, DeadServersKeepTheirRowsAndAreToldInOneBox)
     Start(QStringLiteral("visible"));
     const auto checked = [this] {
         Find<QAction>("actCheckNow")->trigger();
-        return QTest::qWaitFor([this] { return !Form->Engine->EngineBusy; }, 20000);
+        return QTest::qWaitFor([this] { return !Form->Engine->EngineBusy(); }, 20000);
     };
     const auto boxes = [] {
         QStringList texts;

@@ -1,5 +1,5 @@
-#include "desktop/MsgBox.h"
 #include "tests/support/ModalSteps.h"
+#include "widgets/MsgBox.h"
 
 #include <QLabel>
 #include <gtest/gtest.h>

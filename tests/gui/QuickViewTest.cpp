@@ -4,16 +4,14 @@
 #include "viewer/Quickviewdlg.h"
 #include "viewer/HtmlText.h"
 
-#include "config/Bsdlg.h"
-#include "config/Configdlg.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
-#include "desktop/HelpViewer.h"
-#include "desktop/MsgBox.h"
-#include "pop3/Pop3client.h"
+#include "dialogs/Bsdlg.h"
 #include "resources/Images.h"
 #include "tests/support/ModalSteps.h"
 #include "tests/support/UrlCatcher.h"
+#include "widgets/HelpViewer.h"
+#include "widgets/MsgBox.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -57,10 +55,9 @@ protected:
         QFile entry(Home.filePath(u"data/applications/mail.desktop"_s));
         ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
         entry.write("[Desktop Entry]\nType=Application\nName=Mail\nExec=mail %u\nMimeType=x-scheme-handler/mailto;\n");
-        ConfigForm = std::make_unique<TConfigForm>(Options, Pop1, [] {});
         actDelete.setToolTip(u"Delete Message"_s);
         actLaunch.setToolTip(u"Launch Email Client"_s);
-        View = std::make_unique<TQuickView>(*ConfigForm, &actDelete, &actLaunch, [this] { return SelectedSender; });
+        View = std::make_unique<TQuickView>(Options, &actDelete, &actLaunch, [this] { return SelectedSender; });
         QDesktopServices::setUrlHandler(u"mailto"_s, &Mail, "Open");
     }
 
@@ -68,7 +65,6 @@ protected:
     {
         QDesktopServices::unsetUrlHandler(u"mailto"_s);
         View.reset();
-        ConfigForm.reset();
         qputenv("XDG_CONFIG_HOME", savedConfigHome);
         qputenv("XDG_DATA_HOME", savedDataHome);
         qputenv("XDG_DATA_DIRS", savedDataDirs);
@@ -97,8 +93,6 @@ protected:
     QByteArray savedDataDirs;
     MemoryStore Store;
     Settings Options{Store};
-    TPop3Client Pop1;
-    std::unique_ptr<TConfigForm> ConfigForm;
     QAction actDelete{Images::TBImgs(2), u"&Delete"_s};
     QAction actLaunch{Images::TBImgs(6), u"&Launch Client"_s};
     QString SelectedSender;

@@ -1,8 +1,8 @@
 // The start-at-login entry: what a desktop entry holds, when it is written,
 // and the autostart folder.
 
-#include "desktop/MsgBox.h"
-#include "desktop/Shelllink.h"
+#include "widgets/MsgBox.h"
+#include "widgets/Shelllink.h"
 
 #include <QCoreApplication>
 #include <QDir>

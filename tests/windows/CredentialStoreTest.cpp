@@ -6,8 +6,9 @@
 #include "config/SecretStore.h"
 #include "config/UserStore.h"
 #include "config/WinRegistryStore.h"
-#include "config/WinText.h"
 #include "tests/support/ScriptedDialUp.h"
+// Last: <windows.h> makes HKEY_CURRENT_USER a macro, which the store's headers name.
+#include "base/WinText.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>

@@ -4,13 +4,14 @@
 #include "base/Exception.h"
 #include "config/FileStore.h"
 #include "config/Registry.h"
-#include "config/WinText.h"
-#include "desktop/Shelllink.h"
 #include "engine/PrivateJsonFile.h"
 #include "platform/InstanceChannel.h"
 #include "platform/PrivateFiles.h"
 #include "platform/Profile.h"
 #include "pop3/AttachFolder.h"
+#include "widgets/Shelllink.h"
+// Last: <windows.h> makes HKEY_CURRENT_USER a macro, which the store's headers name.
+#include "base/WinText.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,7 +5,8 @@
 #include "config/Settings.h"
 #include "config/StoreError.h"
 #include "config/WinRegistryStore.h"
-#include "config/WinText.h"
+// Last: <windows.h> makes HKEY_CURRENT_USER a macro, which the store's headers name.
+#include "base/WinText.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${PW_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-set(PW_TEST_LIBS pw_app pw_viewer pw_configdlg pw_engine pw_desktop pw_config pw_pop3 pw_platform pw_resources pw_base
+set(PW_TEST_LIBS pw_app pw_viewer pw_dialogs pw_engine pw_desktop pw_widgets pw_config pw_pop3 pw_platform pw_resources pw_base
   Qt6::Widgets Qt6::Network Qt6::Test GTest::gtest GTest::gmock)
 set(PW_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(PW_WINE_ENVIRONMENT WINEPREFIX=${PW_WINE_PREFIX} WINEDEBUG=-all WINEPATH=${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS})

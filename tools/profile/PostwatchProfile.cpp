@@ -2,6 +2,7 @@
 // the program's own store code, so the file is exactly what Postwatch writes.
 // The store is the one Postwatch would use: POSTWATCH_PROFILE names its folder.
 #include "base/Exception.h"
+#include "config/AccountRecord.h"
 #include "config/FileStore.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
@@ -49,14 +50,15 @@ void addAccount(RegistryStore& store, const QStringList& arguments)
     const QString& name = arguments[0];
     if (name.trimmed().isEmpty() || name.contains(QLatin1Char('\\')))
         throw UsageError(QStringLiteral("An account name must not be empty or hold a backslash: \"%1\".").arg(name));
-    const int port = number(arguments[2], 1, 65535, QStringLiteral("The port"));
+    TAccountRecord account;
+    account.Name = name;
+    account.Server = arguments[1];
+    account.Username = arguments[3];
+    account.Port = number(arguments[2], 1, 65535, QStringLiteral("The port"));
     TRegistry reg(store);
-    reg.OpenKey(StoreKeys::Accounts + QLatin1Char('\\') + name, true);
-    reg.WriteString(QStringLiteral("Server"), arguments[1]);
-    reg.WriteString(QStringLiteral("Username"), arguments[3]);
+    reg.OpenKey(TAccountRecord::KeyOf(name), true);
+    account.Write(reg);
     reg.WriteString(QStringLiteral("Password"), ScramblePassword(passwordFromInput()));
-    reg.WriteInteger(QStringLiteral("Port"), port);
-    reg.WriteBool(QStringLiteral("Selected"), true);
 }
 
 void blockSender(RegistryStore& store, const QString& sender)

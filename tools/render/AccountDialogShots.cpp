@@ -1,7 +1,7 @@
 // Pictures of the account dialog for the README, one per sign-in choice:
 //   QT_QPA_PLATFORM=offscreen build/tools/postwatch-account-shots docs
-#include "config/Accountdlg.h"
 #include "config/RegistryStore.h"
+#include "dialogs/Accountdlg.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -5,9 +5,9 @@
 #include "engine/CheckEngine.h"
 #include "app/Mainformdlg.h"
 #include "engine/MessageList.h"
-#include "desktop/MsgBox.h"
+#include "widgets/MsgBox.h"
 #include "base/Guard.h"
-#include "config/Configdlg.h"
+#include "dialogs/Configdlg.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
 #include "desktop/Runformdlg.h"
@@ -148,7 +148,7 @@ TEST_F(CheckAgainstDovecot, TwoAccountsListTheirMessagesAndLeaveABlockedOneWhenS
     EXPECT_EQ(ShownRows(), expectedRows);
     EXPECT_EQ(Form->StatusText(2), "3 new messages");
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_FALSE(Form->Engine->EngineBusy());
     EXPECT_EQ(MessagesOnServer("engine-keep"), 3);
 }
 
@@ -187,7 +187,7 @@ TEST_F(CheckAgainstDovecot, AWrongPasswordIsToldAndTheWindowStaysFree)
     Trigger("actCheckNow");
     ASSERT_TRUE(WaitUntil([&] { return Form->StatusText(0).startsWith("Home: Login refused, "); }));
     EXPECT_EQ(Boxes, QStringList{"Login error | Username or Password for Homenot valid.\n\nAuthentication failed"});
-    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_FALSE(Form->Engine->EngineBusy());
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
 }
 
@@ -201,7 +201,7 @@ TEST_F(CheckEndToEnd, AServersEscapeCodesReachNoPanelBoxOrTooltip)
     StoreAccount(Store, "Home", "127.0.0.1", server.Port(), "ann", "secret");
     Start();
     Trigger("actCheckNow");
-    ASSERT_TRUE(WaitUntil([&] { return !Form->Engine->EngineBusy && Form->StatusText(0).startsWith("Home: "); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Form->Engine->EngineBusy() && Form->StatusText(0).startsWith("Home: "); }));
 
     const QStringList shown{Form->StatusText(0), Form->findChild<QLabel*>("StatusPanel0")->toolTip(),
                             Run.findChild<QSystemTrayIcon*>()->toolTip(), Boxes.join('\n')};
@@ -294,7 +294,7 @@ protected:
         ASSERT_GT(DovecotPort(), 0);
         StoreAccount(Store, "Home", "127.0.0.1", DovecotPort(), user, "pw-" + user);
         Start();
-        View = std::make_unique<TQuickView>(*Config, Form->actDelete, Form->actLaunch,
+        View = std::make_unique<TQuickView>(Options, Form->actDelete, Form->actLaunch,
                                             [this] { return Form->SelectedSender(); });
         Form->QuickView = View.get();
         CheckNow();
@@ -376,7 +376,7 @@ TEST_F(ActionsAgainstDovecot, DeleteRefusesAMovedMessageAndDeletesItAfterANewChe
     Trigger("actDelete");
     EXPECT_EQ(MessagesOnServer(user), 1);
     EXPECT_EQ(ShownRows(), QStringList{"Home #1 Carol <carol@example.net>"});
-    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_FALSE(Form->Engine->EngineBusy());
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
 }
 
@@ -429,7 +429,7 @@ TEST_F(SilentServer, ItIsGivenUpAndTheNextTimedCheckListsAll)
     Trigger("actCheckNow");
     ASSERT_TRUE(WaitUntil([&] { return Form->StatusText(0).startsWith("Home: No answer in time, "); }, 10000));
     EXPECT_EQ(Boxes, QStringList{QApplication::applicationName() + " | Connection Timed out"});
-    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_FALSE(Form->Engine->EngineBusy());
     EXPECT_EQ(ShownRows(), QStringList{"Home #1 Ann <ann@example.org>"});
 
     Form->TimerMain->setSingleShot(true);
@@ -437,7 +437,7 @@ TEST_F(SilentServer, ItIsGivenUpAndTheNextTimedCheckListsAll)
     ASSERT_TRUE(WaitForPanel("Done", 10000)) << Errors.join('\n').toStdString();
     EXPECT_EQ(ShownRows(), (QStringList{"Home #1 Ann <ann@example.org>", "Home #2 Bea <bea@example.org>"}));
     EXPECT_EQ(Form->StatusText(2), "2 new messages");
-    EXPECT_FALSE(Form->Engine->EngineBusy);
+    EXPECT_FALSE(Form->Engine->EngineBusy());
     EXPECT_EQ(server.Connections, 2);
 }
 

@@ -8,13 +8,13 @@
 #include "config/FileStore.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
-#include "desktop/MsgBox.h"
 #include "engine/MessageList.h"
 #include "pop3/Certificate.h"
 #include "tests/support/ModalSteps.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestDovecot.h"
 #include "tests/unit/pop3/ScriptServer.h"
+#include "widgets/MsgBox.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -38,7 +38,7 @@ TEST_F(CertificateTrust, YesStoresTheFingerprintAndTheCheckGoesOnAndStaysTrusted
     host.Answers = {true};
     CheckNow();
     EXPECT_TRUE(host.Boxes.isEmpty());
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
     host.RunPosted();
     RunSteps();
     EXPECT_EQ(host.Boxes, QStringList{question});
@@ -62,7 +62,7 @@ TEST_F(CertificateTrust, NoEndsTheCheckAsCanceledWithoutAnotherBox)
     EXPECT_EQ(host.Panels[0], "Canceled");
     EXPECT_TRUE(StoredFingerprint().isEmpty());
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
 }
 
 TEST_F(CertificateTrust, ATimedCheckOnlyReports)

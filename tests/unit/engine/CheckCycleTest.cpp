@@ -26,7 +26,7 @@ TEST_F(CheckCycle, TwoAccountsWithThreeAndNoMessages)
     AddAccount("Work", {});
     Load();
     CheckNow();
-    EXPECT_TRUE(engine.EngineBusy);
+    EXPECT_TRUE(engine->EngineBusy());
     EXPECT_TRUE(host.PanelHistory.contains("0: Checking Home for mail"));
     EXPECT_EQ(host.Panels[0], "Checking Home: 1 of 3") << "how far it is";
     RunSteps();
@@ -43,7 +43,7 @@ TEST_F(CheckCycle, TwoAccountsWithThreeAndNoMessages)
         << "a clock time, without the time zone: " << time.toStdString();
     EXPECT_EQ(host.Panels[2], "3 new messages");
     EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Two #2", "Home Three #3"}));
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
     EXPECT_FALSE(client.Connected);
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
     EXPECT_EQ(host.FlashingStopped, 1);
@@ -107,7 +107,7 @@ TEST_F(CheckCycle, NoEnabledAccountSaysSoAndALaterCheckWorks)
     Load();
     CheckNow();
     EXPECT_EQ(host.Boxes, QStringList{"<title> | There are no accounts to check | main"});
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
     EXPECT_TRUE(client.Log.isEmpty());
 
     settings.Accounts().SetChecked(0, true);

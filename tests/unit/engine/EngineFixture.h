@@ -4,6 +4,8 @@
 #include "engine/CheckEngine.h"
 #include "engine/EngineHost.h"
 #include "engine/MessageList.h"
+#include "engine/SeenMessages.h"
+#include "engine/SummaryCache.h"
 #include "base/Guard.h"
 #include "config/RegistryStore.h"
 #include "config/Settings.h"
@@ -179,7 +181,20 @@ protected:
     void SetUp() override
     {
         SetErrorReport([this](const QString& message) { Errors << message; });
-        engine.Now = [this] { return Clock; };
+        Rebuild();
+    }
+
+    // The engine made afresh on the parts, as a start of the program makes it.
+    void Rebuild()
+    {
+        engine.reset();
+        TEngineParts parts{settings, store, dialUp, list, host, host, host, &host, client};
+        parts.Cache = Cache;
+        parts.Seen = Seen;
+        parts.Offline = Offline;
+        parts.Now = [this] { return Clock; };
+        parts.MakeSource = MakeSource;
+        engine = std::make_unique<TCheckEngine>(parts);
     }
     void TearDown() override { SetErrorReport({}); }
 
@@ -202,7 +217,7 @@ protected:
         settings.SetConnType(LanConn);
     }
 
-    void Run(void (TCheckEngine::*entry)()) { Guarded([this, entry] { (engine.*entry)(); }); }
+    void Run(void (TCheckEngine::*entry)()) { Guarded([this, entry] { (engine.get()->*entry)(); }); }
     void CheckNow() { Run(&TCheckEngine::actCheckNowExecute); }
     void Cancel() { Run(&TCheckEngine::actCancelExecute); }
     void Tick() { Run(&TCheckEngine::TimerMainTimer); }
@@ -229,7 +244,12 @@ protected:
     TScriptedDialUp dialUp;
     TMessageList list{settings};
     TRecordingHost host;
-    TCheckEngine engine{client, settings, store, dialUp, list, host};
+    // What Rebuild gives the engine besides the fixture's own parts.
+    TSummaryCache* Cache = nullptr;
+    TSeenMessages* Seen = nullptr;
+    std::function<bool()> Offline;
+    TMailSources::TMake MakeSource;
+    std::unique_ptr<TCheckEngine> engine;
     QStringList Errors;
     // The engine's clock: failures since 10:40.
     QDateTime Clock{QDate(2026, 12, 10), QTime(10, 40)};

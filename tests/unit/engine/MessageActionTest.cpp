@@ -28,9 +28,9 @@ protected:
     void Delete(int row, bool answer = true)
     {
         host.Answers = {answer};
-        Guarded([&] { engine.actDeleteExecute(row); });
+        Guarded([&] { engine->actDeleteExecute(row); });
     }
-    void View(int row) { Guarded([&] { engine.actViewExecute(row); }); }
+    void View(int row) { Guarded([&] { engine->actViewExecute(row); }); }
 
     // Another program removed Home's first message since the check.
     void RemoveFirstOnServer() { Mailbox("Home").Messages.removeFirst(); }
@@ -46,7 +46,7 @@ TEST_F(MessageAction, DeleteAsksThenDeletesInASessionOfItsOwnAndRenumbersTheAcco
     EXPECT_EQ(client.Log.mid(5), (QStringList{"TOP 2 0", "LIST 2", "DELE 2", "QUIT"}));
     EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Home Three #2", "Work Four #2"}));
     EXPECT_EQ(Mailbox("Home").Messages.size(), 2);
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
     EXPECT_TRUE(Errors.isEmpty()) << Errors.join('\n').toStdString();
 }
 
@@ -72,11 +72,23 @@ TEST_F(MessageAction, ARefusedDeleteSaysOperationFailedKeepsTheRowAndFreesTheEng
     Delete(1);
     EXPECT_EQ(Errors, QStringList{"Operation Failed\n\n-ERR Message is deleted already"});
     EXPECT_EQ(list.Count(), 4);
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
     EXPECT_EQ(client.Log.last(), "QUIT");
 
     Delete(0);
     EXPECT_EQ(Rows().size(), 3);
+}
+
+// Without an answer to QUIT the server undoes the session's deletion: the
+// row stays, as the message does.
+TEST_F(MessageAction, ADeleteWhoseQuitGoesUnansweredKeepsTheRow)
+{
+    CheckFourRows();
+    client.SilentAfter = "QUIT";
+    Delete(1);
+    EXPECT_EQ(Mailbox("Home").Messages.size(), 3);
+    EXPECT_EQ(list.Count(), 4);
+    EXPECT_FALSE(engine->EngineBusy());
 }
 
 TEST_F(MessageAction, DeleteOfAMessageWhoseNumberMovedDeletesNothing)
@@ -89,7 +101,7 @@ TEST_F(MessageAction, DeleteOfAMessageWhoseNumberMovedDeletesNothing)
     EXPECT_EQ(host.Boxes.last(), "Delete Message | " + moved + " | main");
     EXPECT_EQ(Mailbox("Home").Messages.size(), 2);
     EXPECT_EQ(list.Count(), 4);
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
 
     Delete(2);
     EXPECT_EQ(host.Boxes.last(), "Delete Message | " + moved + " | main") << "number 3 is gone altogether";
@@ -108,7 +120,7 @@ TEST_F(MessageAction, QuickViewRetrievesOnlyTheSelectedNumberAndFillsTheWindow)
     EXPECT_EQ(host.Viewed.Account, "Home");
     EXPECT_EQ(host.Viewed.Body, "Line one\r\nLine two\r\n");
     EXPECT_EQ(list.Count(), 4);
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
 }
 
 TEST_F(MessageAction, QuickViewOfAMessageWhoseNumberMovedShowsNothingElse)
@@ -119,7 +131,7 @@ TEST_F(MessageAction, QuickViewOfAMessageWhoseNumberMovedShowsNothingElse)
     EXPECT_FALSE(host.Told.filter("view").size());
     EXPECT_EQ(host.Boxes, QStringList{"Quick View | " + moved + " | main"});
     EXPECT_EQ(client.Log.mid(5), (QStringList{"RETR 2", "(header refused)", "QUIT"})) << "refused before its parts";
-    EXPECT_FALSE(engine.EngineBusy);
+    EXPECT_FALSE(engine->EngineBusy());
 
     host.Boxes.clear();
     View(3);

@@ -1,7 +1,7 @@
 // The message list: header lookups, the filters, and the rows as a model.
 
 #include "engine/FailureLog.h"
-#include "engine/HeaderLookup.h"
+#include "engine/MessageFields.h"
 #include "engine/Listing.h"
 #include "engine/MessageList.h"
 #include "engine/RowFormat.h"
@@ -24,34 +24,34 @@ namespace {
 TEST(HeaderLookup, DateToAndPriorityFromTheirLines)
 {
     const TExStringList header{"Date: Mon, 4 Dec 2000 10:00:00 +0100", "To: Bob", "X-Priority: 2", "."};
-    EXPECT_EQ(HeaderDate(header), "Mon, 4 Dec 2000 10:00:00 +0100");
-    EXPECT_EQ(HeaderTo(header), "Bob");
-    EXPECT_EQ(HeaderPriority(header), "High");
-    EXPECT_EQ(HeaderDate({u"Date: Mon\x1b]0;owned\x07,\t4 Dec\r2000\u2028x\u202e"_s}), "Mon ]0;owned , 4 Dec 2000 x")
+    EXPECT_EQ(HeaderFields(header).Date, "Mon, 4 Dec 2000 10:00:00 +0100");
+    EXPECT_EQ(HeaderFields(header).To, "Bob");
+    EXPECT_EQ(HeaderFields(header).Priority, "High");
+    EXPECT_EQ(HeaderFields({u"Date: Mon\x1b]0;owned\x07,\t4 Dec\r2000\u2028x\u202e"_s}).Date, "Mon ]0;owned , 4 Dec 2000 x")
         << "shown, so cleaned as From and Subject are";
 }
 
 TEST(HeaderLookup, TheFirstLineContainingTheNameAnywhereCountsFromItsStart)
 {
-    EXPECT_EQ(HeaderTo({"Reply-To: Carol", "To: Bob"}), "y-To: Carol");
-    EXPECT_EQ(HeaderDate({"X-Date: yesterday"}), ": yesterday");
+    EXPECT_EQ(HeaderFields({"Reply-To: Carol", "To: Bob"}).To, "y-To: Carol");
+    EXPECT_EQ(HeaderFields({"X-Date: yesterday"}).Date, ": yesterday");
 }
 
 TEST(HeaderLookup, AFieldNameInAnyCaseButNotAWordInAnotherField)
 {
     const TExStringList header{"Subject: meet me today", "date: today", "to: bob", "x-priority: 1"};
-    EXPECT_EQ(HeaderTo(header), "bob");
-    EXPECT_EQ(HeaderDate(header), "today");
-    EXPECT_EQ(HeaderPriority(header), "High");
-    EXPECT_EQ(HeaderTo({"Subject: hi", "\tto: all", "To: Bob"}), "Bob") << "a continuation line is no field";
+    EXPECT_EQ(HeaderFields(header).To, "bob");
+    EXPECT_EQ(HeaderFields(header).Date, "today");
+    EXPECT_EQ(HeaderFields(header).Priority, "High");
+    EXPECT_EQ(HeaderFields({"Subject: hi", "\tto: all", "To: Bob"}).To, "Bob") << "a continuation line is no field";
 }
 
 TEST(HeaderLookup, MissingHeadersGiveTheDefaults)
 {
     const TExStringList header{"From: Ann", "."};
-    EXPECT_EQ(HeaderDate(header), "");
-    EXPECT_EQ(HeaderTo(header), "");
-    EXPECT_EQ(HeaderPriority(header), "Normal");
+    EXPECT_EQ(HeaderFields(header).Date, "");
+    EXPECT_EQ(HeaderFields(header).To, "");
+    EXPECT_EQ(HeaderFields(header).Priority, "Normal");
 }
 
 TEST(HeaderLookup, PriorityByTheFirstDigit)
@@ -66,14 +66,14 @@ TEST(HeaderLookup, PriorityByTheFirstDigit)
         {"X-Priority: 0", "High"},           {"X-Priority: 9", "Low"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(HeaderPriority({c.line}), c.priority) << c.line;
+        EXPECT_EQ(HeaderFields({c.line}).Priority, c.priority) << c.line;
 }
 
 TEST(HeaderLookup, PriorityWithoutADigitIsNormal)
 {
     for (const char* line : {"X-Priority: High", "X-Priority: urgent", "X-Priority:", "X-Priority: ", "X-Priority",
                              "X-Priority:  1", "X-Priority: \xd9\xa1"})
-        EXPECT_EQ(HeaderPriority({QString::fromUtf8(line)}), "Normal") << line;
+        EXPECT_EQ(HeaderFields({QString::fromUtf8(line)}).Priority, "Normal") << line;
 }
 
 // Files written before keep the hex of the header lines' SHA-256, and

@@ -76,7 +76,7 @@ TEST_F(Notify, ShowFlashAndLaunchEndWithTheWindowHiddenAndTheFlashingStopped)
     reg.OpenKey(StoreKeys::MailClients + "Mail\\Protocols\\mailto\\Shell\\Open\\Command", true);
     reg.WriteString(QString(), "\"/opt/Mail App/mail\" --compose %1");
     reg.CloseKey();
-    host.OnLaunch = [this] { engine.LaunchMailClient(); };
+    host.OnLaunch = [this] { engine->LaunchMailClient(); };
     CheckNow();
     const int stoppedBefore = host.FlashingStopped;
     RunSteps();
@@ -90,10 +90,10 @@ TEST_F(Notify, LaunchClientNeedsBothKeysAndQuotesCutThePath)
 {
     AddAccount("Home", {});
     Load();
-    engine.LaunchMailClient();
+    engine->LaunchMailClient();
     settings.Clients().SetItems({"Mail"});
     settings.SetClientToUse("Mail");
-    engine.LaunchMailClient();
+    engine->LaunchMailClient();
     ASSERT_EQ(host.Boxes.size(), 2);
     EXPECT_TRUE(host.Boxes[0].startsWith("Error | No mail program is set up for mailto links.")) << host.Boxes[0].toStdString();
     EXPECT_TRUE(host.Boxes[1].startsWith("Error | The mail program \"Mail\" chosen on the General Options tab"))
@@ -111,7 +111,7 @@ TEST_F(Notify, NoRowsNothingToldAndTheDialledConnectionHungUpAtOnce)
     settings.SetNormNotify(NotifyShowList | NotifyPlaySound);
     settings.SetHangUpWhenDone(true);
     settings.SetHangUpWait(true);
-    engine.DialConnection = 7;
+    engine->Connection().DialConnection = 7;
     Finish();
     EXPECT_EQ(host.Panels[2], "No new messages");
     EXPECT_TRUE(host.Told.isEmpty());
@@ -124,13 +124,13 @@ TEST_F(Notify, AWaitingHangUpComesOnTheDelaysTickAndCheckNowStopsIt)
     settings.SetHangUpWhenDone(true);
     settings.SetHangUpWait(true);
     settings.SetHangUpDelay(65);
-    engine.DialConnection = 7;
+    engine->Connection().DialConnection = 7;
     Finish();
     ASSERT_TRUE(host.HangUpTimerOn);
     for (int tick = 1; tick < 65; ++tick)
-        engine.TimerHangUpTimer();
+        engine->TimerHangUpTimer();
     EXPECT_TRUE(dialUp.HungUp.isEmpty());
-    engine.TimerHangUpTimer();
+    engine->TimerHangUpTimer();
     EXPECT_EQ(dialUp.HungUp, QList<quint32>{7});
     EXPECT_FALSE(host.HangUpTimerOn);
 
@@ -204,7 +204,8 @@ protected:
     void Restart()
     {
         seen.emplace(path);
-        engine.Seen = &*seen;
+        Seen = &*seen;
+        Rebuild();
     }
     void Announce(int priority = Normal)
     {

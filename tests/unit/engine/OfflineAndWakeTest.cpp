@@ -19,7 +19,8 @@ protected:
         AddAccount("Home", {FakeMessage(" Ann", " One")});
         StoreAccount(store, "Local", "localhost", 110, "local", "pw-Local");
         client.Servers["localhost"] = {"local", "pw-Local", {FakeMessage(" Bea", " Two")}};
-        engine.Offline = [this] { return offline; };
+        Offline = [this] { return offline; };
+        Rebuild();
         Load();
         settings.SetInterval(1);
     }
@@ -34,7 +35,7 @@ TEST_F(OfflineAndWake, OfflineSkipsTheServersElsewhereSilentlyAndTheNetworksRetu
     ASSERT_EQ(Rows(), (QStringList{"Home One #1", "Local Two #1"}));
 
     offline = true;
-    engine.NetworkChanged();
+    engine->NetworkChanged();
     Tick();
     RunSteps();
     EXPECT_EQ(Connections(client, "home.example.org"), 1) << "skipped";
@@ -49,8 +50,8 @@ TEST_F(OfflineAndWake, OfflineSkipsTheServersElsewhereSilentlyAndTheNetworksRetu
     EXPECT_EQ(Rows(), (QStringList{"Home One #1", "Local Two #1"})) << "nothing changes";
 
     offline = false;
-    engine.NetworkChanged();
-    EXPECT_EQ(host.CatchUpDelay, engine.CatchUpDelay);
+    engine->NetworkChanged();
+    EXPECT_EQ(host.CatchUpDelay, engine->Connection().CatchUpDelay);
     Run(&TCheckEngine::CatchUpTimer);
     RunSteps();
     EXPECT_EQ(Connections(client, "home.example.org"), 2);
@@ -68,16 +69,16 @@ TEST_F(OfflineAndWake, AWakeChecksOnceTheNetworkIsUpAndCountsTheMinutesAfresh)
     EXPECT_EQ(host.CatchUpDelay, -1) << "not before the network is up";
     offline = false;
     Run(&TCheckEngine::NetworkChanged);
-    ASSERT_EQ(host.CatchUpDelay, engine.CatchUpDelay);
+    ASSERT_EQ(host.CatchUpDelay, engine->Connection().CatchUpDelay);
     Run(&TCheckEngine::CatchUpTimer);
     RunSteps();
     EXPECT_EQ(Connections(client, "home.example.org"), 1);
-    EXPECT_EQ(engine.MinutesElapsed, 0);
+    EXPECT_EQ(engine->CheckCycle().MinutesElapsed, 0);
     EXPECT_EQ(host.MinuteRestarts, 1);
 
     host.CatchUpDelay = -1;
     Run(&TCheckEngine::SystemResumed);
-    EXPECT_EQ(host.CatchUpDelay, engine.CatchUpDelay) << "woken with the network up";
+    EXPECT_EQ(host.CatchUpDelay, engine->Connection().CatchUpDelay) << "woken with the network up";
     settings.SetCheckingEnabled(false);
     Run(&TCheckEngine::CatchUpTimer);
     EXPECT_EQ(Connections(client, "home.example.org"), 1) << "checking is off";

@@ -22,7 +22,8 @@ protected:
         Load();
         settings.SetSaveBlocked(true);
         settings.SetBlockZeroLength(true);
-        engine.Cache = &cache;
+        Cache = &cache;
+        Rebuild();
     }
 
     // The list as the rows show it, numbers and texts.
@@ -92,7 +93,7 @@ TEST_F(QuickCheck, ANewMessageIsReadAndARemovedOneForgotten)
     Mailbox("Home").Messages.removeFirst();
     host.Answers = {true};
     client.Log.clear();
-    Guarded([&] { engine.actDeleteExecute(0); });
+    Guarded([&] { engine->actDeleteExecute(0); });
     EXPECT_TRUE(client.Log.contains("UIDL 2")) << client.Log.join(',').toStdString();
     EXPECT_TRUE(client.Log.filter("DELE").isEmpty()) << "the number is another message's now";
     EXPECT_FALSE(client.Log.contains("TOP 2 0"));
@@ -119,7 +120,8 @@ TEST_F(QuickCheck, AReusedUniqueIdIsReadAgainBeforeAnyDeletion)
                   R"("u2": [" Spam", " buy", "", "", "3", " Spam", " buy", "d2"]}})");
     unsized.close();
     TSummaryCache old(dir.filePath("summary-cache"));
-    engine.Cache = &old;
+    Cache = &old;
+        Rebuild();
     Mailbox("Home").Messages.resize(2);
     Check();
     EXPECT_EQ(client.Log.filter("TOP"), QStringList{"TOP 2 0"});
@@ -148,7 +150,8 @@ TEST_F(QuickCheck, WithoutTrustworthyIdsEveryHeaderIsRead)
     corrupt.write("{\"Home\\nhome.example.org\\nhome\": {\"x\": [1, 2]}, broken");
     corrupt.close();
     TSummaryCache damaged(dir.filePath("summary-cache"));
-    engine.Cache = &damaged;
+    Cache = &damaged;
+        Rebuild();
     Check();
     EXPECT_EQ(client.Log.filter("TOP").size(), 4);
     EXPECT_EQ(host.Panels[0], "Done");

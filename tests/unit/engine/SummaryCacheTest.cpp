@@ -2,6 +2,7 @@
 // write through.
 
 #include "engine/PrivateJsonFile.h"
+#include "engine/RowFormat.h"
 #include "engine/SummaryCache.h"
 
 #include <QFile>
@@ -52,6 +53,21 @@ TEST_F(SummaryCacheFile, OneMailboxKeepsAtMostItsShare)
     EXPECT_EQ(reread.Find(box, "0")->Fields.From, " Cid");
     EXPECT_EQ(reread.Find(box, "0")->Bytes, 200);
     EXPECT_NE(reread.Find("Other", "x"), nullptr);
+}
+
+// The file keeps the Date's text alone; a row made again from it orders
+// by the Date's time as a row read from the server does.
+TEST_F(SummaryCacheFile, AKeptDateOrdersByItsTime)
+{
+    TSummaryFields fields = Fields(" Ann");
+    fields.Date = "Mon, 1 Dec 2025 08:30:00 +0000";
+    TSummaryCache cache(path);
+    cache.Remember(box, "1", fields, 100);
+    cache.Save();
+
+    TSummaryCache reread(path);
+    ASSERT_NE(reread.Find(box, "1"), nullptr);
+    EXPECT_EQ(reread.Find(box, "1")->Fields.ReceivedOrder, DateOrder(fields.Date));
 }
 
 // A file too large to have been written here is not read at start: it only

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "platform/OAuthSignIn.h"
+
+#include <QDialog>
+#include <utility>
+
+class QCheckBox;
+class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QToolButton;
+class RegistryStore;
+class TAccountRecord;
+class TErrorLabel;
+
+// Adds a POP3 account (no name given) or edits the named one, writing
+// straight to the store. An account is keyed by its name: OK replaces any
+// account of that name, and a renamed account leaves the old one as it was,
+// unless the new name is the old one without its surrounding blanks.
+// An account signs in with its password or through an OAuth 2.0 provider:
+// a preset's or one the user names.
+class TAccountForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TAccountForm(RegistryStore& store, const QString& accountName = {}, QWidget* parent = nullptr);
+
+    bool IsNewAccount;
+    bool WasSelected = true;
+
+    QLineEdit* editAccName;
+    QComboBox* cmbSignIn; // Password, each preset, Other
+    QLineEdit* editClientId;
+    QLineEdit* editClientSecret;
+    QLineEdit* editAuthorizeUrl;
+    QLineEdit* editTokenUrl;
+    QLineEdit* editScope;
+    QPushButton* btnSignIn; // stores the account, then signs in in the browser
+    QLabel* lblSignIn; // how the last sign-in went
+    QLineEdit* editServer;
+    QSpinBox* spinPort; // typed, or stepped with the arrows
+    QComboBox* cmbSecurity; // the index is the stored Security value
+    QPushButton* btnUseDef;
+    QLineEdit* editUsername;
+    QLineEdit* editPassword;
+    QToolButton* btnShowPassword; // shows the password while held
+    QLineEdit* editCertFingerprint;
+    QCheckBox* chkQuickCheck; // "QuickCheck", on unless the account says 0
+    TErrorLabel* lblError; // why OK was refused
+    QPushButton* btnOK;
+    QPushButton* btnCancel;
+    QPushButton* btnHelp;
+
+    void FormCreate();
+    void btnUseDefClick();
+    void cmbSecurityChange(int previous);
+    void cmbSignInChange(int index);
+    void btnSignInClick();
+    void btnOKClick();
+    void btnHelpClick();
+
+private:
+    void CreateControls();
+    void CreateSecurityControls();
+    void CreateSignInControls();
+    void AddSignInRows();
+    void ReadSignIn(const TAccountRecord& account);
+    void ShowSignInRows();
+    int OtherIndex() const;
+    TOAuthProvider ShownProvider() const;
+    QString SignInProblem(QWidget*& field) const;
+    QString SecurityProblem() const;
+    void ReadSecurity(const TAccountRecord& account);
+    void ReadPassword(class TRegistry& reg);
+    void CreateButtons();
+    // The first field that cannot be stored as it is, with why; none when OK may store.
+    std::pair<QWidget*, QString> FirstProblem() const;
+    void WriteAccount();
+    TAccountRecord ShownAccount(const QString& name) const;
+    // The refresh token the account keeps across the rewrite of its key.
+    QString KeptRefreshToken(const QString& name) const;
+
+    RegistryStore& Store;
+    const QString OpenedName;
+    int shownSecurity = 0;
+    bool signedInHere = false; // "Sign in..." stored the account
+    QFormLayout* form = nullptr;
+    QHBoxLayout* passwordRow = nullptr;
+    QHBoxLayout* signInRow = nullptr;
+};

@@ -1,0 +1,73 @@
+#include "engine/MailSources.h"
+
+#include "config/AccountRecord.h"
+#include "config/StoreError.h"
+
+namespace {
+
+// An account of a protocol this program does not speak fails every
+// request in words, instead of being spoken to in another protocol.
+class TUnknownSource : public TMailSource
+{
+public:
+    TUnknownSource(const QString& account, const QString& protocol) : TMailSource(account), protocol(protocol) {}
+
+    void Open() override { Refuse(); }
+    void Refresh() override { Refuse(); }
+    void Delete(const TMessageKey&) override { Refuse(); }
+    void Fetch(const TMessageKey&) override { Refuse(); }
+    void Close() override {}
+    void Cancel() override {}
+
+private:
+    void Refuse()
+    {
+        TSourceFailure failure;
+        failure.Message = QStringLiteral("%1 is set to the protocol \"%2\", which Postwatch cannot check.")
+                              .arg(Account(), protocol.left(40));
+        emit Failed(failure);
+    }
+
+    QString protocol;
+};
+
+}
+
+TMailSource& TMailSources::For(const QString& account)
+{
+    const QString protocol = ProtocolOf(account);
+    TMade& made = sources[account];
+    if (!made.Source || made.Protocol != protocol) {
+        made = {protocol, make ? make(account) : Make(account, protocol)};
+        for (const auto& watch : std::as_const(Watchers))
+            watch(*made.Source);
+    }
+    last = made.Source.get();
+    return *made.Source;
+}
+
+// A record that is gone or cannot be read leaves the source to find that
+// out when it opens, and say it.
+QString TMailSources::ProtocolOf(const QString& account) const
+{
+    try {
+        const std::optional<TAccountRecord> record = TAccountRecord::Read(pop3.Store, account);
+        return record ? record->Protocol.toUpper() : TAccountRecord::DefaultProtocol;
+    } catch (const EStoreError&) {
+        return TAccountRecord::DefaultProtocol;
+    }
+}
+
+// Where a kind of mailbox is added: one line of its own.
+std::unique_ptr<TMailSource> TMailSources::Make(const QString& account, const QString& protocol)
+{
+    if (protocol == TAccountRecord::DefaultProtocol)
+        return std::make_unique<TPop3Source>(account, pop3);
+    return std::make_unique<TUnknownSource>(account, protocol);
+}
+
+void TMailSources::Cancel()
+{
+    if (last)
+        last->Cancel();
+}

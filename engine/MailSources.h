@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/Pop3Source.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+
+// One mail source for each account, of the account's protocol, made when
+// it is first needed and made anew when the protocol changes.
+class TMailSources
+{
+public:
+    using TMake = std::function<std::unique_ptr<TMailSource>(const QString& account)>;
+
+    // make: none makes each account's source by its protocol.
+    TMailSources(const TPop3Source::TParts& pop3, TMake make) : pop3(pop3), make(std::move(make)) {}
+
+    // Each new source is handed to these, to hear what it tells.
+    QList<std::function<void(TMailSource&)>> Watchers;
+
+    TMailSource& For(const QString& account);
+    // Stops what the source asked last waits for.
+    void Cancel();
+
+private:
+    struct TMade
+    {
+        QString Protocol;
+        std::unique_ptr<TMailSource> Source;
+    };
+
+    QString ProtocolOf(const QString& account) const;
+    std::unique_ptr<TMailSource> Make(const QString& account, const QString& protocol);
+
+    TPop3Source::TParts pop3;
+    TMake make;
+    std::map<QString, TMade> sources;
+    TMailSource* last = nullptr;
+};

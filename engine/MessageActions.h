@@ -1,0 +1,47 @@
+#pragma once
+
+#include "engine/EngineState.h"
+#include "engine/MailSource.h"
+#include "engine/MessageList.h"
+
+class TDesktopActions;
+class TEngineTimers;
+class TFailureReport;
+class TMailSource;
+class TMailSources;
+class TUserQuestions;
+
+// Delete and Quick View of the list's row: each goes to the row's account's
+// source, which makes sure it is still the message that was listed.
+class TMessageActions
+{
+public:
+    struct TParts
+    {
+        TMessageList& List;
+        TMailSources& Sources;
+        TEngineState& State;
+        TFailureReport& Report;
+        TUserQuestions& User;
+        TEngineTimers& Timers;
+        TDesktopActions* Desktop = nullptr;
+    };
+
+    explicit TMessageActions(const TParts& parts) : parts(parts) {}
+
+    // The row, -1 where none is selected.
+    void actDeleteExecute(int row);
+    void actViewExecute(int row);
+    void Watch(TMailSource& source);
+
+private:
+    void Start(TEngineState::TOperation operation, const MessageEntry& entry);
+    bool Mine(const TMailSource& source) const;
+    void Missing();
+    void Failed(const TSourceFailure& failure);
+
+    TParts parts;
+    TMailSource* current = nullptr;
+    // The message acted on, as the check listed it.
+    MessageEntry entry;
+};

@@ -1,0 +1,4 @@
+#include "config/Settings.h"
+
+#include "base/Guard.h"
+#include "widgets/MsgBox.h"
