@@ -29,7 +29,10 @@ TOAuthAccount TOAuthAccount::Read(RegistryStore& store, const QString& name)
 
 void TOAuthAccount::Write(RegistryStore& store) const
 {
-    TAccountRecord account = TAccountRecord::Read(store, Name).value_or(TAccountRecord{.Name = Name});
+    TAccountRecord account;
+    account.Name = Name;
+    if (const std::optional<TAccountRecord> stored = TAccountRecord::Read(store, Name))
+        account = *stored;
     account.Auth = Auth;
     account.Provider = Provider;
     account.Write(store);

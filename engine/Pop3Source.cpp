@@ -14,9 +14,7 @@
 #include "pop3/BodyText.h"
 #include "pop3/Pop3client.h"
 
-#include <QCoreApplication>
 #include <QScopeGuard>
-#include <utility>
 
 TPop3Source::TPop3Source(const QString& account, const TParts& parts, QObject* parent)
     : TMailSource(account, parent), parts(parts), client(parts.Client)
@@ -137,8 +135,10 @@ void TPop3Source::NoteFailure(const QString& reason, const TFailureBox& box)
 // An account whose key is gone (deleted meanwhile) does nothing more.
 void TPop3Source::ConnectAccount()
 {
-    if (!ReadAccount())
+    if (!ReadAccount()) {
+        task = TTask::None;
         return;
+    }
     CallClient([this] { client.Connect(); });
 }
 
