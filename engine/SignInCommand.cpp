@@ -1,12 +1,12 @@
 #include "engine/SignInCommand.h"
 
+#include "base/CleanText.h"
 #include "config/AccountPassword.h"
 #include "config/OAuthAccount.h"
 #include "config/SecretStore.h"
 #include "config/UserStore.h"
 #include "platform/Browser.h"
 #include "platform/DialUp.h"
-#include "pop3/HeaderText.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
