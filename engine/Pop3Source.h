@@ -2,7 +2,6 @@
 
 #include "engine/MailSource.h"
 
-#include <QDateTime>
 #include <functional>
 
 class RegistryStore;
