@@ -2,6 +2,7 @@
 
 #include "engine/MessageFields.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -75,6 +76,15 @@ struct TSourceFailure
     QString Server = {};
 };
 
+// Whether a source is told of its mailbox's changes as they happen.
+struct TWatchState
+{
+    bool Live = false;
+    // When the connection that told of changes dropped, while it is being
+    // opened again; invalid otherwise.
+    QDateTime RetryingSince = {};
+};
+
 // One account's mailbox. Everything it is asked is answered by a signal,
 // perhaps before the call returns. A source that is told of changes
 // (Pushes) reports them as Arrived and Removed between requests.
@@ -87,6 +97,9 @@ public:
 
     const QString& Account() const { return account; }
     virtual bool Pushes() const { return false; }
+    virtual TWatchState Watching() const { return {}; }
+    // Whether the server keeps a read mark that MarkRead may set.
+    virtual bool MarksRead() const { return false; }
 
     // Connects and signs in.
     virtual void Open() = 0;
@@ -98,6 +111,11 @@ public:
     virtual void Delete(const TMessageKey& key) = 0;
     // The whole message: Fetched, or Missing.
     virtual void Fetch(const TMessageKey& key) = 0;
+    // Marks the message read on the server: MarkedRead, or Missing.
+    virtual void MarkRead(const TMessageKey&)
+    {
+        emit Failed({.Message = QStringLiteral("The messages of %1 cannot be marked read on the server.").arg(account)});
+    }
     virtual void Close() = 0;
     // Stops the request under way: it fails as Canceled.
     virtual void Cancel() = 0;
@@ -115,6 +133,9 @@ signals:
     void Arrived(const QList<TSourceRow>& rows);
     void Removed(const QList<TMessageKey>& keys);
     void Deleted(const TMessageKey& key);
+    void MarkedRead(const TMessageKey& key);
+    // Watching() changed.
+    void WatchChanged();
     void Fetched(const TQuickViewText& message);
     void Missing(const TMessageKey& key);
     void Failed(const TSourceFailure& failure);
