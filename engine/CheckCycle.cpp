@@ -72,6 +72,7 @@ void TCheckCycle::Start(bool userStarted)
     state.CheckStarted();
     state.DropStep();
     skipped = leftOut;
+    parts.Sources.Keep(names);
     parts.List.SetAsideExcept(skipped);
     parts.Report.ForgetHeld();
     checkedAccounts.clear();
@@ -204,6 +205,13 @@ void TCheckCycle::Watch(TMailSource& source)
     QObject::connect(from, &TMailSource::Arrived, from,
                      [this, from](const QList<TSourceRow>& rows) { Arrived(*from, rows); });
     QObject::connect(from, &TMailSource::Removed, from, [this](const QList<TMessageKey>& keys) { Removed(keys); });
+    // Connected again after a drop: its failure is over.
+    QObject::connect(from, &TMailSource::WatchChanged, from, [this, from] {
+        if (from->Watching().Live) {
+            parts.Report.Cleared(from->Account());
+            parts.Report.ShowStanding();
+        }
+    });
 }
 
 // What a source is told between checks is news as a check's would be; in

@@ -45,6 +45,9 @@ struct TEngineParts
     // nothing tells.
     std::function<bool()> Offline = {};
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+    // Whether sources that can be told of new mail stay connected for it;
+    // a run that lists once and ends does not.
+    bool WatchLive = true;
     // None: each account's source is made by its protocol.
     TMailSources::TMake MakeSource = {};
 };
@@ -64,8 +67,8 @@ public:
     void TimerHangUpTimer() { Net.TimerHangUpTimer(); }
     // The system's network state changed; the machine woke from sleep; the
     // delay after either is over.
-    void NetworkChanged() { Net.NetworkChanged(); }
-    void SystemResumed() { Net.SystemResumed(); }
+    void NetworkChanged();
+    void SystemResumed();
     void CatchUpTimer();
     // Launch Client, from its command or a notification.
     void LaunchMailClient();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ImapSource.h"
 #include "engine/Pop3Source.h"
 
 #include <functional>
@@ -14,7 +15,10 @@ public:
     using TMake = std::function<std::unique_ptr<TMailSource>(const QString& account)>;
 
     // make: none makes each account's source by its protocol.
-    TMailSources(const TPop3Source::TParts& pop3, TMake make) : pop3(pop3), make(std::move(make)) {}
+    TMailSources(const TPop3Source::TParts& pop3, const TImapSource::TParts& imap, TMake make)
+        : pop3(pop3), imap(imap), make(std::move(make))
+    {
+    }
 
     // Each new source is handed to these, to hear what it tells.
     QList<std::function<void(TMailSource&)>> Watchers;
@@ -22,6 +26,10 @@ public:
     TMailSource& For(const QString& account);
     // Stops what the source asked last waits for.
     void Cancel();
+    // The sources of other accounts end, their connections with them.
+    void Keep(const QStringList& accounts);
+    // Every source's kept connection may have died unnoticed.
+    void Revive();
 
 private:
     struct TMade
@@ -34,6 +42,7 @@ private:
     std::unique_ptr<TMailSource> Make(const QString& account, const QString& protocol);
 
     TPop3Source::TParts pop3;
+    TImapSource::TParts imap;
     TMake make;
     std::map<QString, TMade> sources;
     TMailSource* last = nullptr;

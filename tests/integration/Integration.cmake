@@ -36,6 +36,7 @@ target_link_libraries(test_integration_imap PRIVATE pw_imap)
 pw_dovecot_test(test_integration_engine
   ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/CheckEndToEndTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/FirstAccountTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/ImapEndToEndTest.cpp
   ${PW_SCRIPT_SERVER})
 
 # `postwatch --check` and `--list` run as processes against the same server.
