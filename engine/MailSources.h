@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Pop3Source.h"
+#include "engine/WatchedAccounts.h"
 
 #include <functional>
 #include <map>
@@ -20,6 +21,11 @@ public:
     QList<std::function<void(TMailSource&)>> Watchers;
 
     TMailSource& For(const QString& account);
+    // The account's source where one is made for its protocol; none is
+    // made here.
+    const TMailSource* Find(const QString& account) const;
+    // The accounts whose sources watch live or reconnect, by name.
+    TWatchedAccounts Watched() const;
     // Stops what the source asked last waits for.
     void Cancel();
 
