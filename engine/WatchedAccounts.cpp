@@ -23,7 +23,7 @@ QStringList WatchSummary(const TWatchedAccounts& watched)
             lines << ReconnectingLine(account);
     }
     if (!live.isEmpty())
-        lines << (QStringLiteral("Watching %1 live").arg(live.join(QStringLiteral(", "))));
+        lines << QStringLiteral("Watching %1 live").arg(live.join(QStringLiteral(", ")));
     return lines;
 }
 
