@@ -72,14 +72,21 @@ public:
     void CatchUpTimer();
     // Launch Client, from its command or a notification.
     void LaunchMailClient();
-    // Delete and Quick View of the list's row (-1: none selected).
+    // Delete, Mark as Read and Quick View of the list's row (-1: none
+    // selected).
     void actDeleteExecute(int row) { Actions.actDeleteExecute(row); }
+    void actMarkReadExecute(int row) { Actions.actMarkReadExecute(row); }
     void actViewExecute(int row) { Actions.actViewExecute(row); }
+    // Whether the row's account keeps a read mark on its server; asks no
+    // server.
+    bool CanMarkRead(int row) const { return Actions.CanMarkRead(row); }
 
     // A check the user started, or a delete, is under way.
     bool EngineBusy() const { return State.EngineBusy; }
     // The accounts whose last check failed, and why.
     const TFailureLog& StandingFailures() const { return Report.Log(); }
+    // The accounts watched live, and those reconnecting.
+    TWatchedAccounts Watched() const { return Sources.Watched(); }
     TConnectivity& Connection() { return Net; }
     TCheckCycle& CheckCycle() { return Cycle; }
 

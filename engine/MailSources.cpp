@@ -48,6 +48,25 @@ TMailSource& TMailSources::For(const QString& account)
     return *made.Source;
 }
 
+const TMailSource* TMailSources::Find(const QString& account) const
+{
+    const auto made = sources.find(account);
+    if (made == sources.end() || made->second.Protocol != ProtocolOf(account))
+        return nullptr;
+    return made->second.Source.get();
+}
+
+TWatchedAccounts TMailSources::Watched() const
+{
+    TWatchedAccounts watched;
+    for (const auto& [account, made] : sources) {
+        const TWatchedAccount state{account, made.Source->Watching()};
+        if (state.State.Live || state.Retrying())
+            watched << state;
+    }
+    return watched;
+}
+
 // A record that is gone or cannot be read leaves the source to find that
 // out when it opens, and say it.
 QString TMailSources::ProtocolOf(const QString& account) const

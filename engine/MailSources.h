@@ -2,6 +2,7 @@
 
 #include "engine/ImapSource.h"
 #include "engine/Pop3Source.h"
+#include "engine/WatchedAccounts.h"
 
 #include <functional>
 #include <map>
@@ -24,6 +25,11 @@ public:
     QList<std::function<void(TMailSource&)>> Watchers;
 
     TMailSource& For(const QString& account);
+    // The account's source where one is made for its protocol; none is
+    // made here.
+    const TMailSource* Find(const QString& account) const;
+    // The accounts whose sources watch live or reconnect, by name.
+    TWatchedAccounts Watched() const;
     // Stops what the source asked last waits for.
     void Cancel();
     // The sources of other accounts end, their connections with them.
