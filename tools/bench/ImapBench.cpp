@@ -13,6 +13,7 @@
 //   rows TIME COUNT         rows came outside a Check Now; TIME is the
 //                           realtime clock in seconds, as Python's time.time()
 //   checked SECONDS COUNT   a Check Now ended after SECONDS with COUNT rows
+//   failed TEXT             the window would have shown TEXT in a box
 // Standard input: "check" starts a Check Now; the end of input quits.
 
 #include "app/Mainformdlg.h"
@@ -193,10 +194,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_imap [PORT USER PASSWORD]...\n");
         return 2;
     }
-    // A failure the window would show in a box goes to standard error instead.
-    SetErrorReport([](const QString& message) { std::fprintf(stderr, "bench_imap: %s\n", qPrintable(message)); });
+    // What the window would show in a box is a failure of the run: the script hears of it at once.
+    SetErrorReport([](const QString& message) { Say("failed %s", qPrintable(message.simplified())); });
     SetMsgBoxHook([](const TMsgBoxRequest& box) {
-        std::fprintf(stderr, "bench_imap: box: %s\n", qPrintable(box.Text));
+        Say("failed %s", qPrintable(box.Text.simplified()));
         return QMessageBox::Ok;
     });
     BenchWindow window(store);
