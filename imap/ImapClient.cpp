@@ -162,6 +162,7 @@ void TImapClient::TSession::Open(const TImapLogin& account)
     Reset();
     login = account;
     uidValidity = 0;
+    tagNumber = 0;
     phase = TPhase::Connecting;
     connection.TimeOut = client.TimeOut;
     connection.MemoryLimit = client.MemoryLimit;
