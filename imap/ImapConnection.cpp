@@ -65,16 +65,6 @@ void TImapConnection::Close()
     DropSocket();
 }
 
-bool TImapConnection::IsOpen() const
-{
-    return socket && socket->state() == QAbstractSocket::ConnectedState;
-}
-
-bool TImapConnection::IsEncrypted() const
-{
-    return socket && socket->isEncrypted();
-}
-
 bool TImapConnection::HoldsUnread() const
 {
     return parser.HoldsBytes() || (socket && socket->bytesAvailable() > 0);
