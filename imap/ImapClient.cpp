@@ -109,7 +109,7 @@ struct TImapClient::TSession
     void Greeted(const TImapResponse& greeting);
     void Secure();
     void SignIn();
-    void SignedIn(const TImapResponse& reply);
+    void SignedIn();
     void WithCapabilities(const std::function<void()>& next);
     void Examine(const std::function<void()>& next);
     void Select(const std::function<void()>& next);
@@ -162,6 +162,7 @@ void TImapClient::TSession::Open(const TImapLogin& account)
     Reset();
     login = account;
     uidValidity = 0;
+    tagNumber = 0;
     phase = TPhase::Connecting;
     connection.TimeOut = client.TimeOut;
     connection.MemoryLimit = client.MemoryLimit;
@@ -268,14 +269,14 @@ void TImapClient::TSession::SignIn()
 {
     phase = TPhase::SigningIn;
     if (preauthenticated)
-        return WithCapabilities([this] { Examine([this] { phase = TPhase::Open; emit client.Opened(); Pump(); }); });
+        return SignedIn();
     try {
         TSignIn signIn = SignInFor(login, capabilities);
         capabilitiesFresh = false;
         const bool byToken = signIn.ByToken;
         Run(signIn.Command, [this, byToken](const TImapResponse& reply) {
             if (reply.Name == "OK")
-                return SignedIn(reply);
+                return SignedIn();
             if (byToken)
                 Fail(TImapErrorKind::TokenRefused, QStringLiteral("%1 refused the sign-in token: %2").arg(login.Host, ServerText(reply)));
             else
@@ -286,7 +287,7 @@ void TImapClient::TSession::SignIn()
     }
 }
 
-void TImapClient::TSession::SignedIn(const TImapResponse&)
+void TImapClient::TSession::SignedIn()
 {
     WithCapabilities([this] {
         Examine([this] {

@@ -20,12 +20,9 @@ void TImapConnection::Open(const TImapLogin& account)
     DropSocket();
     login = account;
     parser = TImapParser(MemoryLimit);
-    if (login.Port < 1 || login.Port > 65535) {
-        socket = new QSslSocket(this);
-        Fail(TImapErrorKind::Network, QStringLiteral("The port number %1 for %2 is not between 1 and 65535").arg(login.Port).arg(login.Host));
-        return;
-    }
     socket = new QSslSocket(this);
+    if (login.Port < 1 || login.Port > 65535)
+        return Fail(TImapErrorKind::Network, QStringLiteral("The port number %1 for %2 is not between 1 and 65535").arg(login.Port).arg(login.Host));
     connect(socket, &QSslSocket::connected, this, &TImapConnection::Connected);
     connect(socket, &QSslSocket::encrypted, this, &TImapConnection::Encrypted);
     connect(socket, &QSslSocket::sslErrors, this, &TImapConnection::SslErrors);
@@ -66,16 +63,6 @@ void TImapConnection::Await(bool awaited)
 void TImapConnection::Close()
 {
     DropSocket();
-}
-
-bool TImapConnection::IsOpen() const
-{
-    return socket && socket->state() == QAbstractSocket::ConnectedState;
-}
-
-bool TImapConnection::IsEncrypted() const
-{
-    return socket && socket->isEncrypted();
 }
 
 bool TImapConnection::HoldsUnread() const

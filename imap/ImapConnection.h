@@ -32,11 +32,8 @@ public:
     // Whether an answer is due: the time-out runs only while one is.
     void Await(bool awaited);
     void Close();
-    bool IsOpen() const;
-    bool IsEncrypted() const;
     // Bytes arrived that no response has taken yet.
     bool HoldsUnread() const;
-    QString Host() const { return login.Host; }
 
 signals:
     void Ready();

@@ -249,11 +249,6 @@ bool TImapResponse::HasCode(const char* name) const
     return !Code.isEmpty() && Code.first().Text == name;
 }
 
-TImapResponse ParseResponse(const QByteArray& bytes)
-{
-    return TReader(bytes).Response();
-}
-
 void TImapParser::Feed(const QByteArray& bytes)
 {
     if (start > 0 && start == buffer.size()) {
@@ -280,7 +275,7 @@ std::optional<TImapResponse> TImapParser::Next()
         scanned -= start;
         start = 0;
     }
-    return ParseResponse(whole);
+    return TReader(whole).Response();
 }
 
 // Moves scanned over whole lines and the literals they announce; true once

@@ -82,6 +82,3 @@ private:
     qint64 literalLeft = 0;
     qsizetype responseEnd = -1;
 };
-
-// Parses one whole response, literals included.
-TImapResponse ParseResponse(const QByteArray& bytes);

@@ -1,6 +1,7 @@
 #include "imap/ImapWords.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 

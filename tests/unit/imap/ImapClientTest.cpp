@@ -104,7 +104,9 @@ TEST_F(imapClient, ListsFetchesInOneCommandAndDeletesByUid)
                            "* 3 FETCH (FLAGS (\\Seen) UID 9 RFC822.SIZE 80 BODY[HEADER.FIELDS (FROM SUBJECT)] \"\")\r\n"
                            "TAG OK done\r\n";
     replies["UID EXPUNGE"] = "* 2 EXPUNGE\r\nTAG OK done\r\n";
+    login.Folder = QString::fromUtf8("Entw\xc3\xbcrfe & \"Co\"");
     ASSERT_TRUE(Open());
+    EXPECT_EQ(CommandsWith("EXAMINE"), QList<QByteArray>({"A2 EXAMINE \"Entw&APw-rfe &- \\\"Co\\\"\""}));
     EXPECT_EQ(client.UidValidity(), 7u);
     EXPECT_TRUE(client.CanIdle());
     QSignalSpy searched(&client, &TImapClient::Searched);
@@ -267,6 +269,25 @@ TEST_F(imapClient, SignsInOnlyAsTheAccountAllows)
     EXPECT_EQ(failures.value(0).Kind, TImapErrorKind::WrongPassword);
     EXPECT_FALSE(failures.value(0).Message.contains("DELETE"));
     EXPECT_TRUE(CommandsWith("DELETE").isEmpty());
+
+    // A refused token: the error challenge is answered so the server can say NO.
+    failures.clear();
+    server.Commands.clear();
+    server.Greeting = "* OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=XOAUTH2] ready\r\n";
+    replies["AUTHENTICATE XOAUTH2"] = "+ eyJzdGF0dXMiOiI0MDEifQ==\r\n";
+    login.Token = "t0ken";
+    server.Script = [this](const QByteArray& line) {
+        if (line.isEmpty())
+            server.Send("A1 NO [AUTHENTICATIONFAILED] Invalid token\r\n");
+        else
+            Answer(line);
+        return true;
+    };
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(failures.value(0).Kind, TImapErrorKind::TokenRefused);
+    EXPECT_EQ(server.Commands.value(0).left(23), "A1 AUTHENTICATE XOAUTH2");
+    EXPECT_EQ(server.Commands.value(1), "");
+    login.Token.clear();
 
     // LOGINDISABLED without another way in.
     failures.clear();
