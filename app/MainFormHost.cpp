@@ -93,6 +93,11 @@ void TMainFormHost::ShowStandingFailures(const QStringList& lines)
         form.Notifier->Withdraw(DesktopNotifier::Problem);
 }
 
+void TMainFormHost::ShowWatching(const QStringList& lines)
+{
+    runForm.SetWatching(lines);
+}
+
 void TMainFormHost::Beep()
 {
     ::Beep();

@@ -29,6 +29,7 @@ public:
     void WithdrawFailures(const QString& account) override;
     void AnnounceFailure(const QString& line, const QString& detail) override;
     void ShowStandingFailures(const QStringList& lines) override;
+    void ShowWatching(const QStringList& lines) override;
     void Beep() override;
     void StopFlashing() override;
     bool StartFlashing() override;

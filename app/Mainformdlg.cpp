@@ -63,7 +63,7 @@ constexpr int MessageColumnWidths[TMessageList::ColumnCount] = {100, 150, 0, 0, 
 }
 
 TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, TRunForm& runForm,
-                     const QString& commandLine, QWidget* parent)
+                     const QString& commandLine, TMailSources::TMake makeSource, QWidget* parent)
     : QMainWindow(parent), Store(store), Options(settings), RunForm(runForm)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -75,7 +75,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     // No toolbar-hiding menu on a right click: the window has no such menu.
     setContextMenuPolicy(Qt::NoContextMenu);
 
-    CreateEngine(settings, dialUp);
+    CreateEngine(settings, dialUp, std::move(makeSource));
     CreateActions();
     CreateToolBar();
     CreateMessageList();
@@ -87,6 +87,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     ConnectConfigMenu();
     ConnectMessageActions();
     FollowListChanges();
+    FollowSelection();
     RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
     RunForm.ShowMainWindow = [this] { ShowAndRaise(); };
 
@@ -99,7 +100,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
+void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp, TMailSources::TMake makeSource)
 {
     Pop1 = new TPop3Client(this);
     Pop1->setObjectName(QStringLiteral("Pop1"));
@@ -128,6 +129,7 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp)
     parts.Seen = SeenMessages.get();
     parts.Tokens = AccessTokens.get();
     parts.Offline = [this] { return NetworkWatch->Offline(); };
+    parts.MakeSource = std::move(makeSource);
     Engine = std::make_unique<TCheckEngine>(parts);
     Engine->NetworkChanged();
 }
@@ -157,6 +159,8 @@ void TMainForm::CreateActions()
     actAboutBox = make("actAboutBox", "&About...", "About...", -1);
     actView = make("actView", "&Quick View", "Quick View", 9);
     actBlockSender = make("actBlockSender", "&Block Sender", "Block Sender", 10);
+    actMarkRead = make("actMarkRead", "Mark as &Read", "Mark Message As Read", 11);
+    actMarkRead->setEnabled(false);
 
     connect(actClose, &QAction::triggered, this, GuardedSlot([this] { actCloseExecute(); }));
     connect(actConfig, &QAction::triggered, this, GuardedSlot([this] { actConfigExecute(); }));
@@ -190,6 +194,7 @@ void TMainForm::CreateToolBar()
     separator("ToolButton1");
     btnQuickView = button(actView, "btnQuickView", "QuickView");
     btnBlockSender = button(actBlockSender, "btnBlockSender");
+    btnMarkRead = button(actMarkRead, "btnMarkRead");
     btnDeleteMsg = button(actDelete, "btnDeleteMsg");
     separator("ToolButton2");
     btnLaunch = button(actLaunch, "btnLaunch", "Launch Client");
@@ -246,14 +251,16 @@ void TMainForm::CreateMessageList()
         *listMessages, [this] { return NoAccounts(); }, [this] { NewAccountExecute(); });
 }
 
-// Enter opens the quick view, Delete deletes, F5 checks: on the window, so
-// they work wherever its focus is.
+// Enter opens the quick view, Delete deletes, Ctrl+K marks read (as GNOME's
+// mail program does), F5 checks: on the window, so they work wherever its
+// focus is.
 void TMainForm::CreateShortcuts()
 {
     actView->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     actDelete->setShortcut(QKeySequence::Delete);
+    actMarkRead->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
     actCheckNow->setShortcut(QKeySequence(Qt::Key_F5));
-    addActions({actView, actDelete, actCheckNow});
+    addActions({actView, actDelete, actMarkRead, actCheckNow});
 }
 
 // The tray's hint names how many messages wait, and the empty list says
@@ -267,6 +274,17 @@ void TMainForm::FollowListChanges()
     connect(MessageList, &QAbstractItemModel::rowsInserted, this, changed);
     connect(MessageList, &QAbstractItemModel::rowsRemoved, this, changed);
     connect(MessageList, &QAbstractItemModel::modelReset, this, changed);
+}
+
+// Whether the row can be marked read is the engine's to say; it changes
+// with the selection and with the rows under it.
+void TMainForm::FollowSelection()
+{
+    const auto update = [this] { actMarkRead->setEnabled(Engine->CanMarkRead(SelectedRow())); };
+    connect(listMessages->selectionModel(), &QItemSelectionModel::selectionChanged, this, update);
+    connect(SortedMessages, &QAbstractItemModel::rowsRemoved, this, update);
+    connect(SortedMessages, &QAbstractItemModel::modelReset, this, update);
+    connect(SortedMessages, &QAbstractItemModel::layoutChanged, this, update);
 }
 
 bool TMainForm::NoAccounts() const
@@ -322,6 +340,7 @@ void TMainForm::CreateMenus()
     separator(Action1, "N1");
     item(Action1, actView, "QuickView1");
     item(Action1, actDelete, "Delete1");
+    item(Action1, actMarkRead, "MarkRead1");
     item(Action1, actBlockSender, "BlockSender1");
     separator(Action1, "N2");
     item(Action1, actClose, "Exit1");
@@ -348,6 +367,7 @@ void TMainForm::CreateMenus()
     MsgListPop->setObjectName(QStringLiteral("MsgListPop"));
     item(MsgListPop, actBlockSender, "BlockSender2");
     item(MsgListPop, actDelete, "Delete2");
+    item(MsgListPop, actMarkRead, "MarkRead2");
     item(MsgListPop, actView, "QuickView2");
     listMessages->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(listMessages, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -396,6 +416,8 @@ void TMainForm::ConnectMessageActions()
 {
     connect(actDelete, &QAction::triggered, this, GuardedSlot([this] { Engine->actDeleteExecute(SelectedRow()); }));
     connect(actView, &QAction::triggered, this, GuardedSlot([this] { Engine->actViewExecute(SelectedRow()); }));
+    connect(actMarkRead, &QAction::triggered, this,
+            GuardedSlot([this] { Engine->actMarkReadExecute(SelectedRow()); }));
     connect(listMessages, &QTreeView::doubleClicked, actView, &QAction::trigger);
     connect(actBlockSender, &QAction::triggered, this, GuardedSlot([this] { actBlockSenderExecute(); }));
     connect(actWebsite, &QAction::triggered, this, GuardedSlot([this] { actWebsiteExecute(); }));

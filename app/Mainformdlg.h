@@ -1,6 +1,8 @@
 #pragma once
 
 
+#include "engine/MailSources.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -44,8 +46,9 @@ class TMainForm : public QMainWindow
 public:
     // commandLine: the process arguments joined with blanks (GetCommandLine).
     // The settings need not be loaded yet; they are read at each use.
+    // makeSource: none makes each account's source by its protocol.
     TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, TRunForm& runForm,
-              const QString& commandLine, QWidget* parent = nullptr);
+              const QString& commandLine, TMailSources::TMake makeSource = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // ActionList1, images from TBImgs (resources/Images.h).
@@ -61,6 +64,8 @@ public:
     QAction* actAboutBox;
     QAction* actView;
     QAction* actBlockSender;
+    // Enabled while the selected row's account keeps a read mark.
+    QAction* actMarkRead;
 
     QToolBar* ToolBar1;
     QToolButton* btnCheckMail;
@@ -69,6 +74,7 @@ public:
     QToolButton* btnCancel;
     QToolButton* btnQuickView;
     QToolButton* btnBlockSender;
+    QToolButton* btnMarkRead;
     QToolButton* btnDeleteMsg;
     QToolButton* btnLaunch;
     QToolButton* btnWebsite;
@@ -152,12 +158,13 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void CreateEngine(Settings& settings, TDialUp& dialUp);
+    void CreateEngine(Settings& settings, TDialUp& dialUp, TMailSources::TMake makeSource);
     void CreateActions();
     void CreateToolBar();
     void CreateMessageList();
     void CreateShortcuts();
     void FollowListChanges();
+    void FollowSelection();
     bool NoAccounts() const;
     void CreateStatusBar();
     void CreateMenus();

@@ -52,7 +52,8 @@ void Program::Listen(InstanceChannel& channel)
                      GuardedSlot([this] { mainForm->ShowAndRaise(); }));
     channel.Listing = [this] {
         const QStringList status{mainForm->StatusText(0), mainForm->StatusText(1), mainForm->StatusText(2)};
-        return TListing::Of(*mainForm->MessageList, status, &mainForm->Engine->StandingFailures()).ToJson();
+        const TCheckEngine& engine = *mainForm->Engine;
+        return TListing::Of(*mainForm->MessageList, status, &engine.StandingFailures(), engine.Watched()).ToJson();
     };
     channel.SetReady();
 }

@@ -160,6 +160,18 @@ void TAccountRecord::GiveSignInId(TRegistry& reg)
         reg.WriteString(SignInIdValue, QUuid::createUuid().toString(QUuid::WithoutBraces));
 }
 
+bool TAccountRecord::IsImap(const QString& protocol)
+{
+    return protocol.compare(ImapProtocol, Qt::CaseInsensitive) == 0;
+}
+
+int DefaultPort(const QString& protocol, int security)
+{
+    if (TAccountRecord::IsImap(protocol))
+        return security == secTls ? 993 : 143;
+    return security == secTls ? 995 : 110;
+}
+
 bool TAccountRecord::IsLocal() const
 {
     return Server.compare(u"localhost"_s, Qt::CaseInsensitive) == 0 || QHostAddress(Server).isLoopback();

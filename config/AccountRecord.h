@@ -35,7 +35,11 @@ public:
     QString Folder = DefaultFolder;
 
     static inline const QString DefaultProtocol = QStringLiteral("POP3");
+    static inline const QString ImapProtocol = QStringLiteral("IMAP");
     static inline const QString DefaultFolder = QStringLiteral("INBOX");
+
+    // In any case, as a hand-edited key may hold "imap".
+    static bool IsImap(const QString& protocol);
 
     // Nothing when the account's key does not exist. Server, Username and
     // Port must be stored; EStoreError says which one is missing.
@@ -64,3 +68,7 @@ public:
     // The server is this machine: it stays reachable without a network.
     bool IsLocal() const;
 };
+
+// The port a server of the protocol listens on for the security, where the
+// user gave none: the protocol's TLS port for SSL/TLS, its plain one else.
+int DefaultPort(const QString& protocol, int security);

@@ -32,3 +32,14 @@ QString AccountServerProblem(const QString& server)
         return u"The server name \"%1\" has a blank in it."_s.arg(text);
     return {};
 }
+
+// A control character would end or split the command that names the folder.
+QString AccountFolderProblem(const QString& folder)
+{
+    const QString text = AccountText(folder);
+    if (text.isEmpty())
+        return u"The folder is empty: name the folder to watch, INBOX for the inbox."_s;
+    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return u"A folder name cannot contain a line break or another control character."_s;
+    return {};
+}

@@ -12,3 +12,7 @@ QString AccountNameProblem(const QString& name);
 // Why no check can reach a server of this name, in a user's words; empty
 // when nothing is wrong with it.
 QString AccountServerProblem(const QString& server);
+
+// Why the text cannot name the IMAP folder to watch, in a user's words;
+// empty when it can.
+QString AccountFolderProblem(const QString& folder);

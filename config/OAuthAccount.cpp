@@ -49,7 +49,8 @@ bool TSignInTarget::SameSignIn(const TSignInTarget& other) const
     const TOAuthProvider& provider = Account.Provider;
     return Account.Auth == other.Account.Auth && provider.AuthorizeUrl == other.Account.Provider.AuthorizeUrl
         && provider.TokenUrl == other.Account.Provider.TokenUrl && provider.ClientId == other.Account.Provider.ClientId
-        && Server == other.Server && User == other.User;
+        && provider.Scope.simplified() == other.Account.Provider.Scope.simplified() && Server == other.Server
+        && User == other.User;
 }
 
 QString ReadRefreshToken(RegistryStore& store, const QString& account)
@@ -126,21 +127,43 @@ TTokens SignInAccount(RegistryStore& store, const QString& name, const std::func
     return tokens;
 }
 
+const TPresetMailbox& TOAuthPreset::MailboxFor(const QString& protocol) const
+{
+    return TAccountRecord::IsImap(protocol) ? Imap : Pop3;
+}
+
+TOAuthProvider TOAuthPreset::ProviderFor(const QString& protocol) const
+{
+    TOAuthProvider provider = Provider;
+    provider.Scope = MailboxFor(protocol).Scope;
+    return provider;
+}
+
+int TOAuthPreset::PortFor(const QString& protocol) const
+{
+    return DefaultPort(protocol, Security);
+}
+
 // Client ids are the builder's, given when the program is configured.
+// Google's one scope serves POP3 and IMAP; Microsoft grants each protocol
+// on its own.
 const QList<TOAuthPreset>& OAuthPresets()
 {
+    static const QString googleScope = u"https://mail.google.com/"_s;
     static const QList<TOAuthPreset> presets{
         {u"Google"_s,
          {QUrl(u"https://accounts.google.com/o/oauth2/v2/auth"_s), QUrl(u"https://oauth2.googleapis.com/token"_s),
-          QStringLiteral(POSTWATCH_GOOGLE_CLIENT_ID), QStringLiteral(POSTWATCH_GOOGLE_CLIENT_SECRET),
-          u"https://mail.google.com/"_s},
-         u"pop.gmail.com"_s, 995, 2, true},
+          QStringLiteral(POSTWATCH_GOOGLE_CLIENT_ID), QStringLiteral(POSTWATCH_GOOGLE_CLIENT_SECRET), QString()},
+         {u"pop.gmail.com"_s, googleScope},
+         {u"imap.gmail.com"_s, googleScope},
+         secTls,
+         true},
         {u"Microsoft"_s,
          {QUrl(u"https://login.microsoftonline.com/common/oauth2/v2.0/authorize"_s),
           QUrl(u"https://login.microsoftonline.com/common/oauth2/v2.0/token"_s),
-          QStringLiteral(POSTWATCH_MICROSOFT_CLIENT_ID), QString(),
-          u"https://outlook.office.com/POP.AccessAsUser.All offline_access"_s},
-         u"outlook.office365.com"_s},
+          QStringLiteral(POSTWATCH_MICROSOFT_CLIENT_ID), QString(), QString()},
+         {u"outlook.office365.com"_s, u"https://outlook.office.com/POP.AccessAsUser.All offline_access"_s},
+         {u"outlook.office365.com"_s, u"https://outlook.office.com/IMAP.AccessAsUser.All offline_access"_s}},
     };
     return presets;
 }

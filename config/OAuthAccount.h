@@ -34,8 +34,8 @@ struct TSignInTarget
 
     // Throws Exception when there is no such account.
     static TSignInTarget Read(RegistryStore& store, const QString& name);
-    // The same kind of sign-in, provider addresses, client id, server and
-    // user name; the id is not compared.
+    // The same kind of sign-in, provider addresses, client id, scope, server
+    // and user name; the id is not compared.
     bool SameSignIn(const TSignInTarget& other) const;
 };
 
@@ -65,15 +65,27 @@ void RemoveRefreshToken(RegistryStore& store, const QString& account);
 // only when the whole flow succeeded; a failure leaves the account as it was.
 TTokens SignInAccount(RegistryStore& store, const QString& name, const std::function<void(const QUrl&)>& openBrowser);
 
+// Where a provider serves a mailbox over one protocol, and what a sign-in
+// must allow there.
+struct TPresetMailbox
+{
+    QString Server;
+    QString Scope;
+};
+
 // A provider whose values a new account can start from.
 struct TOAuthPreset
 {
     QString Name;
-    TOAuthProvider Provider;
-    QString Server;
-    int Port = 995;
+    TOAuthProvider Provider; // its scope is the protocol's: see ProviderFor
+    TPresetMailbox Pop3;
+    TPresetMailbox Imap;
     int Security = secTls;
     // Google gives a desktop client a secret that is none; Microsoft a public client none at all.
     bool TakesClientSecret = false;
+
+    const TPresetMailbox& MailboxFor(const QString& protocol) const;
+    TOAuthProvider ProviderFor(const QString& protocol) const;
+    int PortFor(const QString& protocol) const;
 };
 const QList<TOAuthPreset>& OAuthPresets();

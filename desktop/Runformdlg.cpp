@@ -135,6 +135,12 @@ void TRunForm::SetHint(const QStringList& lines)
     ShowHint();
 }
 
+void TRunForm::SetWatching(const QStringList& lines)
+{
+    watchLines = lines;
+    ShowHint();
+}
+
 void TRunForm::SetWaitingCount(int count)
 {
     waiting = count;
@@ -146,7 +152,7 @@ void TRunForm::ShowHint()
     QString name = QStringLiteral("Postwatch");
     if (waiting > 0)
         name += waiting == 1 ? QStringLiteral(": 1 message") : QStringLiteral(": %1 messages").arg(waiting);
-    SysTray1->ToolTip = (QStringList{name} + failureLines).join(u'\n');
+    SysTray1->ToolTip = (QStringList{name} + failureLines + watchLines).join(u'\n');
     SysTray1->Loaded();
 }
 

@@ -51,8 +51,10 @@ public:
     bool Flash();
     void StopFlashing();
     // The icon's hint: the program's name with the count of messages
-    // waiting, then a line for each failure that stands.
+    // waiting, then a line for each failure that stands, then the lines of
+    // the accounts watched.
     void SetHint(const QStringList& lines);
+    void SetWatching(const QStringList& lines);
     void SetWaitingCount(int count);
 
     void Timer1Timer();
@@ -75,5 +77,6 @@ private:
 
     Settings& options;
     QStringList failureLines;
+    QStringList watchLines;
     int waiting = 0;
 };

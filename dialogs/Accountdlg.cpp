@@ -37,15 +37,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int DefaultPort = 110;
-constexpr int TlsPort = 995;
 constexpr int MaxPort = 65535;
 constexpr QSize DesignedSize(298, 229);
-
-int DefaultPortFor(int security)
-{
-    return security == secTls ? TlsPort : DefaultPort;
-}
 
 QLineEdit* edit(const QString& name, int helpContext, QWidget* parent)
 {
@@ -99,6 +92,7 @@ TAccountForm::TAccountForm(RegistryStore& store, const QString& accountName, QWi
     editAccName->setText(accountName);
     Guarded([this] { FormCreate(); });
     ShowSignInRows();
+    EnableProtocolFields();
 }
 
 void TAccountForm::CreateControls()
@@ -120,12 +114,14 @@ void TAccountForm::CreateControls()
     btnShowPassword->setToolTip(u"Shows the password while the button is held down"_s);
     btnShowPassword->setFocusPolicy(Qt::NoFocus);
     CreateSecurityControls();
+    CreateProtocolControls();
     CreateSignInControls();
     lblError = new TErrorLabel(u"lblError"_s, 2, this);
-    lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editCertFingerprint, editClientId,
-                           editClientSecret, editAuthorizeUrl, editTokenUrl, editScope});
+    lblError->ClearOnEdit({editAccName, editServer, editUsername, editPassword, editFolder, editCertFingerprint,
+                           editClientId, editClientSecret, editAuthorizeUrl, editTokenUrl, editScope});
     connect(spinPort, &QSpinBox::textChanged, lblError, &QLabel::clear);
     connect(cmbSecurity, &QComboBox::currentIndexChanged, lblError, &QLabel::clear);
+    connect(cmbProtocol, &QComboBox::currentIndexChanged, lblError, &QLabel::clear);
 
     auto* port = new QHBoxLayout;
     port->addWidget(spinPort);
@@ -138,12 +134,14 @@ void TAccountForm::CreateControls()
 
     form = new QFormLayout;
     form->addRow(u"Account Name"_s, editAccName);
+    form->addRow(u"Protocol"_s, cmbProtocol);
     form->addRow(u"Sign-in"_s, cmbSignIn);
     form->addRow(u"Server"_s, editServer);
     form->addRow(u"Port"_s, port);
     form->addRow(u"Username"_s, editUsername);
     form->addRow(u"Password"_s, passwordRow);
     AddSignInRows();
+    form->addRow(u"Folder"_s, editFolder);
     form->addRow(u"Trusted certificate"_s, editCertFingerprint);
     form->addRow(QString(), chkQuickCheck);
     auto* layout = new QVBoxLayout(this);
@@ -173,6 +171,21 @@ void TAccountForm::CreateSecurityControls()
         u"Accepts exactly this certificate for the account, whoever signed it. Empty: the authorities this computer trusts decide."_s);
     connect(cmbSecurity, &QComboBox::currentIndexChanged, this,
             GuardedSlot([this](int index) { cmbSecurityChange(std::exchange(shownSecurity, index)); }));
+}
+
+void TAccountForm::CreateProtocolControls()
+{
+    cmbProtocol = new QComboBox(this);
+    cmbProtocol->setObjectName(u"cmbProtocol"_s);
+    cmbProtocol->addItems({TAccountRecord::DefaultProtocol, TAccountRecord::ImapProtocol});
+    cmbProtocol->setToolTip(u"POP3 lists what waits on the server; IMAP the unread mail of a folder, told as it arrives"_s);
+    SetHelpContext(cmbProtocol, 213);
+    shownProtocol = cmbProtocol->currentText();
+    editFolder = edit(u"editFolder"_s, 214, this);
+    editFolder->setText(TAccountRecord::DefaultFolder);
+    editFolder->setToolTip(u"The IMAP folder whose unread mail is listed"_s);
+    connect(cmbProtocol, &QComboBox::currentTextChanged, this,
+            GuardedSlot([this](const QString& text) { cmbProtocolChange(std::exchange(shownProtocol, text)); }));
 }
 
 void TAccountForm::CreateSignInControls()
@@ -236,20 +249,60 @@ void TAccountForm::ShowSignInRows()
     setFixedSize(DesignedSize.expandedTo(minimumSizeHint()));
 }
 
+// IMAP's server keeps what it listed by its own ids, so POP3's choice to
+// remember messages has nothing to say there. Greyed, not hidden: the
+// dialog keeps its size when the protocol changes.
+void TAccountForm::EnableProtocolFields()
+{
+    editFolder->setEnabled(ShowsImap());
+    chkQuickCheck->setEnabled(!ShowsImap());
+}
+
+QString TAccountForm::ShownProtocol() const
+{
+    return cmbProtocol->currentText();
+}
+
+bool TAccountForm::ShowsImap() const
+{
+    return TAccountRecord::IsImap(ShownProtocol());
+}
+
+const TOAuthPreset* TAccountForm::ChosenPreset() const
+{
+    const int index = cmbSignIn->currentIndex();
+    return index > 0 && index < OtherIndex() ? &OAuthPresets().at(index - 1) : nullptr;
+}
+
+// The port and a preset's server follow while they are what the old protocol
+// had; a preset's scope always does, as the provider grants each on its own.
+void TAccountForm::cmbProtocolChange(const QString& previous)
+{
+    const int security = cmbSecurity->currentIndex();
+    if (spinPort->value() == DefaultPort(previous, security))
+        btnUseDefClick();
+    if (const TOAuthPreset* preset = ChosenPreset()) {
+        if (AccountText(editServer->text()) == preset->MailboxFor(previous).Server)
+            editServer->setText(preset->MailboxFor(ShownProtocol()).Server);
+        editScope->setText(preset->MailboxFor(ShownProtocol()).Scope);
+    }
+    EnableProtocolFields();
+}
+
 // A preset brings its server and its values; a client id typed for another
 // provider would not serve, so the build's own (or none) replaces it.
-void TAccountForm::cmbSignInChange(int index)
+void TAccountForm::cmbSignInChange(int)
 {
-    if (index > 0 && index < OtherIndex()) {
-        const TOAuthPreset& preset = OAuthPresets().at(index - 1);
-        editServer->setText(preset.Server);
-        cmbSecurity->setCurrentIndex(preset.Security);
-        spinPort->setValue(preset.Port);
-        editAuthorizeUrl->setText(preset.Provider.AuthorizeUrl.toString());
-        editTokenUrl->setText(preset.Provider.TokenUrl.toString());
-        editScope->setText(preset.Provider.Scope);
-        editClientId->setText(preset.Provider.ClientId);
-        editClientSecret->setText(preset.Provider.ClientSecret);
+    if (const TOAuthPreset* preset = ChosenPreset()) {
+        const TOAuthProvider provider = preset->ProviderFor(ShownProtocol());
+        editServer->setText(preset->MailboxFor(ShownProtocol()).Server);
+        cmbSecurity->setCurrentIndex(preset->Security);
+        spinPort->setValue(preset->PortFor(ShownProtocol()));
+        editAuthorizeUrl->setText(provider.AuthorizeUrl.toString());
+        editTokenUrl->setText(provider.TokenUrl.toString());
+        editScope->setText(provider.Scope);
+        editClientId->setText(provider.ClientId);
+        editClientSecret->setText(provider.ClientSecret);
     }
     lblSignIn->clear();
     lblError->clear();
@@ -315,10 +368,10 @@ void TAccountForm::CreateButtons()
     btnCancel = buttons.Cancel;
     btnHelp = buttons.Help;
     layout()->addWidget(buttons.Box);
-    QWidget* const order[] = {editAccName, cmbSignIn, editServer, spinPort, cmbSecurity, btnUseDef, editUsername,
-                              editPassword, editAuthorizeUrl, editTokenUrl, editScope, editClientId,
-                              editClientSecret, btnSignIn, editCertFingerprint, chkQuickCheck, btnOK, btnCancel,
-                              btnHelp};
+    QWidget* const order[] = {editAccName, cmbProtocol, cmbSignIn, editServer, spinPort, cmbSecurity, btnUseDef,
+                              editUsername, editPassword, editAuthorizeUrl, editTokenUrl, editScope, editClientId,
+                              editClientSecret, btnSignIn, editFolder, editCertFingerprint, chkQuickCheck, btnOK,
+                              btnCancel, btnHelp};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -333,7 +386,7 @@ void TAccountForm::CreateButtons()
 void TAccountForm::FormCreate()
 {
     cmbSecurity->setCurrentIndex(secTls);
-    spinPort->setValue(TlsPort);
+    btnUseDefClick();
     if (IsNewAccount)
         return;
     TRegistry reg(Store);
@@ -343,6 +396,7 @@ void TAccountForm::FormCreate()
     editServer->setText(account.Server);
     editUsername->setText(account.Username);
     WasSelected = account.Selected;
+    ReadProtocol(account);
     ReadSecurity(account);
     spinPort->setValue(std::clamp(account.Port, 1, MaxPort));
     ReadPassword(reg);
@@ -359,6 +413,15 @@ void TAccountForm::ReadPassword(TRegistry& reg)
     editPassword->setText(StoredPassword(reg, Store, editAccName->text(), true));
 }
 
+// A protocol this dialog does not offer, edited by hand, shows as POP3.
+void TAccountForm::ReadProtocol(const TAccountRecord& account)
+{
+    const QSignalBlocker blocker(cmbProtocol);
+    cmbProtocol->setCurrentIndex(TAccountRecord::IsImap(account.Protocol) ? 1 : 0);
+    shownProtocol = ShownProtocol();
+    editFolder->setText(account.Folder);
+}
+
 // A Security out of range, edited by hand, shows as the nearest choice.
 void TAccountForm::ReadSecurity(const TAccountRecord& account)
 {
@@ -369,13 +432,13 @@ void TAccountForm::ReadSecurity(const TAccountRecord& account)
 
 void TAccountForm::btnUseDefClick()
 {
-    spinPort->setValue(DefaultPortFor(cmbSecurity->currentIndex()));
+    spinPort->setValue(DefaultPort(ShownProtocol(), cmbSecurity->currentIndex()));
 }
 
 // A port left at the usual one for the old choice follows to the new one's.
 void TAccountForm::cmbSecurityChange(int previous)
 {
-    if (spinPort->value() == DefaultPortFor(previous))
+    if (spinPort->value() == DefaultPort(ShownProtocol(), previous))
         btnUseDefClick();
 }
 
@@ -399,6 +462,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
         {cmbSecurity, SecurityProblem()},
         {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
         {editPassword, cmbSignIn->currentIndex() == 0 ? requiredProblem(editPassword->text(), u"password"_s) : QString()},
+        {editFolder, ShowsImap() ? AccountFolderProblem(editFolder->text()) : QString()},
         {editCertFingerprint, fingerprintProblem(editCertFingerprint->text())},
     };
     for (const auto& check : checks) {
@@ -472,6 +536,8 @@ TAccountRecord TAccountForm::ShownAccount(const QString& name) const
     account.Security = static_cast<TSecurity>(cmbSecurity->currentIndex());
     account.QuickCheck = chkQuickCheck->isChecked();
     account.CertFingerprint = NormalFingerprint(editCertFingerprint->text());
+    account.Protocol = ShownProtocol();
+    account.Folder = AccountText(editFolder->text());
     if (cmbSignIn->currentIndex() > 0) {
         account.Auth = authOAuth2;
         account.Provider = ShownProvider();

@@ -17,8 +17,9 @@ class QToolButton;
 class RegistryStore;
 class TAccountRecord;
 class TErrorLabel;
+struct TOAuthPreset;
 
-// Adds a POP3 account (no name given) or edits the named one, writing
+// Adds a POP3 or IMAP account (no name given) or edits the named one, writing
 // straight to the store. An account is keyed by its name: OK replaces any
 // account of that name, and a renamed account leaves the old one as it was,
 // unless the new name is the old one without its surrounding blanks.
@@ -35,6 +36,7 @@ public:
     bool WasSelected = true;
 
     QLineEdit* editAccName;
+    QComboBox* cmbProtocol; // the item's text is the stored Protocol
     QComboBox* cmbSignIn; // Password, each preset, Other
     QLineEdit* editClientId;
     QLineEdit* editClientSecret;
@@ -50,8 +52,9 @@ public:
     QLineEdit* editUsername;
     QLineEdit* editPassword;
     QToolButton* btnShowPassword; // shows the password while held
+    QLineEdit* editFolder; // IMAP's alone
     QLineEdit* editCertFingerprint;
-    QCheckBox* chkQuickCheck; // "QuickCheck", on unless the account says 0
+    QCheckBox* chkQuickCheck; // "QuickCheck", on unless the account says 0; POP3's alone
     TErrorLabel* lblError; // why OK was refused
     QPushButton* btnOK;
     QPushButton* btnCancel;
@@ -60,6 +63,7 @@ public:
     void FormCreate();
     void btnUseDefClick();
     void cmbSecurityChange(int previous);
+    void cmbProtocolChange(const QString& previous);
     void cmbSignInChange(int index);
     void btnSignInClick();
     void btnOKClick();
@@ -68,6 +72,13 @@ public:
 private:
     void CreateControls();
     void CreateSecurityControls();
+    void CreateProtocolControls();
+    void ReadProtocol(const TAccountRecord& account);
+    void EnableProtocolFields();
+    QString ShownProtocol() const;
+    bool ShowsImap() const;
+    // The preset chosen as the sign-in; none for a password or Other.
+    const TOAuthPreset* ChosenPreset() const;
     void CreateSignInControls();
     void AddSignInRows();
     void ReadSignIn(const TAccountRecord& account);
@@ -89,6 +100,7 @@ private:
     RegistryStore& Store;
     const QString OpenedName;
     int shownSecurity = 0;
+    QString shownProtocol;
     bool signedInHere = false; // "Sign in..." stored the account
     QFormLayout* form = nullptr;
     QHBoxLayout* passwordRow = nullptr;

@@ -44,6 +44,7 @@ int check()
     TEngineParts parts{settings, store, dialUp, list, host, host, host, nullptr, client};
     parts.Cache = &cache;
     parts.Tokens = &tokens;
+    parts.WatchLive = false;
     TCheckEngine engine(parts);
     host.SetEngine(engine);
     Guarded([&engine] { engine.actCheckNowExecute(); });

@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <algorithm>
 
 namespace {
 
@@ -72,6 +73,7 @@ void TCheckCycle::Start(bool userStarted)
     state.CheckStarted();
     state.DropStep();
     skipped = leftOut;
+    parts.Sources.Keep(names);
     parts.List.SetAsideExcept(skipped);
     parts.Report.ForgetHeld();
     checkedAccounts.clear();
@@ -204,6 +206,14 @@ void TCheckCycle::Watch(TMailSource& source)
     QObject::connect(from, &TMailSource::Arrived, from,
                      [this, from](const QList<TSourceRow>& rows) { Arrived(*from, rows); });
     QObject::connect(from, &TMailSource::Removed, from, [this](const QList<TMessageKey>& keys) { Removed(keys); });
+    // Connected again after a drop: its failure is over.
+    QObject::connect(from, &TMailSource::WatchChanged, from, [this, from] {
+        if (from->Watching().Live) {
+            parts.Report.Cleared(from->Account());
+            parts.Report.ShowStanding();
+        }
+        WatchChanged();
+    });
 }
 
 // What a source is told between checks is news as a check's would be; in
@@ -236,6 +246,20 @@ void TCheckCycle::FailedBetweenChecks(const TMailSource& source, const TSourceFa
     parts.Report.CheckFailed({source.Account(), true, [this] { CheckNow(); }}, failure, false);
     parts.Report.ShowStanding();
     parts.Status.SetStatusText(2, ResultText());
+    ShowIdleActivity();
+}
+
+void TCheckCycle::WatchChanged()
+{
+    parts.Status.ShowWatching(WatchSummary(parts.Sources.Watched()));
+    ShowIdleActivity();
+}
+
+// A check or an action under way says what it does in panel 0 itself.
+void TCheckCycle::ShowIdleActivity()
+{
+    if (!checking && !parts.State.EngineBusy && !parts.State.InFlight())
+        parts.Status.SetStatusText(0, ActivityText());
 }
 
 void TCheckCycle::Listed(TMailSource& source, const TSourceRow& row)
@@ -321,16 +345,33 @@ void TCheckCycle::AnnounceRows(const QStringList& accounts)
 }
 
 // What panel 0 says when a check ends: a failure that stands names its
-// account, its reason and since when; the tray's hint has all of them.
+// account, its reason and since when, then come the accounts watched; the
+// tray's hint has all of them.
 QString TCheckCycle::ActivityText() const
 {
     if (CancelRequested)
         return QStringLiteral("Canceled");
     if (skippedOffline)
         return QStringLiteral("Offline");
-    if (const QStringList lines = parts.Report.Log().Lines(); !lines.isEmpty())
+    if (const QStringList lines = StandingLines(); !lines.isEmpty())
         return lines.size() == 1 ? lines.first() : lines.first() + QStringLiteral(" (+%1 more)").arg(lines.size() - 1);
     return QStringLiteral("Done");
+}
+
+// A dropped connection's failure is said as its reconnecting.
+QStringList TCheckCycle::StandingLines() const
+{
+    const TWatchedAccounts watched = parts.Sources.Watched();
+    const TFailureLog& log = parts.Report.Log();
+    QStringList lines;
+    for (const TFailureLog::TFailure& failure : log.All()) {
+        const bool reconnecting = std::ranges::any_of(watched, [&](const TWatchedAccount& account) {
+            return account.Account == failure.Account && account.Retrying();
+        });
+        if (!reconnecting)
+            lines << log.Line(failure.Account);
+    }
+    return lines + WatchSummary(watched);
 }
 
 // What panel 2 says when a check ends: how many rows the list holds, and

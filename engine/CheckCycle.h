@@ -90,11 +90,14 @@ private:
     void Arrived(TMailSource& source, const QList<TSourceRow>& rows);
     void Removed(const QList<TMessageKey>& keys);
     void FailedBetweenChecks(const TMailSource& source, const TSourceFailure& failure);
+    void WatchChanged();
+    void ShowIdleActivity();
     void NextAccount();
     void EndCanceled();
     void FinishCheck();
     void AnnounceRows(const QStringList& accounts);
     QString ActivityText() const;
+    QStringList StandingLines() const;
     QString ResultText() const;
     QString AccountName() const;
 

@@ -8,6 +8,8 @@ TCheckEngine::TCheckEngine(const TEngineParts& parts)
       Net({parts.Options, parts.DialUp, parts.User, parts.Timers, State, Report, parts.Offline}),
       Sources({parts.Pop3Client, parts.Store, State, parts.Cache, parts.Tokens,
                [&list = parts.List](const TSummaryFields& fields, qint64 bytes) { return list.Deletes(fields, bytes); }},
+              {parts.Store, State, parts.Cache, parts.Tokens, [&client = parts.Pop3Client] { return client.TimeOut; },
+               [&client = parts.Pop3Client] { return client.AttachFilePath; }, parts.Now, parts.WatchLive},
               parts.MakeSource),
       Cycle({parts.Options, parts.Store, parts.List, Sources, State, Report, Net, parts.Status, parts.User,
              parts.Desktop, parts.Cache, parts.Seen, parts.Now}),
@@ -38,6 +40,21 @@ void TCheckEngine::actCancelExecute()
     if (parts.Desktop)
         parts.Desktop->StopFlashing();
     parts.Timers.StopHangUpTimer();
+}
+
+// A kept connection may not have noticed that its network went away.
+void TCheckEngine::NetworkChanged()
+{
+    Net.NetworkChanged();
+    if (!Net.SystemOffline())
+        Sources.Revive();
+}
+
+void TCheckEngine::SystemResumed()
+{
+    Net.SystemResumed();
+    if (!Net.SystemOffline())
+        Sources.Revive();
 }
 
 void TCheckEngine::CatchUpTimer()

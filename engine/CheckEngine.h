@@ -45,6 +45,9 @@ struct TEngineParts
     // nothing tells.
     std::function<bool()> Offline = {};
     std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+    // Whether sources that can be told of new mail stay connected for it;
+    // a run that lists once and ends does not.
+    bool WatchLive = true;
     // None: each account's source is made by its protocol.
     TMailSources::TMake MakeSource = {};
 };
@@ -64,19 +67,26 @@ public:
     void TimerHangUpTimer() { Net.TimerHangUpTimer(); }
     // The system's network state changed; the machine woke from sleep; the
     // delay after either is over.
-    void NetworkChanged() { Net.NetworkChanged(); }
-    void SystemResumed() { Net.SystemResumed(); }
+    void NetworkChanged();
+    void SystemResumed();
     void CatchUpTimer();
     // Launch Client, from its command or a notification.
     void LaunchMailClient();
-    // Delete and Quick View of the list's row (-1: none selected).
+    // Delete, Mark as Read and Quick View of the list's row (-1: none
+    // selected).
     void actDeleteExecute(int row) { Actions.actDeleteExecute(row); }
+    void actMarkReadExecute(int row) { Actions.actMarkReadExecute(row); }
     void actViewExecute(int row) { Actions.actViewExecute(row); }
+    // Whether the row's account keeps a read mark on its server; asks no
+    // server.
+    bool CanMarkRead(int row) const { return Actions.CanMarkRead(row); }
 
     // A check the user started, or a delete, is under way.
     bool EngineBusy() const { return State.EngineBusy; }
     // The accounts whose last check failed, and why.
     const TFailureLog& StandingFailures() const { return Report.Log(); }
+    // The accounts watched live, and those reconnecting.
+    TWatchedAccounts Watched() const { return Sources.Watched(); }
     TConnectivity& Connection() { return Net; }
     TCheckCycle& CheckCycle() { return Cycle; }
 

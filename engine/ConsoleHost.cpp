@@ -62,8 +62,9 @@ void TConsoleHost::Post(std::function<void()> work)
 
 // Between client calls the engine goes on only through Timer1 or posted
 // work; with neither pending the check is over, finished or stalled.
+// A source that answers by signals keeps the check busy between events.
 void TConsoleHost::WaitUntilIdle()
 {
-    while (Timer1.isActive() || PostedWork > 0)
+    while (Timer1.isActive() || PostedWork > 0 || (Engine && Engine->EngineBusy()))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }

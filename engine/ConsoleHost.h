@@ -34,6 +34,7 @@ public:
     // A run from the command line is one the user started: it tells all.
     void AnnounceFailure(const QString& line, const QString&) override { Fail(line); }
     void ShowStandingFailures(const QStringList&) override {}
+    void ShowWatching(const QStringList&) override {}
     void Beep() override {}
     // Nobody signs in from a run without a window.
     void OpenUrl(const QUrl&) override {}

@@ -55,6 +55,9 @@ public:
     // The failures that stand, one line each, for the tray icon's hint; none
     // also withdraws what AnnounceFailure showed.
     virtual void ShowStandingFailures(const QStringList& lines) = 0;
+    // The accounts watched live and those reconnecting, one line each, for
+    // the tray icon's hint.
+    virtual void ShowWatching(const QStringList& lines) = 0;
 };
 
 // The desktop around the window program: what telling of new mail and the

@@ -14,7 +14,7 @@ class TEngineTimers;
 class TEngineState
 {
 public:
-    enum TOperation { opNone = 0, opCheck = 1, opDelete = 2, opView = 3 };
+    enum TOperation { opNone = 0, opCheck = 1, opDelete = 2, opView = 3, opMarkRead = 4 };
     enum class TRequest { CheckNow, TimedCheck };
 
     explicit TEngineState(TEngineTimers& timers) : timers(timers) {}

@@ -1,7 +1,6 @@
 #include "engine/FailureLog.h"
 
-#include <QLocale>
-#include <QRegularExpression>
+#include "engine/RowFormat.h"
 
 bool TFailureLog::Note(const QString& account, const QString& reason, const QDateTime& when)
 {
@@ -43,12 +42,8 @@ QStringList TFailureLog::Lines() const
     return lines;
 }
 
-// Since when, in the locale's hours and minutes: the failure may be hours
-// old, and seconds would only crowd the line.
 QString TFailureLog::LineOf(const TFailure& failure)
 {
-    QString format = QLocale::system().timeFormat(QLocale::ShortFormat);
-    format.remove(QRegularExpression(QStringLiteral("[:.]?s+")));
     return failure.Account + QStringLiteral(": ") + failure.Reason + QStringLiteral(", ")
-           + QLocale::system().toString(failure.Since.time(), format.trimmed());
+           + HoursAndMinutes(failure.Since.time());
 }

@@ -66,6 +66,33 @@ QJsonArray FailedJson(const QList<TListing::TFailed>& failed)
     return array;
 }
 
+// Since when in UTC, which a script reads without knowing this machine's
+// time zone; absent while the account is watched live.
+QJsonArray WatchingJson(const TWatchedAccounts& watching)
+{
+    QJsonArray array;
+    for (const TWatchedAccount& watched : watching) {
+        QJsonObject object{{QStringLiteral("account"), watched.Account}, {QStringLiteral("live"), watched.State.Live}};
+        if (watched.Retrying())
+            object.insert(QStringLiteral("retryingSince"), watched.State.RetryingSince.toUTC().toString(Qt::ISODate));
+        array << object;
+    }
+    return array;
+}
+
+TWatchedAccounts WatchingOf(const QJsonArray& array)
+{
+    TWatchedAccounts watching;
+    for (const QJsonValue& value : array) {
+        const QJsonObject object = value.toObject();
+        const QDateTime since =
+            QDateTime::fromString(object.value(QStringLiteral("retryingSince")).toString(), Qt::ISODate);
+        watching << TWatchedAccount{object.value(QStringLiteral("account")).toString(),
+                                    {object.value(QStringLiteral("live")).toBool(), since.toLocalTime()}};
+    }
+    return watching;
+}
+
 // A failure outweighs any priority: the count may be short.
 QString PanelClass(const TListing& listing)
 {
@@ -93,10 +120,12 @@ QString Tooltip(const TListing& listing)
 
 }
 
-TListing TListing::Of(const TMessageList& list, const QStringList& status, const TFailureLog* failures)
+TListing TListing::Of(const TMessageList& list, const QStringList& status, const TFailureLog* failures,
+                      const TWatchedAccounts& watching)
 {
     TListing listing;
     listing.Status = CleanedStatus(status);
+    listing.Watching = watching;
     if (failures)
         for (const TFailureLog::TFailure& failure : failures->All())
             listing.Failed << TFailed{failure.Account, CleanedLine(failure.Reason)};
@@ -112,6 +141,7 @@ QString TListing::Text() const
     for (const QStringList& row : Rows)
         WriteRow(out, row);
     WriteStatus(out, Status);
+    WriteStatus(out, WatchLines(Watching));
     out.flush();
     return text;
 }
@@ -127,7 +157,8 @@ QByteArray TListing::ToJson() const
 {
     return QJsonDocument(QJsonObject{{QStringLiteral("rows"), RowsJson(Rows)},
                                      {QStringLiteral("status"), QJsonArray::fromStringList(Status)},
-                                     {QStringLiteral("failed"), FailedJson(Failed)}})
+                                     {QStringLiteral("failed"), FailedJson(Failed)},
+                                     {QStringLiteral("watching"), WatchingJson(Watching)}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -146,6 +177,7 @@ TListing TListing::FromJson(const QByteArray& json)
     for (const QJsonValue& value : object.value(QStringLiteral("failed")).toArray())
         listing.Failed << TFailed{value.toObject().value(QStringLiteral("account")).toString(),
                                   value.toObject().value(QStringLiteral("reason")).toString()};
+    listing.Watching = WatchingOf(object.value(QStringLiteral("watching")).toArray());
     return listing;
 }
 
@@ -155,6 +187,7 @@ QByteArray TListing::PanelJson() const
                                      {QStringLiteral("status"), QJsonArray::fromStringList(Status)},
                                      {QStringLiteral("rows"), RowsJson(Rows)},
                                      {QStringLiteral("failed"), FailedJson(Failed)},
+                                     {QStringLiteral("watching"), WatchingJson(Watching)},
                                      {QStringLiteral("text"), QString::number(Rows.size())},
                                      {QStringLiteral("tooltip"), Tooltip(*this)},
                                      {QStringLiteral("class"), PanelClass(*this)}})

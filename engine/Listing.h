@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/WatchedAccounts.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -25,10 +27,14 @@ struct TListing
     QStringList Status;
     // The accounts whose last check failed: the rows may lack their mail.
     QList<TFailed> Failed;
+    // The accounts watched live, and those reconnecting.
+    TWatchedAccounts Watching;
 
-    static TListing Of(const TMessageList& list, const QStringList& status, const TFailureLog* failures = nullptr);
+    static TListing Of(const TMessageList& list, const QStringList& status, const TFailureLog* failures = nullptr,
+                       const TWatchedAccounts& watching = {});
 
-    // One tab-separated line per row, then each status text that is not empty.
+    // One tab-separated line per row, then each status text that is not
+    // empty, then a line for each account watched.
     QString Text() const;
     // The same text as Of(list, status).Text(), written a row at a time: a
     // mailbox of hundreds of thousands of messages is never copied whole.
@@ -37,7 +43,7 @@ struct TListing
     // does not understand gives an empty listing.
     QByteArray ToJson() const;
     static TListing FromJson(const QByteArray& json);
-    // For panels such as waybar: count, status, rows, failed, and the
+    // For panels such as waybar: count, status, rows, failed, watching, and the
     // module's text, tooltip (escaped for markup) and class ("failed" while
     // a failure stands, else "none", "normal" or "high").
     QByteArray PanelJson() const;

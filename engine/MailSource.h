@@ -119,6 +119,9 @@ public:
     virtual void Close() = 0;
     // Stops the request under way: it fails as Canceled.
     virtual void Cancel() = 0;
+    // The network came back or the machine woke: a connection kept open
+    // may be dead without a word, so it is opened anew.
+    virtual void Revive() {}
 
 signals:
     // The server was reached; it wants this many seconds between logins.

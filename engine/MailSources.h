@@ -1,6 +1,8 @@
 #pragma once
 
+#include "engine/ImapSource.h"
 #include "engine/Pop3Source.h"
+#include "engine/WatchedAccounts.h"
 
 #include <functional>
 #include <map>
@@ -14,14 +16,26 @@ public:
     using TMake = std::function<std::unique_ptr<TMailSource>(const QString& account)>;
 
     // make: none makes each account's source by its protocol.
-    TMailSources(const TPop3Source::TParts& pop3, TMake make) : pop3(pop3), make(std::move(make)) {}
+    TMailSources(const TPop3Source::TParts& pop3, const TImapSource::TParts& imap, TMake make)
+        : pop3(pop3), imap(imap), make(std::move(make))
+    {
+    }
 
     // Each new source is handed to these, to hear what it tells.
     QList<std::function<void(TMailSource&)>> Watchers;
 
     TMailSource& For(const QString& account);
+    // The account's source where one is made for its protocol; none is
+    // made here.
+    const TMailSource* Find(const QString& account) const;
+    // The accounts whose sources watch live or reconnect, by name.
+    TWatchedAccounts Watched() const;
     // Stops what the source asked last waits for.
     void Cancel();
+    // The sources of other accounts end, their connections with them.
+    void Keep(const QStringList& accounts);
+    // Every source's kept connection may have died unnoticed.
+    void Revive();
 
 private:
     struct TMade
@@ -34,6 +48,7 @@ private:
     std::unique_ptr<TMailSource> Make(const QString& account, const QString& protocol);
 
     TPop3Source::TParts pop3;
+    TImapSource::TParts imap;
     TMake make;
     std::map<QString, TMade> sources;
     TMailSource* last = nullptr;

@@ -5,14 +5,21 @@
 #include "engine/MailSources.h"
 
 // A check between two messages owns the connection and the numbers, and a
-// delete under way is not to be disturbed: both refuse with a beep.
+// change to the mailbox under way is not to be disturbed: both refuse with
+// a beep.
+bool TMessageActions::Refused()
+{
+    const TEngineState& state = parts.State;
+    if (!state.EngineBusy && !state.InFlight())
+        return false;
+    parts.User.Beep();
+    return true;
+}
+
 void TMessageActions::actDeleteExecute(int row)
 {
-    TEngineState& state = parts.State;
-    if (state.EngineBusy || state.InFlight()) {
-        parts.User.Beep();
+    if (Refused())
         return;
-    }
     parts.Timers.StopHangUpTimer();
     if (row < 0 || row >= parts.List.Count())
         return;
@@ -22,12 +29,30 @@ void TMessageActions::actDeleteExecute(int row)
     if (!parts.User.AskYesNo(QStringLiteral("Are you sure you want to delete this message?"),
                              QStringLiteral("Delete Message"), TBoxOwner::MainWindow))
         return;
-    if (state.EngineBusy || state.InFlight()) {
-        parts.User.Beep();
+    if (Refused())
         return;
-    }
-    state.EngineBusy = true;
+    parts.State.EngineBusy = true;
     Start(TEngineState::opDelete, listed);
+}
+
+// Nothing is lost by it, so nothing is asked.
+void TMessageActions::actMarkReadExecute(int row)
+{
+    if (Refused())
+        return;
+    parts.Timers.StopHangUpTimer();
+    if (row < 0 || row >= parts.List.Count())
+        return;
+    parts.State.EngineBusy = true;
+    Start(TEngineState::opMarkRead, parts.List.Entry(row));
+}
+
+bool TMessageActions::CanMarkRead(int row) const
+{
+    if (row < 0 || row >= parts.List.Count())
+        return false;
+    const TMailSource* source = parts.Sources.Find(parts.List.Entry(row).Account);
+    return source && source->MarksRead();
 }
 
 void TMessageActions::actViewExecute(int row)
@@ -52,18 +77,37 @@ void TMessageActions::Start(TEngineState::TOperation operation, const MessageEnt
     parts.State.Operation = operation;
     entry = listed;
     current = &parts.Sources.For(entry.Account);
-    const TMessageKey key{entry.Account, entry.UniqueId, entry.Number, entry.Digest};
-    if (operation == TEngineState::opDelete)
-        current->Delete(key);
-    else
-        current->Fetch(key);
+    Request(*current, {entry.Account, entry.UniqueId, entry.Number, entry.Digest});
     parts.Report.PostQuestions();
+}
+
+void TMessageActions::Request(TMailSource& source, const TMessageKey& key)
+{
+    switch (parts.State.Operation) {
+    case TEngineState::opDelete: return source.Delete(key);
+    case TEngineState::opMarkRead: return source.MarkRead(key);
+    default: return source.Fetch(key);
+    }
+}
+
+// The operations that change the mailbox hold the engine while they run.
+bool TMessageActions::Changes(TEngineState::TOperation operation)
+{
+    return operation == TEngineState::opDelete || operation == TEngineState::opMarkRead;
+}
+
+// What the source tells after its answer, a pushing source's failure
+// between checks for one, is no longer this action's.
+void TMessageActions::Done()
+{
+    parts.State.EngineBusy = false;
+    current = nullptr;
 }
 
 bool TMessageActions::Mine(const TMailSource& source) const
 {
     const TEngineState::TOperation operation = parts.State.Operation;
-    return (operation == TEngineState::opDelete || operation == TEngineState::opView) && &source == current;
+    return (Changes(operation) || operation == TEngineState::opView) && &source == current;
 }
 
 void TMessageActions::Watch(TMailSource& source)
@@ -73,10 +117,17 @@ void TMessageActions::Watch(TMailSource& source)
         if (!Mine(*from))
             return;
         parts.List.RemoveDeleted(parts.List.IndexOf(entry));
-        parts.State.EngineBusy = false;
+        Done();
+    });
+    QObject::connect(from, &TMailSource::MarkedRead, from, [this, from](const TMessageKey&) {
+        if (Mine(*from))
+            MarkedRead();
     });
     QObject::connect(from, &TMailSource::Fetched, from, [this, from](const TQuickViewText& message) {
-        if (Mine(*from) && parts.Desktop)
+        if (!Mine(*from))
+            return;
+        Done();
+        if (parts.Desktop)
             parts.Desktop->ShowQuickView(message);
     });
     QObject::connect(from, &TMailSource::Missing, from, [this, from](const TMessageKey&) {
@@ -89,14 +140,31 @@ void TMessageActions::Watch(TMailSource& source)
     });
 }
 
+// The message stays on the server, read: its row leaves the list as mail
+// read elsewhere does, and the tray and the notice follow.
+void TMessageActions::MarkedRead()
+{
+    parts.List.RemoveMarkedRead(parts.List.IndexOf(entry));
+    Done();
+    if (parts.List.Count() == 0 && parts.Desktop)
+        parts.Desktop->WithdrawNotice();
+}
+
 void TMessageActions::Missing()
 {
-    parts.State.EngineBusy = false;
-    const bool deleting = parts.State.Operation == TEngineState::opDelete;
+    Done();
     parts.User.TellFailure(entry.Account,
                            QStringLiteral("This message is no longer on the server as listed. Check for mail again."),
-                           deleting ? QStringLiteral("Delete Message") : QStringLiteral("Quick View"),
-                           TBoxOwner::MainWindow);
+                           Caption(parts.State.Operation), TBoxOwner::MainWindow);
+}
+
+QString TMessageActions::Caption(TEngineState::TOperation operation)
+{
+    switch (operation) {
+    case TEngineState::opDelete: return QStringLiteral("Delete Message");
+    case TEngineState::opMarkRead: return QStringLiteral("Mark as Read");
+    default: return QStringLiteral("Quick View");
+    }
 }
 
 // Done again after the user trusts a certificate, unless something else
@@ -104,14 +172,14 @@ void TMessageActions::Missing()
 void TMessageActions::Failed(const TSourceFailure& failure)
 {
     current->Close();
-    parts.State.EngineBusy = false;
+    Done();
     if (failure.Kind == TFailureKind::Canceled)
         return;
     const TEngineState::TOperation operation = parts.State.Operation;
     auto again = [this, operation, listed = entry] {
         if (parts.State.EngineBusy || parts.State.InFlight())
             return;
-        parts.State.EngineBusy = operation == TEngineState::opDelete;
+        parts.State.EngineBusy = Changes(operation);
         Start(operation, listed);
     };
     parts.Report.Tell({entry.Account, false, again}, failure);

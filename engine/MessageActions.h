@@ -11,8 +11,9 @@ class TMailSource;
 class TMailSources;
 class TUserQuestions;
 
-// Delete and Quick View of the list's row: each goes to the row's account's
-// source, which makes sure it is still the message that was listed.
+// Delete, Mark as Read and Quick View of the list's row: each goes to the
+// row's account's source, which makes sure it is still the message that
+// was listed.
 class TMessageActions
 {
 public:
@@ -31,12 +32,21 @@ public:
 
     // The row, -1 where none is selected.
     void actDeleteExecute(int row);
+    void actMarkReadExecute(int row);
     void actViewExecute(int row);
+    // Whether the row's account keeps a read mark on its server.
+    bool CanMarkRead(int row) const;
     void Watch(TMailSource& source);
 
 private:
+    bool Refused();
+    static bool Changes(TEngineState::TOperation operation);
+    static QString Caption(TEngineState::TOperation operation);
     void Start(TEngineState::TOperation operation, const MessageEntry& entry);
+    void Request(TMailSource& source, const TMessageKey& key);
+    void Done();
     bool Mine(const TMailSource& source) const;
+    void MarkedRead();
     void Missing();
     void Failed(const TSourceFailure& failure);
 

@@ -80,24 +80,27 @@ void TMessageList::RemoveDeleted(int row)
 {
     if (row < 0 || row >= Count())
         return;
-    AnnounceHeldRows();
     const MessageEntry deleted = rows.at(row);
-    beginRemoveRows({}, row, row);
-    rows.removeAt(row);
-    --announced;
-    endRemoveRows();
+    RemoveMarkedRead(row);
     Renumber(deleted.Account, {deleted.Number});
 }
 
 void TMessageList::RemoveGone(const QString& account, const QString& uniqueId)
 {
-    AnnounceHeldRows();
     const auto gone = std::ranges::find_if(rows, [&](const MessageEntry& entry) {
         return entry.Account == account && entry.UniqueId == uniqueId;
     });
     if (uniqueId.isEmpty() || gone == rows.end())
+        AnnounceHeldRows();
+    else
+        RemoveMarkedRead(int(gone - rows.begin()));
+}
+
+void TMessageList::RemoveMarkedRead(int row)
+{
+    AnnounceHeldRows();
+    if (row < 0 || row >= Count())
         return;
-    const int row = int(gone - rows.begin());
     beginRemoveRows({}, row, row);
     rows.removeAt(row);
     --announced;

@@ -99,6 +99,9 @@ public:
     // Takes away the row of the account's message with this unique id, told
     // gone by its server; the other rows keep their numbers.
     void RemoveGone(const QString& account, const QString& uniqueId);
+    // Takes the row away; the message stays on the server, read, and the
+    // other rows keep their numbers.
+    void RemoveMarkedRead(int row);
     // The account's rows numbered as the server numbers them once the
     // deletion of these (unlisted) message numbers is final.
     void Renumber(const QString& account, const QList<int>& deleted);

@@ -5,13 +5,13 @@
 #include "engine/FailureKind.h"
 #include "engine/MessageFields.h"
 #include "engine/MessageList.h"
+#include "engine/QuickViewText.h"
 #include "engine/SummaryCache.h"
 #include "base/Exception.h"
 #include "config/AccountPassword.h"
 #include "config/AccountRecord.h"
 #include "config/AccountText.h"
 #include "config/Registry.h"
-#include "pop3/BodyText.h"
 #include "pop3/Pop3client.h"
 
 #include <QScopeGuard>
@@ -283,11 +283,7 @@ void TPop3Source::FinishFetch()
     } catch (const EMessageRefused&) {
         return Refuse();
     }
-    const TMailMessage& message = client.MailMessage;
-    const TReadableBody body = ReadableBody(message);
-    const TSummaryFields fields = HeaderFields(message.Head, message.From, message.Subject);
-    emit Fetched({Shown(fields.ReadableFrom), Shown(fields.ReadableSubject), fields.Date, Account(), body.Text,
-                  body.Html, body.Notes});
+    emit Fetched(QuickViewOf(client.MailMessage, Account()));
     CallClient([this] { client.Disconnect(); });
     task = TTask::None;
 }

@@ -59,3 +59,10 @@ qint64 DateOrder(const QString& date)
     const QDateTime time = QDateTime::fromString(text, Qt::RFC2822Date);
     return time.isValid() ? time.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
 }
+
+QString HoursAndMinutes(const QTime& time)
+{
+    QString format = QLocale::system().timeFormat(QLocale::ShortFormat);
+    format.remove(QRegularExpression(QStringLiteral("[:.]?s+")));
+    return QLocale::system().toString(time, format.trimmed());
+}

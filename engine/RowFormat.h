@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTime>
 
 // How the list shows a row's values to a person.
 
@@ -16,3 +17,7 @@ QString SizeText(qint64 bytes);
 // A Date header's value as milliseconds since the epoch, for ordering by
 // time; a date that does not parse as RFC 2822 orders before every other.
 qint64 DateOrder(const QString& date);
+
+// The locale's hours and minutes, for since when a state stands: it may be
+// hours old, and seconds would only crowd the line.
+QString HoursAndMinutes(const QTime& time);

@@ -22,7 +22,7 @@ namespace {
 
 constexpr std::array<const char*, Images::TBImgsCount> tbImgsFiles = {
     "check-mail", "cancel", "delete", "minimize", "configuration", "website",
-    "launch-client", "help", "exit", "quick-view", "block-sender",
+    "launch-client", "help", "exit", "quick-view", "block-sender", "mark-read",
 };
 
 QString iconPath(const char* name)

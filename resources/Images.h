@@ -7,11 +7,12 @@
 // The program's own pictures, compiled in from postwatch.qrc.
 namespace Images {
 
-// The toolbar image list (TBImgs): images 0 to 10, in the order the main
+// The toolbar image list (TBImgs): images 0 to 11, in the order the main
 // window's actions use them: check mail, cancel, delete, minimise to tray,
-// configuration, web site, launch client, help, exit, quick view, block sender.
-constexpr int TBImgsCount = 11;
-QIcon TBImgs(int ImageIndex); // a null icon outside 0..10
+// configuration, web site, launch client, help, exit, quick view, block
+// sender, mark read.
+constexpr int TBImgsCount = 12;
+QIcon TBImgs(int ImageIndex); // a null icon outside 0..11
 QString TBImgsPath(int ImageIndex);
 
 QIcon ReplyIcon(); // the quick view's Reply: an envelope with a curved arrow

@@ -1,7 +1,7 @@
 """The benchmarks' mailbox: a private Dovecot seeded with numbered messages,
 and a Postwatch profile with one account on it.
 
-Imported by tools/bench-check and tools/bench-recheck.
+Imported by tools/bench-check, tools/bench-recheck and tools/bench-imap.
 """
 import os
 import pathlib
@@ -44,11 +44,14 @@ def message(n):
 
 
 class BenchMailbox:
-    """A work folder under /tmp holding a started server with `count` messages;
-    leaving the `with` block stops the server and removes the folder."""
+    """A work folder under /tmp holding a started server with `count` messages
+    for USER and, for each of `extra_users` (name: count), that many of the
+    same messages; leaving the `with` block stops the server and removes the
+    folder. An extra user's password is password_of(name)."""
 
-    def __init__(self, count, prefix):
+    def __init__(self, count, prefix, extra_users=None):
         self.count = count
+        self.extra_users = extra_users or {}
         self.work = pathlib.Path(tempfile.mkdtemp(prefix=prefix, dir="/tmp"))
         # The server runs as its own user when we are root and must reach its folder.
         os.chmod(self.work, 0o711)
@@ -76,8 +79,16 @@ class BenchMailbox:
             files.append(str(path))
         subprocess.run([SERVER, "add-user", self.server_dir, USER, PASSWORD], check=True)
         subprocess.run([SERVER, "deliver", self.server_dir, USER, *files], check=True)
+        for name, count in self.extra_users.items():
+            subprocess.run([SERVER, "add-user", self.server_dir, name, password_of(name)], check=True)
+            if count:
+                subprocess.run([SERVER, "deliver", self.server_dir, name, *files[:count]], check=True)
         started = subprocess.run([SERVER, "start", self.server_dir], check=True, capture_output=True, text=True)
         return int(started.stdout)
+
+    def imap_port(self):
+        found = subprocess.run([SERVER, "imap-port", self.server_dir], check=True, capture_output=True, text=True)
+        return int(found.stdout)
 
     def write_profile(self, tool, name, port):
         """A profile folder with one account on 127.0.0.1:port; returns the environment that selects it."""
@@ -88,6 +99,10 @@ class BenchMailbox:
                        text=True, env=env, check=True)
         subprocess.run([tool, "set-integer", "ConnType", "0"], env=env, check=True)
         return env
+
+
+def password_of(user):
+    return f"{user}-password"
 
 
 def listed_rows(stdout):

@@ -1,5 +1,6 @@
 # libFuzzer targets for the message reader (with the readable texts made
-# from what it read), the shown header texts and the two decoders, built with
+# from what it read), the shown header texts, the two decoders and the IMAP
+# response parser, built with
 # clang under AddressSanitizer. tools/run-fuzz builds and runs them.
 option(POSTWATCH_FUZZ "Build the fuzz targets (needs clang)" OFF)
 if(NOT POSTWATCH_FUZZ)
@@ -34,3 +35,10 @@ endforeach()
 target_sources(fuzz_header_text PRIVATE ${CMAKE_SOURCE_DIR}/engine/MessageFields.cpp
   ${CMAKE_SOURCE_DIR}/engine/RowFormat.cpp)
 target_link_libraries(fuzz_header_text PRIVATE Qt6::Network)
+
+add_executable(fuzz_imap_response ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/fuzz_imap_response.cpp
+  ${CMAKE_SOURCE_DIR}/imap/ImapResponse.cpp ${CMAKE_SOURCE_DIR}/imap/ImapFetch.cpp)
+target_compile_options(fuzz_imap_response PRIVATE -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer)
+target_link_options(fuzz_imap_response PRIVATE -fsanitize=fuzzer,address,undefined)
+target_include_directories(fuzz_imap_response PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(fuzz_imap_response PRIVATE Qt6::Core)

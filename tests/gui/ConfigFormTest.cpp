@@ -1,6 +1,8 @@
 // The configuration dialog and the account and block-sender dialogs,
 // offscreen, driven by their controls' names as a user would.
 
+#include "config/AccountRecord.h"
+#include "config/FileStore.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/RegistryStore.h"
@@ -419,12 +421,13 @@ TEST_F(AccountFormTest, AddModeLayoutDefaultsAndAMaskedPasswordShownWhileHeld)
     EXPECT_EQ(port->value(), 995);
 
     QStringList order;
-    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 11; w = w->nextInFocusChain())
+    for (QWidget* w = Find(u"editAccName"_s, &form); order.size() < 13; w = w->nextInFocusChain())
         if (!w->objectName().isEmpty() && !w->objectName().startsWith("qt_") && w->focusPolicy() & Qt::TabFocus
             && !w->isHidden())
             order << w->objectName();
-    EXPECT_EQ(order, (QStringList{"editAccName", "cmbSignIn", "editServer", "spinPort", "cmbSecurity", "btnUseDef", "editUsername",
-                                  "editPassword", "editCertFingerprint", "chkQuickCheck", "btnOK"}));
+    EXPECT_EQ(order, (QStringList{"editAccName", "cmbProtocol", "cmbSignIn", "editServer", "spinPort", "cmbSecurity",
+                                  "btnUseDef", "editUsername", "editPassword", "editFolder", "editCertFingerprint",
+                                  "chkQuickCheck", "btnOK"}));
 
     auto* password = Find<QLineEdit>(u"editPassword"_s, &form);
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
@@ -773,4 +776,94 @@ TEST_F(AccountFormTest, AnAccountThatSignsInRefusesAPlainConnection)
     Type(form, "editServer", u"127.0.0.1"_s);
     form.btnOK->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
+}
+
+// The protocol moves a usual port and shows what belongs to it; the folder
+// must name one; both come back from the settings file on disk.
+TEST_F(AccountFormTest, AnImapAccountKeepsItsProtocolAndFolderInTheSettingsFile)
+{
+    const QString path = Home.filePath(u"registry.reg"_s);
+    const QString key = StoreKeys::Accounts + u"\\Home"_s;
+    {
+        FileStore file(path);
+        TAccountForm form(file);
+        form.show();
+        EXPECT_EQ(form.cmbProtocol->currentText(), "POP3");
+        EXPECT_FALSE(form.editFolder->isEnabled());
+        form.cmbProtocol->setCurrentText(u"IMAP"_s);
+        EXPECT_EQ(form.spinPort->value(), 993);
+        EXPECT_TRUE(form.editFolder->isEnabled());
+        EXPECT_FALSE(form.chkQuickCheck->isEnabled());
+        form.cmbSecurity->setCurrentText(u"STARTTLS"_s);
+        EXPECT_EQ(form.spinPort->value(), 143);
+        form.spinPort->setValue(40143);
+        form.btnUseDef->click();
+        EXPECT_EQ(form.spinPort->value(), 143);
+        Type(form, "editAccName", u"Home"_s);
+        Type(form, "editServer", u"imap.example.org"_s);
+        Type(form, "editUsername", u"ann"_s);
+        Type(form, "editPassword", u"secret"_s);
+        Type(form, "editFolder", u"  "_s);
+        form.btnOK->click();
+        EXPECT_EQ(form.lblError->text() + " @" + form.focusWidget()->objectName(),
+                  "The folder is empty: name the folder to watch, INBOX for the inbox. @editFolder");
+        EXPECT_FALSE(TRegistry(file).KeyExists(key));
+        Type(form, "editFolder", u" Lists/Qt "_s);
+        form.btnOK->click();
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+    }
+    FileStore reopened(path);
+    TAccountForm edit(reopened, u"Home"_s);
+    EXPECT_EQ(edit.cmbProtocol->currentText(), "IMAP");
+    EXPECT_EQ(Field(edit, "editFolder"), "Lists/Qt");
+    EXPECT_EQ(edit.spinPort->value(), 143);
+    edit.cmbProtocol->setCurrentText(u"POP3"_s);
+    EXPECT_EQ(edit.spinPort->value(), 110);
+    EXPECT_TRUE(edit.chkQuickCheck->isEnabled());
+    edit.btnOK->click();
+    FileStore again(path);
+    const std::optional<TAccountRecord> stored = TAccountRecord::Read(again, u"Home"_s);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->Protocol + " " + stored->Folder + " " + QString::number(stored->Port), "POP3 Lists/Qt 110")
+        << "a POP3 account keeps the folder it had for a later IMAP";
+}
+
+// Picking IMAP and a provider, in either order, ends with the provider's IMAP
+// server and scope. A kept sign-in serves only the scope it was given for.
+TEST_F(AccountFormTest, APresetFollowsTheProtocolWithItsServerAndScope)
+{
+    {
+        TAccountForm form(Store);
+        form.cmbProtocol->setCurrentText(u"IMAP"_s);
+        form.cmbSignIn->setCurrentText(u"Google"_s);
+        EXPECT_EQ(Field(form, "editServer") + " " + form.spinPort->text(), "imap.gmail.com 993");
+        EXPECT_EQ(Field(form, "editScope"), "https://mail.google.com/");
+        form.cmbSignIn->setCurrentText(u"Microsoft"_s);
+        form.cmbProtocol->setCurrentText(u"POP3"_s);
+        EXPECT_EQ(Field(form, "editServer") + " " + form.spinPort->text(), "outlook.office365.com 995");
+        EXPECT_EQ(Field(form, "editScope"), "https://outlook.office.com/POP.AccessAsUser.All offline_access");
+        form.cmbSignIn->setCurrentText(u"Google"_s);
+        form.cmbProtocol->setCurrentText(u"IMAP"_s);
+        EXPECT_EQ(Field(form, "editServer") + " " + form.spinPort->text(), "imap.gmail.com 993");
+    }
+    TAccountForm form(Store);
+    Type(form, "editAccName", u"Work"_s);
+    Type(form, "editUsername", u"ann@example.com"_s);
+    form.cmbSignIn->setCurrentText(u"Microsoft"_s);
+    form.cmbProtocol->setCurrentText(u"IMAP"_s);
+    Type(form, "editClientId", u"456"_s);
+    form.btnOK->click();
+    const QString key = StoreKeys::Accounts + u"\\Work"_s;
+    EXPECT_EQ(Stored(key, u"OAuthScope"_s), "https://outlook.office.com/IMAP.AccessAsUser.All offline_access");
+    EXPECT_EQ(Stored(key, u"Port"_s), "993");
+
+    StoreRefreshToken(Store, u"Work"_s, u"rt-imap"_s);
+    TAccountForm unchanged(Store, u"Work"_s);
+    unchanged.btnOK->click();
+    EXPECT_EQ(ReadRefreshToken(Store, u"Work"_s), "rt-imap");
+    TAccountForm toPop3(Store, u"Work"_s);
+    toPop3.cmbProtocol->setCurrentText(u"POP3"_s);
+    toPop3.btnOK->click();
+    EXPECT_EQ(Stored(key, u"Server"_s), "outlook.office365.com");
+    EXPECT_EQ(ReadRefreshToken(Store, u"Work"_s), "") << "POP3 needs a sign-in that allows it";
 }

@@ -18,6 +18,7 @@
 #include "desktop/WindowRect.h"
 #include "pop3/Pop3client.h"
 #include "tests/support/ModalSteps.h"
+#include "tests/support/ScriptedMailSource.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/unit/pop3/ScriptServer.h"
@@ -70,11 +71,11 @@ const QByteArray ExampleWndRect =
 class MainFormTest : public testing::Test
 {
 protected:
-    void Start(const QString& commandLine = QStringLiteral("postwatch"))
+    void Start(const QString& commandLine = QStringLiteral("postwatch"), TMailSources::TMake makeSource = {})
     {
         Form.reset();
         Run = std::make_unique<TRunForm>(Options);
-        Form = std::make_unique<TMainForm>(Store, Options, DialUp, *Run, commandLine);
+        Form = std::make_unique<TMainForm>(Store, Options, DialUp, *Run, commandLine, std::move(makeSource));
     }
 
     void CreateKey()
@@ -217,9 +218,10 @@ const ActionRow ActionList1[] = {
     {"actAboutBox", "&About...", "About...", -1},
     {"actView", "&Quick View", "Quick View", 9},
     {"actBlockSender", "&Block Sender", "Block Sender", 10},
+    {"actMarkRead", "Mark as &Read", "Mark Message As Read", 11},
 };
 
-TEST_F(MainFormTest, TwelveActionsWithCaptionsHintsAndImages)
+TEST_F(MainFormTest, ThirteenActionsWithCaptionsHintsAndImages)
 {
     Start();
     for (const ActionRow& row : ActionList1) {
@@ -247,7 +249,7 @@ TEST_F(MainFormTest, TwelveActionsWithCaptionsHintsAndImages)
     }
 }
 
-TEST_F(MainFormTest, ImagesAreElevenDifferentPictures)
+TEST_F(MainFormTest, ImagesAreTwelveDifferentPictures)
 {
     Start();
     QList<QImage> seen;
@@ -259,7 +261,7 @@ TEST_F(MainFormTest, ImagesAreElevenDifferentPictures)
             EXPECT_NE(picture, other) << row.Name;
         seen << picture;
     }
-    EXPECT_EQ(seen.size(), 11);
+    EXPECT_EQ(seen.size(), 12);
 }
 
 TEST_F(MainFormTest, ToolbarButtonsInOrderWithSeparators)
@@ -270,7 +272,7 @@ TEST_F(MainFormTest, ToolbarButtonsInOrderWithSeparators)
     for (QAction* action : toolBar->actions())
         order << (action->isSeparator() ? QStringLiteral("-") : toolBar->widgetForAction(action)->objectName());
     EXPECT_EQ(order, (QStringList{"btnCheckMail", "btnMinimize", "btnConfig", "btnCancel", "-", "btnQuickView",
-                                  "btnBlockSender", "btnDeleteMsg", "-", "btnLaunch", "btnWebsite", "btnHelp", "-",
+                                  "btnBlockSender", "btnMarkRead", "btnDeleteMsg", "-", "btnLaunch", "btnWebsite", "btnHelp", "-",
                                   "btnExit"}));
 }
 
@@ -288,6 +290,7 @@ TEST_F(MainFormTest, ToolbarButtonsRunTheirActionsAndShowTheirHints)
         {"btnCancel", "actCancel", "Cancel Action"},
         {"btnQuickView", "actView", "QuickView"},
         {"btnBlockSender", "actBlockSender", "Block Sender"},
+        {"btnMarkRead", "actMarkRead", "Mark Message As Read"},
         {"btnDeleteMsg", "actDelete", "Delete Message"},
         {"btnLaunch", "actLaunch", "Launch Client"},
         {"btnWebsite", "actWebsite", "Visit Tallowfen On The Web"},
@@ -392,9 +395,10 @@ TEST_F(MainFormTest, MainMenuWithItsThreeMenusInOrder)
 
     auto* action1 = Find<QMenu>("Action1");
     EXPECT_EQ(Entries(action1->actions()), (QStringList{"CheckNow1", "Minimize1", "LaunchClient1", "-", "QuickView1",
-                                                         "Delete1", "BlockSender1", "-", "Exit1"}));
-    EXPECT_EQ(Texts(action1->actions()), (QStringList{"&Check Now", "&Minimize", "&Launch Client", "-",
-                                                       "&Quick View", "&Delete", "&Block Sender", "-", "E&xit"}));
+                                                         "Delete1", "MarkRead1", "BlockSender1", "-", "Exit1"}));
+    EXPECT_EQ(Texts(action1->actions()),
+              (QStringList{"&Check Now", "&Minimize", "&Launch Client", "-", "&Quick View", "&Delete", "Mark as &Read",
+                           "&Block Sender", "-", "E&xit"}));
 
     auto* config1 = Find<QMenu>("Config1");
     EXPECT_EQ(config1->menuAction(), menuBar->actions().at(1));
@@ -421,7 +425,8 @@ TEST_F(MainFormTest, MenuItemsRunTheirActionsAndFollowThem)
         {"QuickView1", "actView"},      {"Delete1", "actDelete"},         {"BlockSender1", "actBlockSender"},
         {"Exit1", "actClose"},          {"OpenConfigWindow1", "actConfig"}, {"HelpContents1", "actHelp"},
         {"About1", "actAboutBox"},      {"VisitTallowfen1", "actWebsite"}, {"BlockSender2", "actBlockSender"},
-        {"Delete2", "actDelete"},       {"QuickView2", "actView"},
+        {"Delete2", "actDelete"},       {"QuickView2", "actView"},        {"MarkRead1", "actMarkRead"},
+        {"MarkRead2", "actMarkRead"},
     };
     UrlCatcher browser;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "Open");
@@ -435,6 +440,7 @@ TEST_F(MainFormTest, MenuItemsRunTheirActionsAndFollowThem)
         EXPECT_EQ(item->icon().cacheKey(), action->icon().cacheKey());
         if (action == Find<QAction>("actClose"))
             continue; // Exit ends the program: its own test
+        action->setEnabled(true); // Mark as Read waits for a row it can mark
         int runs = 0;
         auto connection = QObject::connect(action, &QAction::triggered, [&runs] { ++runs; });
         if (action == Form->actAboutBox)
@@ -456,8 +462,8 @@ TEST_F(MainFormTest, ListContextMenuOpensOnTheList)
 {
     Start(QStringLiteral("visible"));
     auto* popup = Find<QMenu>("MsgListPop");
-    EXPECT_EQ(Entries(popup->actions()), (QStringList{"BlockSender2", "Delete2", "QuickView2"}));
-    EXPECT_EQ(Texts(popup->actions()), (QStringList{"&Block Sender", "&Delete", "&Quick View"}));
+    EXPECT_EQ(Entries(popup->actions()), (QStringList{"BlockSender2", "Delete2", "MarkRead2", "QuickView2"}));
+    EXPECT_EQ(Texts(popup->actions()), (QStringList{"&Block Sender", "&Delete", "Mark as &Read", "&Quick View"}));
     auto* list = Find<QTreeView>("listMessages");
     EXPECT_EQ(list->contextMenuPolicy(), Qt::CustomContextMenu);
     emit list->customContextMenuRequested(QPoint(20, 20));
@@ -798,6 +804,48 @@ TEST_F(MainFormTest, DeadServersKeepTheirRowsAndAreToldInOneBox)
     serve("Work");
     ASSERT_TRUE(checked());
     EXPECT_TRUE(QTest::qWaitFor([&] { return boxes().isEmpty(); }, 5000)) << boxes().join('|').toStdString();
+}
+
+// Mark as Read is offered for a row whose server keeps read marks, and
+// Ctrl+K or the command marks that row's message there.
+TEST_F(MainFormTest, MarkAsReadIsOfferedWhereTheServerKeepsReadMarksAndMarksTheSelectedRow)
+{
+    std::map<QString, TScriptedMailSource*> sources;
+    const auto make = [&sources](const QString& account) {
+        auto made = std::make_unique<TScriptedMailSource>(account);
+        made->KeepsReadMarks = account == "Home";
+        made->Add(" Ann", " Lunch", account + "-1");
+        sources[account] = made.get();
+        return made;
+    };
+    StoreAccount(Store, "Home", "imap.example.org", 993, "ann", "pw");
+    StoreAccount(Store, "Work", "pop.example.org", 995, "ann", "pw");
+    Options.FillLists();
+    Options.LoadSettings();
+    Options.SetConnType(LanConn);
+    Start(QStringLiteral("visible"), make);
+    QAction* markRead = Find<QAction>("actMarkRead");
+    EXPECT_FALSE(markRead->isEnabled());
+    Find<QAction>("actCheckNow")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Form->MessageList->rowCount() == 2; }, 5000));
+    EXPECT_FALSE(markRead->isEnabled()) << "no row is selected";
+
+    QTreeView& list = *Form->listMessages;
+    list.setCurrentIndex(list.model()->index(1, 0));
+    EXPECT_FALSE(markRead->isEnabled()) << "Work's server keeps no read marks";
+    EXPECT_FALSE(Find<QToolButton>("btnMarkRead")->isEnabled());
+    list.setCurrentIndex(list.model()->index(0, 0));
+    EXPECT_TRUE(markRead->isEnabled());
+    EXPECT_TRUE(Find<QToolButton>("btnMarkRead")->isEnabled());
+
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QTest::keyClick(&list, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(sources.at("Home")->Marked, QStringList{"Home-1"});
+    EXPECT_TRUE(sources.at("Work")->Marked.isEmpty());
+    ASSERT_EQ(Form->MessageList->Count(), 1);
+    EXPECT_EQ(Form->MessageList->Entry(0).Account, "Work");
+    EXPECT_FALSE(markRead->isEnabled()) << "Work's row is the one left";
 }
 
 // A mail program's path may hold a blank: the whole path is what starts.

@@ -262,3 +262,24 @@ TEST_F(CheckCommand, ListNamesAFailedAccountAndItsReason)
     running.kill();
     running.waitForFinished();
 }
+
+// The folder's unread mail, and nothing marked read by listing it.
+TEST_F(CheckCommand, ListsTheUnreadMailOfAnImapFolder)
+{
+    QFile imapPort(PW_POP3_SERVER_DIR "/imap-port");
+    ASSERT_TRUE(imapPort.open(QIODevice::ReadOnly));
+    AddAccount("Home", "imap-check", "pw-imap-check", "127.0.0.1", imapPort.readAll().trimmed().toInt());
+    {
+        FileStore store(profile.filePath("registry.reg"));
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::Accounts + QStringLiteral("\\Home"), false);
+        reg.WriteString("Protocol", "IMAP");
+    }
+    for (int run = 0; run < 2; ++run) {
+        const CheckRun check = RunPostwatch(profile.path(), {"--check"});
+        ASSERT_EQ(check.ExitCode, 0) << check.Errors.toStdString();
+        ASSERT_EQ(check.Lines.size(), 2 + 3) << check.Lines.join('\n').toStdString();
+        EXPECT_TRUE(check.Lines[0].startsWith("Ann Example <ann@example.org>\t"));
+        EXPECT_TRUE(check.Lines[1].startsWith("Jörg <joerg@example.de>\t"));
+    }
+}

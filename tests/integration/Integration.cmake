@@ -28,12 +28,15 @@ endfunction()
 pw_dovecot_test(test_integration_pop3 ${CMAKE_CURRENT_SOURCE_DIR}/integration/Pop3DovecotTest.cpp)
 pw_dovecot_test(test_integration_tls ${CMAKE_CURRENT_SOURCE_DIR}/integration/TlsDovecotTest.cpp)
 pw_dovecot_test(test_integration_retrieve ${CMAKE_CURRENT_SOURCE_DIR}/integration/RetrieveDovecotTest.cpp)
+pw_dovecot_test(test_integration_imap ${CMAKE_CURRENT_SOURCE_DIR}/integration/ImapDovecotTest.cpp ${PW_SCRIPT_SERVER})
+target_link_libraries(test_integration_imap PRIVATE pw_imap)
 
 # The check cycle end to end: the main window offscreen, its real client
 # against Dovecot, and a scripted server for the silences Dovecot never has.
 pw_dovecot_test(test_integration_engine
   ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/CheckEndToEndTest.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/FirstAccountTest.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/integration/engine/ImapEndToEndTest.cpp
   ${PW_SCRIPT_SERVER})
 
 # `postwatch --check` and `--list` run as processes against the same server.

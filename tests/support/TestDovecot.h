@@ -31,3 +31,16 @@ inline QByteArray DovecotLog()
     QFile log(PW_POP3_SERVER_DIR "/dovecot.log");
     return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
 }
+
+// Its IMAP port (STARTTLS offered) and IMAP SSL/TLS port.
+inline int DovecotImapPort()
+{
+    QFile port(PW_POP3_SERVER_DIR "/imap-port");
+    return port.open(QIODevice::ReadOnly) ? port.readAll().trimmed().toInt() : 0;
+}
+
+inline int DovecotImapTlsPort()
+{
+    QFile port(PW_POP3_SERVER_DIR "/imap-tls-port");
+    return port.open(QIODevice::ReadOnly) ? port.readAll().trimmed().toInt() : 0;
+}

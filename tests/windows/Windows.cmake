@@ -70,7 +70,7 @@ function(pw_test name)
   list(REMOVE_ITEM sources ${PW_POSIX_ONLY_TESTS})
   pw_wine_test(${name} ${sources})
 endfunction()
-foreach(folder unit/config unit/settings unit/pop3 unit/retrieval unit/app unit/engine)
+foreach(folder unit/config unit/settings unit/pop3 unit/imap unit/retrieval unit/app unit/engine)
   add_subdirectory(${folder})
 endforeach()
 

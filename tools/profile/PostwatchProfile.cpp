@@ -3,6 +3,7 @@
 // The store is the one Postwatch would use: POSTWATCH_PROFILE names its folder.
 #include "base/Exception.h"
 #include "config/AccountRecord.h"
+#include "config/AccountText.h"
 #include "config/FileStore.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
@@ -19,7 +20,8 @@ namespace {
 
 const char* const Usage =
     "usage: postwatch-profile has-accounts\n"
-    "       postwatch-profile add-account NAME SERVER PORT USERNAME   (the password on standard input)\n"
+    "       postwatch-profile add-account NAME SERVER PORT USERNAME [--protocol POP3|IMAP] [--folder FOLDER]\n"
+    "                                                               (the password on standard input)\n"
     "       postwatch-profile block-sender SENDER\n"
     "       postwatch-profile set-integer OPTION NUMBER\n"
     "has-accounts exits 0 when the store has an Accounts key, 1 when not.\n";
@@ -45,6 +47,38 @@ QString passwordFromInput()
     return input.readLine();
 }
 
+QString protocol(const QString& value)
+{
+    if (TAccountRecord::IsImap(value))
+        return TAccountRecord::ImapProtocol;
+    if (value.compare(TAccountRecord::DefaultProtocol, Qt::CaseInsensitive) == 0)
+        return TAccountRecord::DefaultProtocol;
+    throw UsageError(QStringLiteral("The protocol is POP3 or IMAP, not \"%1\".").arg(value));
+}
+
+QString folder(const QString& value)
+{
+    if (const QString problem = AccountFolderProblem(value); !problem.isEmpty())
+        throw UsageError(problem);
+    return AccountText(value);
+}
+
+// The options after the four values: "--protocol IMAP", "--folder Archive".
+void readAccountOptions(TAccountRecord& account, const QStringList& options)
+{
+    for (qsizetype i = 0; i < options.size(); i += 2) {
+        const QString& option = options[i];
+        if (i + 1 == options.size())
+            throw UsageError(QStringLiteral("%1 needs a value.").arg(option));
+        if (option == QLatin1String("--protocol"))
+            account.Protocol = protocol(options[i + 1]);
+        else if (option == QLatin1String("--folder"))
+            account.Folder = folder(options[i + 1]);
+        else
+            throw UsageError(QStringLiteral("Unknown option \"%1\".").arg(option));
+    }
+}
+
 void addAccount(RegistryStore& store, const QStringList& arguments)
 {
     const QString& name = arguments[0];
@@ -55,6 +89,7 @@ void addAccount(RegistryStore& store, const QStringList& arguments)
     account.Server = arguments[1];
     account.Username = arguments[3];
     account.Port = number(arguments[2], 1, 65535, QStringLiteral("The port"));
+    readAccountOptions(account, arguments.mid(4));
     TRegistry reg(store);
     reg.OpenKey(TAccountRecord::KeyOf(name), true);
     account.Write(reg);
@@ -82,7 +117,7 @@ int run(const QStringList& words)
     FileStore store(Profile::StoreFilePath());
     if (command == QLatin1String("has-accounts") && arguments.isEmpty())
         return TRegistry(store).KeyExists(StoreKeys::Accounts) ? 0 : 1;
-    if (command == QLatin1String("add-account") && arguments.size() == 4)
+    if (command == QLatin1String("add-account") && arguments.size() >= 4)
         addAccount(store, arguments);
     else if (command == QLatin1String("block-sender") && arguments.size() == 1)
         blockSender(store, arguments[0]);

@@ -1,4 +1,5 @@
-// Pictures of the account dialog for the README, one per sign-in choice:
+// Pictures of the account dialog for the README, one per sign-in choice and
+// one of an IMAP account:
 //   QT_QPA_PLATFORM=offscreen build/tools/postwatch-account-shots docs
 #include "config/RegistryStore.h"
 #include "dialogs/Accountdlg.h"
@@ -30,6 +31,14 @@ int main(int argc, char** argv)
     password.editUsername->setText(QStringLiteral("ann@gmx.net"));
     password.editPassword->setText(QStringLiteral("not the real one"));
     save(password, docs.filePath(QStringLiteral("account-dialog.png")));
+
+    TAccountForm imap(store);
+    imap.editAccName->setText(QStringLiteral("Home"));
+    imap.cmbProtocol->setCurrentText(QStringLiteral("IMAP"));
+    imap.editServer->setText(QStringLiteral("imap.gmx.net"));
+    imap.editUsername->setText(QStringLiteral("ann@gmx.net"));
+    imap.editPassword->setText(QStringLiteral("not the real one"));
+    save(imap, docs.filePath(QStringLiteral("account-dialog-imap.png")));
 
     TAccountForm google(store);
     google.editAccName->setText(QStringLiteral("Gmail"));

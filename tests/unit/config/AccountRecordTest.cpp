@@ -115,6 +115,19 @@ TEST_F(AccountRecordTest, AnOldAccountReadsWithTheDefaultsAndTrimmedNames)
     }
 }
 
+// A protocol written by hand in another case is still that protocol; one
+// the program does not know is given POP3's ports, as before protocols.
+TEST_F(AccountRecordTest, TheDefaultPortFollowsTheProtocolAndTheSecurity)
+{
+    const std::tuple<const char*, TSecurity, int> ports[] = {
+        {"POP3", secNone, 110}, {"POP3", secStartTls, 110}, {"POP3", secTls, 995},
+        {"IMAP", secNone, 143}, {"IMAP", secStartTls, 143}, {"imap", secTls, 993},
+        {"", secTls, 995},
+    };
+    for (const auto& [protocol, security, port] : ports)
+        EXPECT_EQ(DefaultPort(QLatin1String(protocol), security), port) << protocol << " " << security;
+}
+
 // Deleted meanwhile (by another copy, or in the configuration window).
 TEST_F(AccountRecordTest, AnAccountThatIsGoneIsNeitherReadNorMadeAgain)
 {

@@ -101,6 +101,7 @@ public:
         Announced << line + QStringLiteral(" (") + detail + u')';
     }
     void ShowStandingFailures(const QStringList& lines) override { Standing = lines; }
+    void ShowWatching(const QStringList& lines) override { Watching = lines; }
     void WithdrawNotice() override { ++NoticesWithdrawn; }
     void ArmCatchUp(int milliseconds) override { CatchUpDelay = milliseconds; }
     void RestartMinuteTimer() override { ++MinuteRestarts; }
@@ -109,6 +110,7 @@ public:
     QStringList FailureBoxes;
     QStringList Announced;
     QStringList Standing;
+    QStringList Watching;
     int NoticesWithdrawn = 0;
     int CatchUpDelay = -1; // -1: not armed
     int MinuteRestarts = 0;
