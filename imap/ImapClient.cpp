@@ -528,7 +528,7 @@ void TImapClient::TSession::Finish(const std::function<void()>& tell)
 void TImapClient::TSession::Search()
 {
     changedMeanwhile = false;
-    RunOk("UID SEARCH UNSEEN", [this] {
+    RunOk("UID SEARCH UNSEEN UNDELETED", [this] {
         QList<quint32> uids = found;
         std::sort(uids.begin(), uids.end());
         uids.erase(std::unique(uids.begin(), uids.end()), uids.end());

@@ -86,7 +86,8 @@ public:
 
     // Connects, secures, signs in, examines the folder: Opened.
     void Open(const TImapLogin& login);
-    // UID SEARCH UNSEEN: Searched.
+    // UID SEARCH UNSEEN UNDELETED: Searched. A message marked deleted
+    // elsewhere waits only for its expunge.
     void SearchUnseen();
     // One UID FETCH of RFC822.SIZE, FLAGS and the header fields named:
     // HeadersFetched, without the ids the server no longer has.

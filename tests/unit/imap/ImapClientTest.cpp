@@ -128,7 +128,7 @@ TEST_F(imapClient, ListsFetchesInOneCommandAndDeletesByUid)
     EXPECT_EQ(CommandsWith("UID FETCH"),
               QList<QByteArray>({"A4 UID FETCH 5:7,9,12 (UID RFC822.SIZE FLAGS BODY.PEEK[HEADER.FIELDS (FROM SUBJECT)])"}));
     EXPECT_EQ(CommandsWith(" UID "),
-              QList<QByteArray>({"A3 UID SEARCH UNSEEN", CommandsWith("UID FETCH").value(0), "A6 UID SEARCH UID 5",
+              QList<QByteArray>({"A3 UID SEARCH UNSEEN UNDELETED", CommandsWith("UID FETCH").value(0), "A6 UID SEARCH UID 5",
                                  "A7 UID STORE 5 +FLAGS.SILENT (\\Deleted)", "A8 UID EXPUNGE 5"}));
     EXPECT_TRUE(failures.isEmpty());
 }
