@@ -26,8 +26,10 @@ TImapSource::TImapSource(const QString& account, const TParts& parts, QObject* p
         emit MarkedRead(current->Key);
         Done();
     });
-    connect(&client, &TImapClient::Deleted, this, [this](quint32 uid, TImapDeletion) {
+    connect(&client, &TImapClient::Deleted, this, [this](quint32 uid, TImapDeletion how) {
         known.remove(uid);
+        if (how == TImapDeletion::MarkedDeleted)
+            emit DeletedAtExpunge(current->Key);
         emit Deleted(current->Key);
         Done();
     });

@@ -136,6 +136,9 @@ signals:
     void Arrived(const QList<TSourceRow>& rows);
     void Removed(const QList<TMessageKey>& keys);
     void Deleted(const TMessageKey& key);
+    // Before Deleted, where the message is only marked deleted: it goes
+    // when the folder is next expunged.
+    void DeletedAtExpunge(const TMessageKey& key);
     void MarkedRead(const TMessageKey& key);
     // Watching() changed.
     void WatchChanged();

@@ -119,6 +119,16 @@ void TMessageActions::Watch(TMailSource& source)
         parts.List.RemoveDeleted(parts.List.IndexOf(entry));
         Done();
     });
+    // Told once the source is through with its answer, not inside it.
+    QObject::connect(from, &TMailSource::DeletedAtExpunge, from, [this, from](const TMessageKey&) {
+        if (Mine(*from))
+            parts.Timers.Post([this, account = entry.Account] {
+                parts.User.Tell(QStringLiteral("%1's server keeps deleted messages until the folder is cleaned up "
+                                               "(expunged): the message is marked deleted and goes then.")
+                                    .arg(account),
+                                QStringLiteral("Delete Message"), TBoxOwner::MainWindow);
+            });
+    });
     QObject::connect(from, &TMailSource::MarkedRead, from, [this, from](const TMessageKey&) {
         if (Mine(*from))
             MarkedRead();

@@ -17,6 +17,8 @@ public:
 
     QList<TSourceRow> Rows;
     bool KeepsReadMarks = true;
+    // Deletes only mark the message, for the next expunge.
+    bool DeletesAtExpunge = false;
     TAnswer MarkAnswer = TAnswer::Marked;
     TWatchState Watch;
     // The unique ids asked to be marked read.
@@ -33,7 +35,12 @@ public:
             emit Listed(row);
         emit Refreshed({});
     }
-    void Delete(const TMessageKey&) override {}
+    void Delete(const TMessageKey& key) override
+    {
+        if (DeletesAtExpunge)
+            emit DeletedAtExpunge(key);
+        emit Deleted(key);
+    }
     void Fetch(const TMessageKey&) override {}
     void MarkRead(const TMessageKey& key) override
     {

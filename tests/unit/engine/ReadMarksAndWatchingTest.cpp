@@ -92,6 +92,19 @@ TEST_F(ReadMarksAndWatching, MarkAsReadHoldsTheEngineUntilAnsweredAndThenLetsGo)
     EXPECT_EQ(host.Announced.size(), 1);
 }
 
+// A server without a way to remove one message alone only marks it: the
+// row goes, and the user learns when the message will.
+TEST_F(ReadMarksAndWatching, ADeleteThatWaitsForTheExpungeSaysSoAfterTheRowIsGone)
+{
+    Home().DeletesAtExpunge = true;
+    host.Answers = {true};
+    Guarded([&] { engine->actDeleteExecute(0); });
+    EXPECT_EQ(Rows(), QStringList{"Home Two #1"});
+    host.RunPosted();
+    ASSERT_EQ(host.Boxes.size(), 2) << host.Boxes.join('\n').toStdString();
+    EXPECT_TRUE(host.Boxes.last().startsWith("Delete Message | Home's server keeps deleted messages"));
+}
+
 using Pop3ReadMarks = EngineTest;
 
 TEST_F(Pop3ReadMarks, APop3AccountsRowCannotBeMarkedRead)
