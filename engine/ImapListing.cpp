@@ -28,7 +28,7 @@ bool StartsWithField(const QByteArray& line, const char* name)
 // what left the unread is gone from the list.
 void TImapSource::Searched(const QList<quint32>& uids)
 {
-    unseen = uids;
+    QList<quint32> unseen = uids;
     std::sort(unseen.begin(), unseen.end());
     const QSet<quint32> now(unseen.begin(), unseen.end());
     removed.clear();

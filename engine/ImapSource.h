@@ -107,7 +107,6 @@ private:
     quint32 validity = 0;
     // The folder's unread messages as last listed, by UID.
     QMap<quint32, TSourceRow> known;
-    QList<quint32> unseen;
     QList<quint32> arrived;
     QList<quint32> toFetch;
     QList<TMessageKey> removed;
