@@ -102,6 +102,7 @@ public:
     }
     void ShowStandingFailures(const QStringList& lines) override { Standing = lines; }
     void ShowWatching(const QStringList& lines) override { Watching = lines; }
+    void ShowQuiet(const QString& line) override { QuietLine = line; }
     void WithdrawNotice() override { ++NoticesWithdrawn; }
     void ArmCatchUp(int milliseconds) override { CatchUpDelay = milliseconds; }
     void RestartMinuteTimer() override { ++MinuteRestarts; }
@@ -111,6 +112,7 @@ public:
     QStringList Announced;
     QStringList Standing;
     QStringList Watching;
+    QString QuietLine;
     int NoticesWithdrawn = 0;
     int CatchUpDelay = -1; // -1: not armed
     int MinuteRestarts = 0;

@@ -5,6 +5,7 @@
 
 #include "config/Registry.h"
 #include "engine/ClientLauncher.h"
+#include "engine/RowFormat.h"
 #include "engine/SeenMessages.h"
 
 #include <QFile>
@@ -189,6 +190,53 @@ TEST_F(Notify, TheDesktopNoticeSaysWhatCameAndStandsInForAMissingTray)
     Finish();
     EXPECT_EQ(host.Told, QStringList{"notice 7 new messages"});
     EXPECT_TRUE(host.Notices.last().SoundFile.isEmpty());
+}
+
+// While it is quiet the list and the status bar say what came, and High
+// breaks through; when the quiet ends, one notice tells of the rows kept
+// back that are still listed.
+TEST_F(Notify, WhileQuietOnlyHighIsToldAndTheEndTellsWhatCameOnce)
+{
+    CheckWith({Normal, Low});
+    settings.SetNormNotify(NotifyShowList | NotifyDesktop | NotifyPlaySound);
+    settings.SetNormSoundfile("/s/n.wav");
+    settings.SetQuietHours("10:30-11:00"); // the clock says 10:40
+    Finish();
+    EXPECT_EQ(host.Panels[2], "2 new messages");
+    EXPECT_TRUE(host.Told.isEmpty());
+    Tick();
+    EXPECT_EQ(host.QuietLine, "Quiet hours until " + HoursAndMinutes(QTime(11, 0)));
+
+    Mailbox("Home").Messages.removeLast();
+    Mailbox("Home").Messages << FakeMessage(" Bea", " Urgent", High);
+    Finish();
+    EXPECT_EQ(host.Told, (QStringList{"show", "play /s/n.wav", "notice 1 new messages"}));
+    EXPECT_EQ(host.Notices.last().Lines, QStringList{"Bea: Urgent"});
+
+    host.Told.clear();
+    Clock.setTime(QTime(11, 0));
+    Tick();
+    EXPECT_EQ(host.Told, (QStringList{"show", "play /s/n.wav", "notice 1 new messages"}));
+    EXPECT_EQ(host.Notices.last().Lines, QStringList{"Sender 1: Subject 1"}) << "the Low one is gone, Bea was told";
+    EXPECT_EQ(host.QuietLine, "");
+    Tick();
+    EXPECT_EQ(host.Told.size(), 3) << "once";
+}
+
+TEST_F(Notify, DoNotDisturbKeepsNewsBackUntilTheTraysOffAndTheDesktopsToo)
+{
+    using TChoice = TQuietTime::TDoNotDisturb;
+    CheckWith({Normal});
+    settings.SetNormNotify(NotifyFlashIcon);
+    engine->DoNotDisturb(TChoice::ForOneHour);
+    EXPECT_EQ(host.QuietLine, "Do not disturb until " + HoursAndMinutes(QTime(11, 40)));
+    Finish();
+    engine->SetDesktopDoNotDisturb(true);
+    Finish();
+    engine->DoNotDisturb(TChoice::Off);
+    EXPECT_TRUE(host.Told.isEmpty()) << "the desktop still says do not disturb";
+    engine->SetDesktopDoNotDisturb(false);
+    EXPECT_EQ(host.Told, QStringList{"flash"}) << "one notice for both checks";
 }
 
 // Announcing new messages only: what was seen lives in a file that a new
