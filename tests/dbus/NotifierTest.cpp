@@ -1,5 +1,6 @@
 #include "FakeNotificationServer.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/DoNotDisturbWatch.h"
 #include "resources/Images.h"
 
 #include <QDBusConnection>
@@ -159,6 +160,33 @@ TEST_F(DesktopNotifierTest, BubblesAreWithdrawnWhenNoLongerTrueAndAtTheEnd)
     notifier.reset();
     ASSERT_TRUE(waitFor([&] { return server.Closed.size() == 2; }));
     EXPECT_EQ(server.Closed[1], server.Ids[1]);
+}
+
+// A server without the property never keeps mail quiet; one with it is
+// followed through its changes, and a server that goes away no longer does.
+TEST_F(DesktopNotifierTest, TheServersInhibitedPropertyIsTheDesktopsDoNotDisturb)
+{
+    {
+        FakeServer plain({});
+        ASSERT_TRUE(plain.Start());
+        TDoNotDisturbWatch watch;
+        QSignalSpy changed(&watch, &TDoNotDisturbWatch::Changed);
+        QTest::qWait(200);
+        EXPECT_FALSE(watch.On());
+        EXPECT_TRUE(changed.isEmpty());
+    }
+    auto server = std::make_unique<FakeServer>(QStringList());
+    server->HasInhibited = true;
+    server->SetInhibited(true);
+    ASSERT_TRUE(server->Start());
+    TDoNotDisturbWatch watch;
+    ASSERT_TRUE(waitFor([&] { return watch.On(); }));
+    server->SetInhibited(false);
+    ASSERT_TRUE(waitFor([&] { return !watch.On(); }));
+    server->SetInhibited(true);
+    ASSERT_TRUE(waitFor([&] { return watch.On(); }));
+    server.reset();
+    EXPECT_TRUE(waitFor([&] { return !watch.On(); }));
 }
 
 }
