@@ -7,6 +7,7 @@
 #include "pop3/Pop3client.h"
 #include "widgets/Beep.h"
 #include "widgets/DialogFrame.h"
+#include "widgets/ErrorLabel.h"
 #include "widgets/FileDialog.h"
 #include "widgets/HelpViewer.h"
 #include "widgets/MsgBox.h"
@@ -30,6 +31,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <limits>
@@ -39,6 +41,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int HelpTopicOfFirstTab = 338;
+// Shown while the quiet hours are off, for the user to start from.
+const QTime DefaultQuietFrom(22, 0);
+const QTime DefaultQuietTo(7, 0);
 
 template <typename Control> Control* named(Control* control, const QString& name, int helpContext)
 {
@@ -274,6 +279,73 @@ void TConfigForm::CreateNotifyTab()
                                 346, TabNotify);
     Bind(chkNotifyNewOnly, &Settings::NotifyNewOnly, &Settings::SetNotifyNewOnly);
     layout->addWidget(chkNotifyNewOnly);
+    layout->addWidget(CreateQuietHoursGroup());
+}
+
+// The times are the option's text whenever the box is ticked; a stored text
+// that does not read as quiet hours shows as none and stays until changed.
+QWidget* TConfigForm::CreateQuietHoursGroup()
+{
+    auto* box = new QGroupBox(u"Quiet Hours"_s, TabNotify);
+    chkQuietHours = checkBox(u"chkQuietHours"_s, u"Keep quiet from"_s, 350, box);
+    const auto timeEdit = [box](const QString& name) {
+        QTimeEdit* edit = named(new QTimeEdit(box), name, 350);
+        edit->setDisplayFormat(u"HH:mm"_s);
+        return edit;
+    };
+    timeQuietFrom = timeEdit(u"timeQuietFrom"_s);
+    timeQuietTo = timeEdit(u"timeQuietTo"_s);
+    chkQuietBreakThrough = checkBox(u"chkQuietBreakThrough"_s, u"High priority breaks through"_s, 351, box);
+    Bind(chkQuietBreakThrough, &Settings::QuietBreakThrough, &Settings::SetQuietBreakThrough);
+    lblQuietError = new TErrorLabel(u"lblQuietError"_s, 1, box);
+    connect(chkQuietHours, &QCheckBox::toggled, this, GuardedSlot([this] { StoreQuietHours(); }));
+    for (QTimeEdit* edit : {timeQuietFrom, timeQuietTo})
+        connect(edit, &QTimeEdit::timeChanged, this, GuardedSlot([this] { StoreQuietHours(); }));
+    fieldShows.push_back([this] { ShowQuietHours(); });
+
+    auto* times = new QHBoxLayout;
+    times->setSpacing(6);
+    times->addWidget(chkQuietHours);
+    times->addWidget(timeQuietFrom);
+    times->addWidget(new QLabel(u"to"_s, box));
+    times->addWidget(timeQuietTo);
+    times->addStretch();
+    times->addWidget(chkQuietBreakThrough);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->setSpacing(0);
+    layout->addLayout(times);
+    layout->addWidget(lblQuietError);
+    return box;
+}
+
+void TConfigForm::StoreQuietHours()
+{
+    lblQuietError->clear();
+    Options.SetQuietHours(chkQuietHours->isChecked() ? TQuietHours{timeQuietFrom->time(), timeQuietTo->time()}.Text()
+                                                     : QString());
+}
+
+void TConfigForm::ShowQuietHours()
+{
+    const std::optional<TQuietHours> hours = Options.QuietHoursRule();
+    const QSignalBlocker quietBox(chkQuietHours);
+    const QSignalBlocker quietFrom(timeQuietFrom);
+    const QSignalBlocker quietTo(timeQuietTo);
+    chkQuietHours->setChecked(hours.has_value());
+    timeQuietFrom->setTime(hours ? hours->From : DefaultQuietFrom);
+    timeQuietTo->setTime(hours ? hours->To : DefaultQuietTo);
+    lblQuietError->clear();
+}
+
+// Quiet hours that end where they start would be all day or never.
+bool TConfigForm::QuietHoursRefused()
+{
+    if (!chkQuietHours->isChecked() || timeQuietFrom->time() != timeQuietTo->time())
+        return false;
+    ConfigPage->setCurrentWidget(TabNotify);
+    lblQuietError->Refuse(timeQuietTo, u"The quiet hours end when they start: choose another end."_s);
+    return true;
 }
 
 TConfigForm::NotifyGroup TConfigForm::CreateNotifyGroup(const QString& prefix, const QString& caption,
@@ -472,6 +544,8 @@ void TConfigForm::Execute()
 
 void TConfigForm::btnDoneClick()
 {
+    if (QuietHoursRefused())
+        return;
     Options.SaveSettings();
     accept();
 }

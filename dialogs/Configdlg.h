@@ -16,7 +16,9 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class QTimeEdit;
 class QToolButton;
+class TErrorLabel;
 class TMailClient;
 class TRadioGroup;
 class TSpinField;
@@ -92,6 +94,12 @@ public:
     NotifyGroup High;
     NotifyGroup Low;
     QCheckBox* chkNotifyNewOnly;
+    // The quiet hours: on or off, from and to; why Done refused them.
+    QCheckBox* chkQuietHours;
+    QTimeEdit* timeQuietFrom;
+    QTimeEdit* timeQuietTo;
+    QCheckBox* chkQuietBreakThrough;
+    TErrorLabel* lblQuietError;
 
     QListWidget* listAccounts;
     QPushButton* btnAccNew;
@@ -132,6 +140,10 @@ private:
     NotifyGroup CreateNotifyGroup(const QString& prefix, const QString& caption,
                                   NotifyFlags (Settings::*get)() const, void (Settings::*set)(NotifyFlags),
                                   QString (Settings::*getSound)() const, void (Settings::*setSound)(const QString&));
+    QWidget* CreateQuietHoursGroup();
+    void StoreQuietHours();
+    void ShowQuietHours();
+    bool QuietHoursRefused();
     void CreateAccountsTab();
     void CreateFiltersTab();
     void CreateButtons();

@@ -37,6 +37,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -250,6 +251,30 @@ TEST_F(ConfigFormTest, CancelLoadsBackAndTheTimeoutFollowsTheCloseButtonDoesNeit
     EXPECT_FALSE(Form->isVisible());
     EXPECT_EQ(Options.Timeout(), 50) << "closing keeps the edit";
     EXPECT_EQ(Stored(StoreKeys::Program, u"Timeout"_s), "30") << "and stores nothing";
+}
+
+// Quiet hours that end where they start are refused in words, on their tab.
+TEST_F(ConfigFormTest, QuietHoursAreSetByTheirTimesAndDoneRefusesAnEndEqualToTheStart)
+{
+    Start();
+    EXPECT_TRUE(Find<QCheckBox>(u"chkQuietBreakThrough"_s)->isChecked());
+    Open([this] {
+        Find<QTabWidget>(u"ConfigPage"_s)->setCurrentIndex(0);
+        Find<QCheckBox>(u"chkQuietHours"_s)->click();
+        EXPECT_EQ(Options.QuietHours(), "22:00-07:00");
+        Find<QTimeEdit>(u"timeQuietTo"_s)->setTime(QTime(22, 0));
+        Find<QPushButton>(u"btnDone"_s)->click();
+        EXPECT_TRUE(Form->isVisible());
+        EXPECT_EQ(Beeps, 1);
+        EXPECT_EQ(Find<QTabWidget>(u"ConfigPage"_s)->currentWidget(), Find(u"TabNotify"_s));
+        EXPECT_EQ(Find<QLabel>(u"lblQuietError"_s)->text(),
+                  "The quiet hours end when they start: choose another end.");
+        Find<QTimeEdit>(u"timeQuietTo"_s)->setTime(QTime(6, 30));
+        EXPECT_EQ(Find<QLabel>(u"lblQuietError"_s)->text(), "");
+        Find<QPushButton>(u"btnDone"_s)->click();
+    });
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(Stored(StoreKeys::Program, u"QuietHours"_s), "22:00-06:30");
 }
 
 TEST_F(ConfigFormTest, LoadOnStartupCheckedThenCancelledRemovesTheAutostartEntryAgain)
