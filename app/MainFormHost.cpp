@@ -98,6 +98,11 @@ void TMainFormHost::ShowWatching(const QStringList& lines)
     runForm.SetWatching(lines);
 }
 
+void TMainFormHost::ShowQuiet(const QString& line)
+{
+    runForm.SetQuiet(line);
+}
+
 void TMainFormHost::Beep()
 {
     ::Beep();

@@ -30,6 +30,7 @@ public:
     void AnnounceFailure(const QString& line, const QString& detail) override;
     void ShowStandingFailures(const QStringList& lines) override;
     void ShowWatching(const QStringList& lines) override;
+    void ShowQuiet(const QString& line) override;
     void Beep() override;
     void StopFlashing() override;
     bool StartFlashing() override;
