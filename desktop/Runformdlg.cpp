@@ -98,6 +98,7 @@ void TRunForm::CreateDoNotDisturbMenu()
 {
     DoNotDisturb1 = new QMenu(QStringLiteral("Do Not Disturb"), this);
     DoNotDisturb1->setObjectName(QStringLiteral("DoNotDisturb1"));
+    DoNotDisturb1->menuAction()->setObjectName(QStringLiteral("DoNotDisturb1"));
     auto* choices = new QActionGroup(DoNotDisturb1);
     auto item = [&](const char* name, const char* caption) {
         QAction* action = DoNotDisturb1->addAction(QString::fromLatin1(caption));
