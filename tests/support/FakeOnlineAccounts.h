@@ -43,9 +43,9 @@ public:
     {
         qDBusRegisterMetaType<QMap<QString, QVariantMap>>();
         qDBusRegisterMetaType<QMap<QDBusObjectPath, QMap<QString, QVariantMap>>>();
+        connection.registerVirtualObject(Root, &object, QDBusConnection::SubPath);
         thread.start();
         object.moveToThread(&thread);
-        connection.registerVirtualObject(Root, &object, QDBusConnection::SubPath);
         connection.registerService(QStringLiteral("org.gnome.OnlineAccounts"));
     }
 
