@@ -196,6 +196,7 @@ void TAccountForm::CreateSignInControls()
     for (const TOAuthPreset& preset : OAuthPresets())
         cmbSignIn->addItem(preset.Name);
     cmbSignIn->addItem(u"Other"_s);
+    OfferDesktop();
     cmbSignIn->setToolTip(u"How the account logs in: with its password, or signed in through its provider in the browser"_s);
     SetHelpContext(cmbSignIn, 211);
     editClientId = edit(u"editClientId"_s, 211, this);
@@ -214,6 +215,29 @@ void TAccountForm::CreateSignInControls()
     lblSignIn->setTextFormat(Qt::PlainText);
     connect(cmbSignIn, &QComboBox::currentIndexChanged, this, GuardedSlot([this](int index) { cmbSignInChange(index); }));
     connect(btnSignIn, &QPushButton::clicked, this, GuardedSlot([this] { btnSignInClick(); }));
+    CreateDesktopControls();
+}
+
+void TAccountForm::CreateDesktopControls()
+{
+    cmbDesktopAccount = new QComboBox(this);
+    cmbDesktopAccount->setObjectName(u"cmbDesktopAccount"_s);
+    cmbDesktopAccount->setToolTip(u"The mail account the desktop keeps signed in; it hands out the sign-in at each check"_s);
+    SetHelpContext(cmbDesktopAccount, 211);
+    lblDesktop = new QLabel(this);
+    lblDesktop->setObjectName(u"lblDesktop"_s);
+    lblDesktop->setWordWrap(true);
+    lblDesktop->setTextFormat(Qt::PlainText);
+    connect(cmbDesktopAccount, &QComboBox::currentIndexChanged, this,
+            GuardedSlot([this](int index) { cmbDesktopAccountChange(index); }));
+}
+
+// Asked once, as the dialog opens: the bus answers at once, a missing
+// service within the time-out.
+void TAccountForm::OfferDesktop()
+{
+    if (desktop.Offered())
+        cmbSignIn->addItem(u"From the desktop (GNOME Online Accounts)"_s);
 }
 
 void TAccountForm::AddSignInRows()
@@ -221,6 +245,8 @@ void TAccountForm::AddSignInRows()
     signInRow = new QHBoxLayout;
     signInRow->addWidget(btnSignIn);
     signInRow->addWidget(lblSignIn, 1);
+    form->addRow(u"Desktop account"_s, cmbDesktopAccount);
+    form->addRow(QString(), lblDesktop);
     form->addRow(u"Sign-in address"_s, editAuthorizeUrl);
     form->addRow(u"Token address"_s, editTokenUrl);
     form->addRow(u"Scope"_s, editScope);
@@ -234,17 +260,41 @@ int TAccountForm::OtherIndex() const
     return int(OAuthPresets().size()) + 1;
 }
 
+int TAccountForm::DesktopIndex() const
+{
+    return OtherIndex() + 1;
+}
+
+bool TAccountForm::ShowsProviderSignIn() const
+{
+    const int index = cmbSignIn->currentIndex();
+    return index > 0 && index <= OtherIndex();
+}
+
+bool TAccountForm::ShowsDesktop() const
+{
+    return cmbSignIn->currentIndex() == DesktopIndex();
+}
+
+int TAccountForm::ShownAuth() const
+{
+    return ShowsDesktop() ? authDesktop : ShowsProviderSignIn() ? authOAuth2 : authPassword;
+}
+
 void TAccountForm::ShowSignInRows()
 {
     const int index = cmbSignIn->currentIndex();
     const bool other = index == OtherIndex();
-    const bool hasSecret = other || (index > 0 && OAuthPresets().at(index - 1).TakesClientSecret);
+    const TOAuthPreset* preset = ChosenPreset();
+    const bool hasSecret = other || (preset && preset->TakesClientSecret);
     form->setRowVisible(passwordRow, index == 0);
     for (QWidget* field : {editAuthorizeUrl, editTokenUrl, editScope})
         form->setRowVisible(field, other);
-    form->setRowVisible(editClientId, index > 0);
+    form->setRowVisible(editClientId, ShowsProviderSignIn());
     form->setRowVisible(editClientSecret, hasSecret);
-    form->setRowVisible(signInRow, index > 0);
+    form->setRowVisible(signInRow, ShowsProviderSignIn());
+    form->setRowVisible(cmbDesktopAccount, ShowsDesktop());
+    form->setRowVisible(lblDesktop, ShowsDesktop() && !lblDesktop->text().isEmpty());
     layout()->activate();
     setFixedSize(DesignedSize.expandedTo(minimumSizeHint()));
 }
@@ -304,14 +354,73 @@ void TAccountForm::cmbSignInChange(int)
         editClientId->setText(provider.ClientId);
         editClientSecret->setText(provider.ClientSecret);
     }
+    if (ShowsDesktop() && !desktopListed)
+        ListDesktopAccounts({});
+    if (ShowsDesktop())
+        cmbDesktopAccountChange(cmbDesktopAccount->currentIndex());
     lblSignIn->clear();
     lblError->clear();
     ShowSignInRows();
 }
 
+// The desktop's account brings its IMAP server and user name.
+void TAccountForm::cmbDesktopAccountChange(int index)
+{
+    lblError->clear();
+    const QString id = cmbDesktopAccount->itemData(index).toString();
+    const auto account = std::find_if(desktopAccounts.cbegin(), desktopAccounts.cend(),
+                                      [&id](const TDesktopAccount& a) { return a.Id == id; });
+    if (account == desktopAccounts.cend())
+        return;
+    cmbProtocol->setCurrentIndex(1);
+    cmbSecurity->setCurrentIndex(account->Security);
+    spinPort->setValue(account->Port);
+    editServer->setText(account->Server);
+    editUsername->setText(account->User);
+}
+
+// Signals held: what is listed fills nothing an account being edited has.
+void TAccountForm::ListDesktopAccounts(const QString& chosen)
+{
+    const QSignalBlocker blocker(cmbDesktopAccount);
+    desktopListed = true;
+    cmbDesktopAccount->clear();
+    lblDesktop->clear();
+    bool listed = true;
+    try {
+        desktopAccounts = desktop.MailAccounts();
+        if (desktopAccounts.isEmpty())
+            lblDesktop->setText(u"The desktop keeps no mail accounts: add one in its Online Accounts settings."_s);
+    } catch (const Exception& e) {
+        listed = false;
+        desktopAccounts.clear();
+        lblDesktop->setText(CleanedLines(e.Message));
+    }
+    for (const TDesktopAccount& account : std::as_const(desktopAccounts))
+        cmbDesktopAccount->addItem(account.Label(), account.Id);
+    if (chosen.isEmpty())
+        return;
+    if (cmbDesktopAccount->findData(chosen) < 0) {
+        cmbDesktopAccount->addItem(listed ? u"(gone from the desktop)"_s : u"(not listed)"_s, chosen);
+        if (listed)
+            lblDesktop->setText(u"The desktop no longer has this account: sign in again in the desktop's Online "
+                                "Accounts, or choose another."_s);
+    }
+    cmbDesktopAccount->setCurrentIndex(cmbDesktopAccount->findData(chosen));
+}
+
+QString TAccountForm::DesktopProblem() const
+{
+    if (!ShowsDesktop() || !cmbDesktopAccount->currentData().toString().isEmpty())
+        return {};
+    return u"Choose one of the desktop's mail accounts."_s;
+}
+
 // The stored choice is the preset whose sign-in address the account names.
 void TAccountForm::ReadSignIn(const TAccountRecord& account)
 {
+    if (account.Auth == authDesktop)
+        return ReadDesktopSignIn(account);
     int index = 0;
     if (account.Auth == authOAuth2) {
         const auto& presets = OAuthPresets();
@@ -327,6 +436,16 @@ void TAccountForm::ReadSignIn(const TAccountRecord& account)
     editScope->setText(account.Provider.Scope);
     editClientId->setText(account.Provider.ClientId);
     editClientSecret->setText(account.Provider.ClientSecret);
+}
+
+// Shown even where the desktop no longer offers it, so OK keeps the choice.
+void TAccountForm::ReadDesktopSignIn(const TAccountRecord& account)
+{
+    const QSignalBlocker blocker(cmbSignIn);
+    if (cmbSignIn->count() <= DesktopIndex())
+        cmbSignIn->addItem(u"From the desktop (GNOME Online Accounts)"_s);
+    cmbSignIn->setCurrentIndex(DesktopIndex());
+    ListDesktopAccounts(account.DesktopAccount);
 }
 
 TOAuthProvider TAccountForm::ShownProvider() const
@@ -460,6 +579,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
         {editServer, AccountServerProblem(editServer->text())},
         {spinPort, spinPort->hasAcceptableInput() ? QString() : u"The port must be a number from 1 to 65535."_s},
         {cmbSecurity, SecurityProblem()},
+        {cmbDesktopAccount, DesktopProblem()},
         {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
         {editPassword, cmbSignIn->currentIndex() == 0 ? requiredProblem(editPassword->text(), u"password"_s) : QString()},
         {editFolder, ShowsImap() ? AccountFolderProblem(editFolder->text()) : QString()},
@@ -470,7 +590,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
             return check;
     }
     QWidget* field = nullptr;
-    if (cmbSignIn->currentIndex() > 0) {
+    if (ShowsProviderSignIn()) {
         if (const QString why = SignInProblem(field); !why.isEmpty())
             return {field, why};
     }
@@ -538,10 +658,11 @@ TAccountRecord TAccountForm::ShownAccount(const QString& name) const
     account.CertFingerprint = NormalFingerprint(editCertFingerprint->text());
     account.Protocol = ShownProtocol();
     account.Folder = AccountText(editFolder->text());
-    if (cmbSignIn->currentIndex() > 0) {
-        account.Auth = authOAuth2;
+    account.Auth = ShownAuth();
+    if (ShowsProviderSignIn())
         account.Provider = ShownProvider();
-    }
+    if (ShowsDesktop())
+        account.DesktopAccount = cmbDesktopAccount->currentData().toString();
     return account;
 }
 
@@ -553,9 +674,8 @@ QString TAccountForm::KeptRefreshToken(const QString& name) const
 {
     if (IsNewAccount && !signedInHere)
         return {};
-    const int auth = cmbSignIn->currentIndex() > 0 ? authOAuth2 : authPassword;
-    const TSignInTarget shown{{name, auth, ShownProvider()}, AccountText(editServer->text()),
-                              AccountText(editUsername->text()), {}};
+    const TSignInTarget shown{{name, ShownAuth(), ShownProvider()}, AccountText(editServer->text()),
+                              AccountText(editUsername->text()), {}, {}};
     const QString token = RefreshTokenFor(Store, name, shown);
     if (!token.isEmpty() || OpenedName == name || AccountText(OpenedName) != name)
         return token;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DesktopAccounts.h"
 #include "platform/OAuthSignIn.h"
 
 #include <QDialog>
@@ -23,8 +24,9 @@ struct TOAuthPreset;
 // straight to the store. An account is keyed by its name: OK replaces any
 // account of that name, and a renamed account leaves the old one as it was,
 // unless the new name is the old one without its surrounding blanks.
-// An account signs in with its password or through an OAuth 2.0 provider:
-// a preset's or one the user names.
+// An account signs in with its password, through an OAuth 2.0 provider (a
+// preset's or one the user names), or through one of the desktop's online
+// accounts where the desktop keeps them.
 class TAccountForm : public QDialog
 {
     Q_OBJECT
@@ -37,7 +39,9 @@ public:
 
     QLineEdit* editAccName;
     QComboBox* cmbProtocol; // the item's text is the stored Protocol
-    QComboBox* cmbSignIn; // Password, each preset, Other
+    QComboBox* cmbSignIn; // Password, each preset, Other, the desktop where offered
+    QComboBox* cmbDesktopAccount; // the desktop's mail accounts; the item's data is the desktop's id
+    QLabel* lblDesktop; // why the desktop's accounts cannot be listed, or the chosen one is gone
     QLineEdit* editClientId;
     QLineEdit* editClientSecret;
     QLineEdit* editAuthorizeUrl;
@@ -65,6 +69,7 @@ public:
     void cmbSecurityChange(int previous);
     void cmbProtocolChange(const QString& previous);
     void cmbSignInChange(int index);
+    void cmbDesktopAccountChange(int index);
     void btnSignInClick();
     void btnOKClick();
     void btnHelpClick();
@@ -82,8 +87,18 @@ private:
     void CreateSignInControls();
     void AddSignInRows();
     void ReadSignIn(const TAccountRecord& account);
+    void ReadDesktopSignIn(const TAccountRecord& account);
     void ShowSignInRows();
     int OtherIndex() const;
+    int DesktopIndex() const;
+    bool ShowsProviderSignIn() const;
+    bool ShowsDesktop() const;
+    int ShownAuth() const;
+    void CreateDesktopControls();
+    void OfferDesktop();
+    // chosen: the desktop account to show, kept even where the desktop no longer has it.
+    void ListDesktopAccounts(const QString& chosen);
+    QString DesktopProblem() const;
     TOAuthProvider ShownProvider() const;
     QString SignInProblem(QWidget*& field) const;
     QString SecurityProblem() const;
@@ -98,6 +113,9 @@ private:
     QString KeptRefreshToken(const QString& name) const;
 
     RegistryStore& Store;
+    DesktopAccounts desktop;
+    QList<TDesktopAccount> desktopAccounts;
+    bool desktopListed = false;
     const QString OpenedName;
     int shownSecurity = 0;
     QString shownProtocol;
