@@ -8,6 +8,7 @@
 #include "engine/FailureReport.h"
 #include "engine/MailSources.h"
 #include "engine/MessageActions.h"
+#include "engine/NoticeActions.h"
 
 #include <QDateTime>
 #include <functional>
@@ -80,6 +81,12 @@ public:
     // Whether the row's account keeps a read mark on its server; asks no
     // server.
     bool CanMarkRead(int row) const { return Actions.CanMarkRead(row); }
+    bool MarksRead(const QString& account) const { return Actions.MarksRead(account); }
+    // A desktop notice's button, on the messages the notice told of.
+    void NoticeActionInvoked(DesktopNotice::Action action, const QList<DesktopNotice::Message>& messages)
+    {
+        Notices.Run(action, messages);
+    }
 
     // A check the user started, or a delete, is under way.
     bool EngineBusy() const { return State.EngineBusy; }
@@ -100,5 +107,6 @@ private:
     TMailSources Sources;
     TCheckCycle Cycle;
     TMessageActions Actions;
+    TNoticeActions Notices;
     std::optional<TClientLauncher> Launcher;
 };

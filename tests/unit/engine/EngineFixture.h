@@ -103,6 +103,9 @@ public:
     void ShowStandingFailures(const QStringList& lines) override { Standing = lines; }
     void ShowWatching(const QStringList& lines) override { Watching = lines; }
     void WithdrawNotice() override { ++NoticesWithdrawn; }
+    bool MarksRead(const QString& account) override { return ReadMarkAccounts.contains(account); }
+    // The accounts whose servers keep read marks, as bubbles are told.
+    QStringList ReadMarkAccounts;
     void ArmCatchUp(int milliseconds) override { CatchUpDelay = milliseconds; }
     void RestartMinuteTimer() override { ++MinuteRestarts; }
     // The accounts of the failure boxes still open; the timed failures
