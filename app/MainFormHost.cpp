@@ -3,6 +3,7 @@
 #include "app/Mainformdlg.h"
 #include "base/Guard.h"
 #include "desktop/Runformdlg.h"
+#include "engine/CheckEngine.h"
 #include "platform/DesktopNotifier.h"
 #include "viewer/HtmlText.h"
 #include "viewer/Quickviewdlg.h"
@@ -131,6 +132,11 @@ bool TMainFormHost::NoticePlaysSound()
 void TMainFormHost::WithdrawNotice()
 {
     form.Notifier->Withdraw(DesktopNotifier::NewMail);
+}
+
+bool TMainFormHost::MarksRead(const QString& account)
+{
+    return form.Engine && form.Engine->MarksRead(account);
 }
 
 void TMainFormHost::ShowMainWindow()

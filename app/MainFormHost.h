@@ -45,6 +45,7 @@ public:
     void ShowNotice(const DesktopNotice& notice) override;
     bool NoticePlaysSound() override;
     void WithdrawNotice() override;
+    bool MarksRead(const QString& account) override;
     void ArmTimer1() override;
     void StopTimer1() override;
     void StartHangUpTimer() override;

@@ -413,6 +413,10 @@ void TMainForm::ConnectEngine()
     connect(actLaunch, &QAction::triggered, this, run(&TCheckEngine::LaunchMailClient));
     connect(Notifier, &DesktopNotifier::DefaultActionInvoked, this, GuardedSlot([this] { ShowAndRaise(); }));
     connect(Notifier, &DesktopNotifier::CheckNowInvoked, actCheckNow, &QAction::trigger);
+    connect(Notifier, &DesktopNotifier::MessageActionInvoked, this,
+            GuardedSlot([this](DesktopNotice::Action action, const QList<DesktopNotice::Message>& messages) {
+                Engine->NoticeActionInvoked(action, messages);
+            }));
 }
 
 void TMainForm::ConnectMessageActions()

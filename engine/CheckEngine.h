@@ -10,6 +10,7 @@
 #include "engine/MessageActions.h"
 #include "engine/QuietGate.h"
 #include "engine/QuietTime.h"
+#include "engine/NoticeActions.h"
 
 #include <QDateTime>
 #include <functional>
@@ -91,6 +92,12 @@ public:
     // count.
     void QuietChanged();
     TQuietTime::TDoNotDisturb DoNotDisturbChoice() const { return Quiet.DoNotDisturbChoice(parts.Now()); }
+    bool MarksRead(const QString& account) const { return Actions.MarksRead(account); }
+    // A desktop notice's button, on the messages the notice told of.
+    void NoticeActionInvoked(DesktopNotice::Action action, const QList<DesktopNotice::Message>& messages)
+    {
+        Notices.Run(action, messages);
+    }
 
     // A check the user started, or a delete, is under way.
     bool EngineBusy() const { return State.EngineBusy; }
@@ -113,5 +120,6 @@ private:
     TQuietGate Gate;
     TCheckCycle Cycle;
     TMessageActions Actions;
+    TNoticeActions Notices;
     std::optional<TClientLauncher> Launcher;
 };

@@ -93,6 +93,9 @@ public:
     virtual bool NoticePlaysSound() = 0;
     // Takes the new-mail bubble away: there is no mail to tell of.
     virtual void WithdrawNotice() = 0;
+    // Whether a bubble may offer to mark the account's messages read: its
+    // server keeps a read mark.
+    virtual bool MarksRead(const QString& account) = 0;
 };
 
 // The timers the engine runs on, and the event loop's turn.

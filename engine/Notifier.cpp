@@ -4,6 +4,8 @@
 #include "engine/MessageFields.h"
 #include "engine/MessageList.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace {
@@ -21,6 +23,25 @@ int HighestRank(const TNoticeRows& rows)
     return highest;
 }
 
+// The messages as the bubble's buttons find them again: all of them, or
+// none where one has no unique id. The host is asked once per account.
+QList<DesktopNotice::Message> NoticeMessages(const TNoticeRows& rows, TDesktopActions& host)
+{
+    QHash<QString, bool> marksRead;
+    QList<DesktopNotice::Message> messages;
+    messages.reserve(rows.size());
+    for (const MessageEntry* entry : rows) {
+        if (entry->UniqueId.isEmpty())
+            return {};
+        auto known = marksRead.constFind(entry->Account);
+        if (known == marksRead.constEnd())
+            known = marksRead.insert(entry->Account, host.MarksRead(entry->Account));
+        messages.append({entry->Account, entry->UniqueId, *known, NoticeSender(entry->ReadableFrom),
+                         entry->ReadableSubject.trimmed()});
+    }
+    return messages;
+}
+
 }
 
 // Rows kept from an earlier check while their account's check fails were
@@ -34,13 +55,17 @@ TNoticeRows AllRows(const TMessageList& list)
     return rows;
 }
 
-QString NoticeLine(const QString& from, const QString& subject)
+QString NoticeSender(const QString& from)
 {
     QString sender = from.section(u'<', 0, 0).trimmed();
     if (sender.size() >= 2 && sender.startsWith(u'"') && sender.endsWith(u'"'))
         sender = sender.mid(1, sender.size() - 2).trimmed();
-    if (sender.isEmpty())
-        sender = from.trimmed();
+    return sender.isEmpty() ? from.trimmed() : sender;
+}
+
+QString NoticeLine(const QString& from, const QString& subject)
+{
+    const QString sender = NoticeSender(from);
     const QString shownSubject = subject.trimmed();
     const QString line = shownSubject.isEmpty() ? sender : sender + QStringLiteral(": ") + shownSubject;
     if (line.size() <= MaxNoticeLineLength)
@@ -121,6 +146,7 @@ DesktopNotice TNotifier::Notice(const QString& priorityClass, const TNoticeRows&
     notice.Summary = QString::number(rows.size()) + QStringLiteral(" new messages");
     for (const MessageEntry* entry : sorted.mid(0, MaxNoticeLines))
         notice.Lines << NoticeLine(entry->ReadableFrom, entry->ReadableSubject);
+    notice.Messages = NoticeMessages(rows, host);
     notice.Level = priorityClass == Priority::High  ? DesktopNotice::Critical
                    : priorityClass == Priority::Low ? DesktopNotice::Low
                                                     : DesktopNotice::Normal;

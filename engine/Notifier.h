@@ -34,6 +34,10 @@ private:
     TDesktopActions& host;
 };
 
+// The sender as a bubble names it: the name where the From text gives one,
+// else the address.
+QString NoticeSender(const QString& from);
+
 // One line of the bubble: the sender's name where the From text gives one,
 // else the address, then the subject; cut to fit a bubble's width.
 QString NoticeLine(const QString& from, const QString& subject);

@@ -104,6 +104,9 @@ public:
     void ShowWatching(const QStringList& lines) override { Watching = lines; }
     void ShowQuiet(const QString& line) override { QuietLine = line; }
     void WithdrawNotice() override { ++NoticesWithdrawn; }
+    bool MarksRead(const QString& account) override { return ReadMarkAccounts.contains(account); }
+    // The accounts whose servers keep read marks, as bubbles are told.
+    QStringList ReadMarkAccounts;
     void ArmCatchUp(int milliseconds) override { CatchUpDelay = milliseconds; }
     void RestartMinuteTimer() override { ++MinuteRestarts; }
     // The accounts of the failure boxes still open; the timed failures
