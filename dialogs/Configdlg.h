@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "dialogs/NotifyGroup.h"
 
 #include <QDialog>
 #include <functional>
@@ -16,7 +17,6 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
-class QToolButton;
 class TMailClient;
 class TRadioGroup;
 class TSpinField;
@@ -79,15 +79,7 @@ public:
     QSpinBox* spinDelaySec;
 
     // One group of the Notification tab: what to do for one priority.
-    struct NotifyGroup {
-        QCheckBox* ShowList;
-        QCheckBox* FlashIcon;
-        QCheckBox* Launch;
-        QCheckBox* PlaySound;
-        QCheckBox* Desktop;
-        QLineEdit* SoundFile;
-        QToolButton* Browse;
-    };
+    using NotifyGroup = TNotifyGroup;
     NotifyGroup Norm;
     NotifyGroup High;
     NotifyGroup Low;
@@ -113,7 +105,6 @@ public:
     void chkLoadOnStartupClick(bool checked);
     void spinTimeoutChange(int milliseconds);
     void ApplyHotkey();
-    void BrowseSoundFile(QLineEdit* field);
     void btnAccNewClick();
     void btnAccEditClick();
     void btnAccDelClick();
