@@ -6,10 +6,12 @@
 #include "config/AccountPassword.h"
 #include "config/AccountRecord.h"
 #include "config/AccountText.h"
+#include "config/AccountVoice.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
+#include "config/StoreError.h"
 #include "config/StoreKeys.h"
 #include "pop3/Certificate.h"
 #include "pop3/TokenLogin.h"
@@ -22,12 +24,15 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -39,6 +44,9 @@ namespace {
 
 constexpr int MaxPort = 65535;
 constexpr QSize DesignedSize(298, 229);
+constexpr int AccountPage = 0;
+constexpr int VoicePage = 1;
+constexpr int VoiceHelpTopic = 215;
 
 QLineEdit* edit(const QString& name, int helpContext, QWidget* parent)
 {
@@ -73,6 +81,19 @@ QString addressProblem(const QString& text, const QString& what)
     return {};
 }
 
+// What a new account's own ways start from: the general options as last
+// stored; none where they cannot be read.
+TAccountVoice storedGeneralVoice(RegistryStore& store)
+{
+    try {
+        TRegistry reg(store);
+        if (reg.OpenKeyReadOnly(StoreKeys::Program))
+            return TAccountVoice::Read(reg).value_or(TAccountVoice());
+    } catch (const EStoreError&) {
+    }
+    return {};
+}
+
 QString fingerprintProblem(const QString& text)
 {
     if (text.trimmed().isEmpty() || !NormalFingerprint(text).isEmpty())
@@ -88,9 +109,11 @@ TAccountForm::TAccountForm(RegistryStore& store, const QString& accountName, QWi
     setObjectName(u"AccountForm"_s);
     CreateControls();
     CreateButtons();
+    CreateVoiceTab();
     SetDialogFrame(*this, IsNewAccount ? u"Add Account"_s : u"Edit Account"_s, DesignedSize);
     editAccName->setText(accountName);
     Guarded([this] { FormCreate(); });
+    ReadVoice();
     ShowSignInRows();
     EnableProtocolFields();
 }
@@ -144,10 +167,17 @@ void TAccountForm::CreateControls()
     form->addRow(u"Folder"_s, editFolder);
     form->addRow(u"Trusted certificate"_s, editCertFingerprint);
     form->addRow(QString(), chkQuickCheck);
+    auto* accountPage = new QWidget;
+    accountPage->setObjectName(u"TabAccount"_s);
+    auto* pageLayout = new QVBoxLayout(accountPage);
+    pageLayout->addLayout(form);
+    pageLayout->addStretch();
+    AccountPages = new QTabWidget(this);
+    AccountPages->setObjectName(u"AccountPages"_s);
+    AccountPages->addTab(accountPage, u"Account"_s);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addWidget(AccountPages);
     layout->addWidget(lblError);
-    layout->addStretch();
 
     connect(btnUseDef, &QPushButton::clicked, this, GuardedSlot([this] { btnUseDefClick(); }));
     connect(btnShowPassword, &QToolButton::pressed, this, [this] { editPassword->setEchoMode(QLineEdit::Normal); });
@@ -499,6 +529,64 @@ void TAccountForm::CreateButtons()
     connect(btnHelp, &QPushButton::clicked, this, GuardedSlot([this] { btnHelpClick(); }));
 }
 
+// Made after the buttons, so Tab on the Account page goes on to OK.
+void TAccountForm::CreateVoiceTab()
+{
+    auto* page = new QWidget;
+    page->setObjectName(u"TabNotify"_s);
+    radVoiceGeneral = new QRadioButton(u"Use the general settings"_s, page);
+    radVoiceGeneral->setObjectName(u"radVoiceGeneral"_s);
+    radVoiceOwn = new QRadioButton(u"Use these settings for this account"_s, page);
+    radVoiceOwn->setObjectName(u"radVoiceOwn"_s);
+    SetHelpContext(radVoiceGeneral, VoiceHelpTopic);
+    SetHelpContext(radVoiceOwn, VoiceHelpTopic);
+    auto* layout = new QVBoxLayout(page);
+    layout->setSpacing(4);
+    layout->addWidget(radVoiceGeneral);
+    layout->addWidget(radVoiceOwn);
+    NotifyNorm = TNotifyGroup::Create(u"Norm"_s, u"Normal Priority"_s, page);
+    NotifyHigh = TNotifyGroup::Create(u"High"_s, u"High Priority"_s, page);
+    NotifyLow = TNotifyGroup::Create(u"Low"_s, u"Low Priority"_s, page);
+    for (const TNotifyGroup* group : {&NotifyNorm, &NotifyHigh, &NotifyLow})
+        layout->addWidget(group->Box);
+    layout->addStretch();
+    AccountPages->addTab(page, u"Notification"_s);
+    connect(radVoiceOwn, &QRadioButton::toggled, this, [this] { EnableVoiceGroups(); });
+}
+
+// Ways that cannot be read are said, and the general options stand in; OK
+// then stores what the tab shows.
+void TAccountForm::ReadVoice()
+{
+    std::optional<TAccountVoice> own;
+    try {
+        if (!IsNewAccount)
+            own = TAccountVoice::Read(Store, OpenedName);
+    } catch (const EStoreError& e) {
+        lblError->setText(u"The account's own notification settings cannot be read; the general ones are used. "_s
+                          + CleanedLines(e.Message));
+    }
+    (own ? radVoiceOwn : radVoiceGeneral)->setChecked(true);
+    const TAccountVoice shown = own.value_or(storedGeneralVoice(Store));
+    NotifyHigh.ShowWays(shown.High);
+    NotifyNorm.ShowWays(shown.Normal);
+    NotifyLow.ShowWays(shown.Low);
+    EnableVoiceGroups();
+}
+
+void TAccountForm::EnableVoiceGroups()
+{
+    for (const TNotifyGroup* group : {&NotifyNorm, &NotifyHigh, &NotifyLow})
+        group->Box->setEnabled(radVoiceOwn->isChecked());
+}
+
+std::optional<TAccountVoice> TAccountForm::ShownVoice() const
+{
+    if (!radVoiceOwn->isChecked())
+        return std::nullopt;
+    return TAccountVoice{NotifyHigh.Ways(), NotifyNorm.Ways(), NotifyLow.Ways()};
+}
+
 // Editing completes the account's values with their defaults in the store,
 // even when the user then cancels. A new account starts secured: a password
 // crosses the network in the clear only when the user chooses so.
@@ -564,6 +652,7 @@ void TAccountForm::cmbSecurityChange(int previous)
 void TAccountForm::btnOKClick()
 {
     if (const auto [field, why] = FirstProblem(); field) {
+        AccountPages->setCurrentIndex(AccountPage);
         lblError->Refuse(field, why);
         return;
     }
@@ -628,6 +717,7 @@ void TAccountForm::WriteAccount()
     reg.CloseKey();
     reg.OpenKey(TAccountRecord::KeyOf(name), true);
     ShownAccount(name).Write(reg);
+    TAccountVoice::Write(reg, ShownVoice());
     if (!Store.Secrets && !signsIn)
         reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
     reg.CloseKey();
@@ -706,5 +796,8 @@ void TAccountForm::btnSignInClick()
 
 void TAccountForm::btnHelpClick()
 {
-    ShowHelpContext(IsNewAccount ? 343 : 344);
+    if (AccountPages->currentIndex() == VoicePage)
+        ShowHelpContext(VoiceHelpTopic);
+    else
+        ShowHelpContext(IsNewAccount ? 343 : 344);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "dialogs/NotifyGroup.h"
 #include "platform/DesktopAccounts.h"
 #include "platform/OAuthSignIn.h"
 
 #include <QDialog>
+#include <optional>
 #include <utility>
 
 class QCheckBox;
@@ -13,7 +15,9 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QSpinBox;
+class QTabWidget;
 class QToolButton;
 class RegistryStore;
 class TAccountRecord;
@@ -27,6 +31,8 @@ struct TOAuthPreset;
 // An account signs in with its password, through an OAuth 2.0 provider (a
 // preset's or one the user names), or through one of the desktop's online
 // accounts where the desktop keeps them.
+// Its Notification tab gives the account ways of telling its mail of its
+// own, in place of the general options.
 class TAccountForm : public QDialog
 {
     Q_OBJECT
@@ -60,6 +66,12 @@ public:
     QLineEdit* editCertFingerprint;
     QCheckBox* chkQuickCheck; // "QuickCheck", on unless the account says 0; POP3's alone
     TErrorLabel* lblError; // why OK was refused
+    QTabWidget* AccountPages; // "Account", "Notification"
+    QRadioButton* radVoiceGeneral; // "Use the general settings"
+    QRadioButton* radVoiceOwn;
+    TNotifyGroup NotifyNorm;
+    TNotifyGroup NotifyHigh;
+    TNotifyGroup NotifyLow;
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnHelp;
@@ -105,6 +117,11 @@ private:
     void ReadSecurity(const TAccountRecord& account);
     void ReadPassword(class TRegistry& reg);
     void CreateButtons();
+    void CreateVoiceTab();
+    void ReadVoice();
+    void EnableVoiceGroups();
+    // None: the general options speak for the account.
+    std::optional<TAccountVoice> ShownVoice() const;
     // The first field that cannot be stored as it is, with why; none when OK may store.
     std::pair<QWidget*, QString> FirstProblem() const;
     void WriteAccount();

@@ -8,7 +8,6 @@
 #include "widgets/Beep.h"
 #include "widgets/DialogFrame.h"
 #include "widgets/ErrorLabel.h"
-#include "widgets/FileDialog.h"
 #include "widgets/HelpViewer.h"
 #include "widgets/MsgBox.h"
 #include "widgets/RadioGroup.h"
@@ -28,11 +27,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -354,41 +351,11 @@ TConfigForm::NotifyGroup TConfigForm::CreateNotifyGroup(const QString& prefix, c
                                                         QString (Settings::*getSound)() const,
                                                         void (Settings::*setSound)(const QString&))
 {
-    auto* box = new QGroupBox(caption, TabNotify);
-    const auto flag = [&](const QString& name, const QString& text, int helpContext, NotifyFlag bit) {
-        QCheckBox* check = checkBox(u"chk"_s + prefix + name, text, helpContext, box);
-        BindFlag(check, bit, get, set);
-        return check;
-    };
-    // Made in the order they are laid out, row by row: that is the Tab order.
-    NotifyGroup group;
-    group.ShowList = flag(u"ShowList"_s, u"Show Message List"_s, 317, NotifyShowList);
-    group.FlashIcon = flag(u"FlashIcon"_s, u"Flash Tray Icon"_s, 318, NotifyFlashIcon);
-    group.Launch = flag(u"Launch"_s, u"Launch Email Client"_s, 319, NotifyLaunchClient);
-    group.Desktop = flag(u"Desktop"_s, u"Show Desktop Notification"_s, 340, NotifyDesktop);
-    group.PlaySound = flag(u"PlaySound"_s, u"Play Sound"_s, 320, NotifyPlaySound);
-    group.SoundFile = named(new QLineEdit(box), u"edit"_s + prefix + u"SoundFile"_s, 321);
+    NotifyGroup group = TNotifyGroup::Create(prefix, caption, TabNotify);
+    for (const auto& [box, bit] : group.Flags())
+        BindFlag(box, bit, get, set);
     Bind(group.SoundFile, getSound, setSound);
-    group.Browse = named(new QToolButton(box), u"btn"_s + prefix + u"Browse"_s, 322);
-    group.Browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    group.Browse->setToolTip(u"Choose a sound file"_s);
-    connect(group.Browse, &QToolButton::clicked, this,
-            GuardedSlot([this, field = group.SoundFile] { BrowseSoundFile(field); }));
-
-    auto* sound = new QHBoxLayout;
-    sound->setSpacing(2);
-    sound->addWidget(group.SoundFile);
-    sound->addWidget(group.Browse);
-    auto* layout = new QGridLayout(box);
-    layout->setContentsMargins(6, 2, 6, 2);
-    layout->setVerticalSpacing(0);
-    layout->addWidget(group.ShowList, 0, 0);
-    layout->addWidget(group.FlashIcon, 0, 1);
-    layout->addWidget(group.Launch, 0, 2);
-    layout->addWidget(group.Desktop, 1, 0);
-    layout->addWidget(group.PlaySound, 1, 1);
-    layout->addLayout(sound, 1, 2);
-    TabNotify->layout()->addWidget(box);
+    TabNotify->layout()->addWidget(group.Box);
     return group;
 }
 
@@ -588,14 +555,6 @@ void TConfigForm::ApplyHotkey()
         Hotkey->Register(Options.Hotkey(), Options.Modifier());
     else
         Hotkey->Unregister();
-}
-
-void TConfigForm::BrowseSoundFile(QLineEdit* field)
-{
-    const QString chosen =
-        OpenFileName({u"Choose a sound"_s, {}, {u"Wav files (*.wav)"_s, u"All files (*)"_s}, this});
-    if (!chosen.isEmpty())
-        field->setText(chosen);
 }
 
 void TConfigForm::FillAccountList()

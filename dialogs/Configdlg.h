@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "dialogs/NotifyGroup.h"
 
 #include <QDialog>
 #include <functional>
@@ -17,7 +18,6 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class QTimeEdit;
-class QToolButton;
 class TErrorLabel;
 class TMailClient;
 class TRadioGroup;
@@ -81,15 +81,7 @@ public:
     QSpinBox* spinDelaySec;
 
     // One group of the Notification tab: what to do for one priority.
-    struct NotifyGroup {
-        QCheckBox* ShowList;
-        QCheckBox* FlashIcon;
-        QCheckBox* Launch;
-        QCheckBox* PlaySound;
-        QCheckBox* Desktop;
-        QLineEdit* SoundFile;
-        QToolButton* Browse;
-    };
+    using NotifyGroup = TNotifyGroup;
     NotifyGroup Norm;
     NotifyGroup High;
     NotifyGroup Low;
@@ -121,7 +113,6 @@ public:
     void chkLoadOnStartupClick(bool checked);
     void spinTimeoutChange(int milliseconds);
     void ApplyHotkey();
-    void BrowseSoundFile(QLineEdit* field);
     void btnAccNewClick();
     void btnAccEditClick();
     void btnAccDelClick();

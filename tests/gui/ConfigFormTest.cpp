@@ -2,6 +2,7 @@
 // offscreen, driven by their controls' names as a user would.
 
 #include "config/AccountRecord.h"
+#include "config/AccountVoice.h"
 #include "config/FileStore.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
@@ -624,6 +625,54 @@ TEST_F(AccountFormTest, BlanksAroundNamesAreNotStoredAndAnOldBlankNameIsMovedNot
 }
 
 // Typed as a provider's page gives it; the arrows step one by one as before.
+// The general options as stored are where an account's own ways start.
+TEST_F(AccountFormTest, TheNotificationTabStoresTheAccountsOwnWaysOnOkOnlyAndARenameCarriesThem)
+{
+    StoreAccount(Store, "Home", "pop.example.org", 110, "ann", "secret");
+    TRegistry program(Store);
+    program.OpenKey(StoreKeys::Program, true);
+    TAccountVoice::Write(program, TAccountVoice{{NotifyFlashIcon, {}}, {NotifyShowList | NotifyPlaySound, "/s/general.wav"}, {}});
+    program.CloseKey();
+    const auto own = [this](TAccountForm& form) {
+        Find<QRadioButton>(u"radVoiceOwn"_s, &form)->click();
+        Find<QCheckBox>(u"chkNormShowList"_s, &form)->click();
+        Find<QCheckBox>(u"chkHighPlaySound"_s, &form)->click();
+        Find<QToolButton>(u"btnHighBrowse"_s, &form)->click();
+    };
+    SetFileDialogHook([](const TFileDialogRequest&) { return u"/s/urgent.wav"_s; });
+    {
+        TAccountForm form(Store, u"Home"_s);
+        EXPECT_TRUE(Find<QRadioButton>(u"radVoiceGeneral"_s, &form)->isChecked());
+        EXPECT_EQ(Field(form, "editNormSoundFile"), "/s/general.wav");
+        EXPECT_FALSE(Find<QCheckBox>(u"chkNormPlaySound"_s, &form)->isEnabled());
+        own(form);
+        Find<QPushButton>(u"btnCancel"_s, &form)->click();
+    }
+    EXPECT_FALSE(TAccountVoice::Read(Store, u"Home"_s)) << "Cancel writes nothing";
+
+    const TAccountVoice chosen{{NotifyFlashIcon | NotifyPlaySound, "/s/urgent.wav"}, {NotifyPlaySound, "/s/general.wav"}, {}};
+    {
+        TAccountForm form(Store, u"Home"_s);
+        own(form);
+        Type(form, "editAccName", "Home2");
+        Find<QTabWidget>(u"AccountPages"_s, &form)->setCurrentIndex(1);
+        Type(form, "editPassword", "");
+        Find<QPushButton>(u"btnOK"_s, &form)->click();
+        EXPECT_EQ(Find<QTabWidget>(u"AccountPages"_s, &form)->currentIndex(), 0) << "the refusal shows its field";
+        Type(form, "editPassword", "secret");
+        Find<QPushButton>(u"btnOK"_s, &form)->click();
+    }
+    EXPECT_EQ(TAccountVoice::Read(Store, u"Home2"_s), chosen);
+    EXPECT_FALSE(TAccountVoice::Read(Store, u"Home"_s)) << "the old account is left as it was";
+
+    TAccountForm back(Store, u"Home2"_s);
+    EXPECT_TRUE(Find<QRadioButton>(u"radVoiceOwn"_s, &back)->isChecked());
+    EXPECT_EQ(Field(back, "editHighSoundFile"), "/s/urgent.wav");
+    Find<QRadioButton>(u"radVoiceGeneral"_s, &back)->click();
+    Find<QPushButton>(u"btnOK"_s, &back)->click();
+    EXPECT_FALSE(TAccountVoice::Read(Store, u"Home2"_s));
+}
+
 TEST_F(AccountFormTest, ThePortTakesTypedDigitsFrom1To65535)
 {
     TAccountForm form(Store);
