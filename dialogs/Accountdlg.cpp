@@ -276,7 +276,11 @@ void TAccountForm::AddSignInRows()
     signInRow->addWidget(btnSignIn);
     signInRow->addWidget(lblSignIn, 1);
     form->addRow(u"Desktop account"_s, cmbDesktopAccount);
-    form->addRow(QString(), lblDesktop);
+    // Qt 6.4's form layout reads past its rows when a hidden row's own
+    // widget wraps its words; a layout between them keeps it apart.
+    desktopNoteRow = new QHBoxLayout;
+    desktopNoteRow->addWidget(lblDesktop);
+    form->addRow(QString(), desktopNoteRow);
     form->addRow(u"Sign-in address"_s, editAuthorizeUrl);
     form->addRow(u"Token address"_s, editTokenUrl);
     form->addRow(u"Scope"_s, editScope);
@@ -324,7 +328,7 @@ void TAccountForm::ShowSignInRows()
     form->setRowVisible(editClientSecret, hasSecret);
     form->setRowVisible(signInRow, ShowsProviderSignIn());
     form->setRowVisible(cmbDesktopAccount, ShowsDesktop());
-    form->setRowVisible(lblDesktop, ShowsDesktop() && !lblDesktop->text().isEmpty());
+    form->setRowVisible(desktopNoteRow, ShowsDesktop() && !lblDesktop->text().isEmpty());
     layout()->activate();
     setFixedSize(DesignedSize.expandedTo(minimumSizeHint()));
 }

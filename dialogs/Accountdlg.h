@@ -140,4 +140,5 @@ private:
     QFormLayout* form = nullptr;
     QHBoxLayout* passwordRow = nullptr;
     QHBoxLayout* signInRow = nullptr;
+    QHBoxLayout* desktopNoteRow = nullptr;
 };
