@@ -15,6 +15,7 @@
 #include "engine/MessageList.h"
 #include "viewer/Quickviewdlg.h"
 #include "widgets/MsgBox.h"
+#include "tests/support/AnsweredBoxes.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/support/TestDovecot.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-class NoticeActionsEndToEnd : public testing::Test
+class NoticeActionsEndToEnd : public AnsweredBoxesTest
 {
 protected:
     void SetUp() override
@@ -40,11 +41,7 @@ protected:
         ASSERT_GT(DovecotImapPort(), 0) << "no Dovecot started for this run";
         qputenv("POSTWATCH_PROFILE", QFile::encodeName(profile.path()));
         ASSERT_TRUE(server.Start());
-        SetMsgBoxHook([this](const TMsgBoxRequest& box) {
-            Boxes << box.Caption + " | " + box.Text;
-            return box.Buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
-        });
-        SetErrorReport([this](const QString& message) { Errors << message; });
+        AnsweredBoxesTest::SetUp();
     }
 
     void TearDown() override
@@ -52,8 +49,7 @@ protected:
         View.reset();
         Config.reset();
         Form.reset();
-        SetMsgBoxHook({});
-        SetErrorReport({});
+        AnsweredBoxesTest::TearDown();
     }
 
     // Checks the user's IMAP mailbox once, every priority told with a bubble.
@@ -113,8 +109,6 @@ protected:
     std::unique_ptr<TConfigForm> Config;
     std::unique_ptr<TQuickView> View;
     QString user;
-    QStringList Boxes;
-    QStringList Errors;
 };
 
 // A server may repeat a button, and anyone may name one we never sent: the
