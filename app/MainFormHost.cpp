@@ -3,6 +3,7 @@
 #include "app/Mainformdlg.h"
 #include "base/Guard.h"
 #include "desktop/Runformdlg.h"
+#include "engine/CheckEngine.h"
 #include "platform/DesktopNotifier.h"
 #include "viewer/HtmlText.h"
 #include "viewer/Quickviewdlg.h"
@@ -98,6 +99,11 @@ void TMainFormHost::ShowWatching(const QStringList& lines)
     runForm.SetWatching(lines);
 }
 
+void TMainFormHost::ShowQuiet(const QString& line)
+{
+    runForm.SetQuiet(line);
+}
+
 void TMainFormHost::Beep()
 {
     ::Beep();
@@ -126,6 +132,11 @@ bool TMainFormHost::NoticePlaysSound()
 void TMainFormHost::WithdrawNotice()
 {
     form.Notifier->Withdraw(DesktopNotifier::NewMail);
+}
+
+bool TMainFormHost::MarksRead(const QString& account)
+{
+    return form.Engine && form.Engine->MarksRead(account);
 }
 
 void TMainFormHost::ShowMainWindow()

@@ -30,6 +30,7 @@ public:
     void AnnounceFailure(const QString& line, const QString& detail) override;
     void ShowStandingFailures(const QStringList& lines) override;
     void ShowWatching(const QStringList& lines) override;
+    void ShowQuiet(const QString& line) override;
     void Beep() override;
     void StopFlashing() override;
     bool StartFlashing() override;
@@ -44,6 +45,7 @@ public:
     void ShowNotice(const DesktopNotice& notice) override;
     bool NoticePlaysSound() override;
     void WithdrawNotice() override;
+    bool MarksRead(const QString& account) override;
     void ArmTimer1() override;
     void StopTimer1() override;
     void StartHangUpTimer() override;

@@ -18,6 +18,7 @@
 #include "engine/AccessTokens.h"
 #include "engine/SummaryCache.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/DoNotDisturbWatch.h"
 #include "platform/NetworkWatch.h"
 #include "platform/Profile.h"
 #include "platform/SleepWatch.h"
@@ -86,6 +87,7 @@ TMainForm::TMainForm(RegistryStore& store, Settings& settings, TDialUp& dialUp, 
     ConnectEngine();
     ConnectConfigMenu();
     ConnectMessageActions();
+    ConnectQuiet();
     FollowListChanges();
     FollowSelection();
     RunForm.SetTrayActions({actCheckNow, actConfig, actLaunch, actHelp, actClose});
@@ -123,6 +125,7 @@ void TMainForm::CreateEngine(Settings& settings, TDialUp& dialUp, TMailSources::
     AccessTokens = std::make_unique<TAccessTokens>(Store);
     NetworkWatch = new TNetworkWatch(this);
     SleepWatch = new TSleepWatch(this);
+    DoNotDisturbWatch = new TDoNotDisturbWatch(this);
     TMainFormHost& host = *EngineHost;
     TEngineParts parts{settings, Store, dialUp, *MessageList, host, host, host, &host, *Pop1};
     parts.Cache = SummaryCache.get();
@@ -410,6 +413,10 @@ void TMainForm::ConnectEngine()
     connect(actLaunch, &QAction::triggered, this, run(&TCheckEngine::LaunchMailClient));
     connect(Notifier, &DesktopNotifier::DefaultActionInvoked, this, GuardedSlot([this] { ShowAndRaise(); }));
     connect(Notifier, &DesktopNotifier::CheckNowInvoked, actCheckNow, &QAction::trigger);
+    connect(Notifier, &DesktopNotifier::MessageActionInvoked, this,
+            GuardedSlot([this](DesktopNotice::Action action, const QList<DesktopNotice::Message>& messages) {
+                Engine->NoticeActionInvoked(action, messages);
+            }));
 }
 
 void TMainForm::ConnectMessageActions()
@@ -423,6 +430,34 @@ void TMainForm::ConnectMessageActions()
     connect(actWebsite, &QAction::triggered, this, GuardedSlot([this] { actWebsiteExecute(); }));
     connect(actMinimize, &QAction::triggered, this, GuardedSlot([this] { actMinimizeExecute(); }));
     connect(actAboutBox, &QAction::triggered, this, GuardedSlot([this] { actAboutBoxExecute(); }));
+}
+
+// The tray's Do Not Disturb, and the desktop's own; the tray's hint says
+// from the start whether news is kept back.
+void TMainForm::ConnectQuiet()
+{
+    using TChoice = TQuietTime::TDoNotDisturb;
+    const auto choose = [this](QAction* item, TChoice choice) {
+        connect(item, &QAction::triggered, this, GuardedSlot([this, choice] { Engine->DoNotDisturb(choice); }));
+    };
+    choose(RunForm.DndForOneHour1, TChoice::ForOneHour);
+    choose(RunForm.DndUntilTomorrow1, TChoice::UntilTomorrow);
+    choose(RunForm.DndOff1, TChoice::Off);
+    connect(RunForm.TrayPop, &QMenu::aboutToShow, this, GuardedSlot([this] { ShowDoNotDisturb(); }));
+    connect(DoNotDisturbWatch, &TDoNotDisturbWatch::Changed, this,
+            GuardedSlot([this](bool on) { Engine->SetDesktopDoNotDisturb(on); }));
+    Engine->QuietChanged();
+}
+
+// A time chosen that has run out shows as Off.
+void TMainForm::ShowDoNotDisturb()
+{
+    using TChoice = TQuietTime::TDoNotDisturb;
+    switch (Engine->DoNotDisturbChoice()) {
+    case TChoice::ForOneHour: RunForm.DndForOneHour1->setChecked(true); break;
+    case TChoice::UntilTomorrow: RunForm.DndUntilTomorrow1->setChecked(true); break;
+    case TChoice::Off: RunForm.DndOff1->setChecked(true); break;
+    }
 }
 
 void TMainForm::ConnectConfigMenu()

@@ -31,6 +31,7 @@ class TAccessTokens;
 class TMessageList;
 class TNoAccountsHint;
 class TNetworkWatch;
+class TDoNotDisturbWatch;
 class TPop3Client;
 class TSleepWatch;
 class TRunForm;
@@ -100,6 +101,8 @@ public:
     // The network's state and the machine's sleep, on the system bus.
     TNetworkWatch* NetworkWatch;
     TSleepWatch* SleepWatch;
+    // The notification server's own do-not-disturb, on the session bus.
+    TDoNotDisturbWatch* DoNotDisturbWatch;
 
     QStatusBar* StatusBar1;
 
@@ -172,6 +175,8 @@ private:
     void ConnectEngine();
     void ConnectConfigMenu();
     void ConnectMessageActions();
+    void ConnectQuiet();
+    void ShowDoNotDisturb();
     void FormCreate(const QString& commandLine);
     void FormClose();
 

@@ -24,6 +24,7 @@ const QString ClientIdValue = u"OAuthClientId"_s;
 const QString ClientSecretValue = u"OAuthClientSecret"_s;
 const QString ScopeValue = u"OAuthScope"_s;
 const QString SignInIdValue = u"OAuthSignInId"_s;
+const QString DesktopAccountValue = u"DesktopAccount"_s;
 const QString ProtocolValue = u"Protocol"_s;
 const QString FolderValue = u"Folder"_s;
 
@@ -51,14 +52,16 @@ TOAuthProvider readProvider(const TRegistry& reg)
             text(reg, ClientIdValue).trimmed(), text(reg, ClientSecretValue).trimmed(), text(reg, ScopeValue).trimmed()};
 }
 
-// A password sign-in keeps none of the provider's values.
-void writeSignIn(TRegistry& reg, int auth, const TOAuthProvider& provider)
+// A password sign-in keeps none of the provider's values, and one through
+// the desktop none but the desktop's account.
+void writeSignIn(TRegistry& reg, int auth, const TOAuthProvider& provider, const QString& desktopAccount)
 {
     const bool oauth = auth == authOAuth2;
-    if (oauth)
+    if (SendsToken(auth))
         reg.WriteInteger(AuthValue, auth);
     else
         reg.DeleteValue(AuthValue);
+    writeUnless(reg, DesktopAccountValue, desktopAccount, auth != authDesktop);
     writeUnless(reg, AuthorizeUrlValue, provider.AuthorizeUrl.toString(), !oauth);
     writeUnless(reg, TokenUrlValue, provider.TokenUrl.toString(), !oauth);
     writeUnless(reg, ClientIdValue, provider.ClientId, !oauth);
@@ -94,6 +97,7 @@ TAccountRecord TAccountRecord::Read(const TRegistry& reg, const QString& name)
     account.Auth = integer(reg, AuthValue, authPassword);
     account.Provider = readProvider(reg);
     account.SignInId = text(reg, SignInIdValue).trimmed();
+    account.DesktopAccount = text(reg, DesktopAccountValue).trimmed();
     account.Protocol = text(reg, ProtocolValue, DefaultProtocol);
     account.Folder = text(reg, FolderValue, DefaultFolder);
     return account;
@@ -115,7 +119,7 @@ void TAccountRecord::Write(TRegistry& reg) const
     reg.WriteInteger(SecurityValue, Security);
     reg.WriteInteger(QuickCheckValue, QuickCheck ? 1 : 0);
     writeUnless(reg, CertFingerprintValue, CertFingerprint, CertFingerprint.isEmpty());
-    writeSignIn(reg, Auth, Provider);
+    writeSignIn(reg, Auth, Provider, DesktopAccount);
     writeUnless(reg, SignInIdValue, SignInId, SignInId.isEmpty());
     writeUnless(reg, ProtocolValue, Protocol, Protocol == DefaultProtocol);
     writeUnless(reg, FolderValue, Folder, Folder == DefaultFolder);

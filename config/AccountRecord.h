@@ -28,6 +28,7 @@ public:
     int Auth = authPassword;
     TOAuthProvider Provider; // kept only while Auth is authOAuth2
     QString SignInId;        // given when a refresh token is first kept
+    QString DesktopAccount;  // the desktop's id of its online account; kept only while Auth is authDesktop
     QString CertFingerprint; // empty: the system's authorities decide
     bool QuickCheck = true;
     bool Selected = true;

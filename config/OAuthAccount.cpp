@@ -41,7 +41,8 @@ void TOAuthAccount::Write(RegistryStore& store) const
 TSignInTarget TSignInTarget::Read(RegistryStore& store, const QString& name)
 {
     const TAccountRecord account = existingAccount(store, name);
-    return {{name, account.Auth, account.Provider}, account.Server, account.Username, account.SignInId};
+    return {{name, account.Auth, account.Provider}, account.Server, account.Username, account.SignInId,
+            account.DesktopAccount};
 }
 
 bool TSignInTarget::SameSignIn(const TSignInTarget& other) const
@@ -49,8 +50,8 @@ bool TSignInTarget::SameSignIn(const TSignInTarget& other) const
     const TOAuthProvider& provider = Account.Provider;
     return Account.Auth == other.Account.Auth && provider.AuthorizeUrl == other.Account.Provider.AuthorizeUrl
         && provider.TokenUrl == other.Account.Provider.TokenUrl && provider.ClientId == other.Account.Provider.ClientId
-        && provider.Scope.simplified() == other.Account.Provider.Scope.simplified() && Server == other.Server
-        && User == other.User;
+        && provider.Scope.simplified() == other.Account.Provider.Scope.simplified()
+        && DesktopAccount == other.DesktopAccount && Server == other.Server && User == other.User;
 }
 
 QString ReadRefreshToken(RegistryStore& store, const QString& account)
@@ -117,6 +118,8 @@ void RemoveRefreshToken(RegistryStore& store, const QString& account)
 TTokens SignInAccount(RegistryStore& store, const QString& name, const std::function<void(const QUrl&)>& openBrowser)
 {
     const TOAuthAccount account = TOAuthAccount::Read(store, name);
+    if (account.Auth == authDesktop)
+        throw Exception(name + u" signs in through the desktop: sign in there, in the desktop's Online Accounts."_s);
     if (account.Auth != authOAuth2)
         throw Exception(name + u" logs in with a password, not with OAuth 2.0 (its Auth value is not 1)."_s);
     TOAuthSignIn flow(name, account.Provider);

@@ -31,11 +31,12 @@ struct TSignInTarget
     // Set when a refresh token is first kept in the account's key, so an
     // account deleted or replaced and made again is another sign-in.
     QString SignInId;
+    QString DesktopAccount;
 
     // Throws Exception when there is no such account.
     static TSignInTarget Read(RegistryStore& store, const QString& name);
-    // The same kind of sign-in, provider addresses, client id, scope, server
-    // and user name; the id is not compared.
+    // The same kind of sign-in, provider addresses, client id, scope, desktop
+    // account, server and user name; the id is not compared.
     bool SameSignIn(const TSignInTarget& other) const;
 };
 

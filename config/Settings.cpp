@@ -1,5 +1,6 @@
 #include "config/Settings.h"
 
+#include "base/Guard.h"
 #include "config/Registry.h"
 #include "config/StoreKeys.h"
 
@@ -129,6 +130,20 @@ void Settings::loadNotification(OptionReader& option)
     SetHighSoundfile(option.String(u"HighSoundfile"_s, {}));
     SetLowSoundfile(option.String(u"LowSoundfile"_s, {}));
     SetNotifyNewOnly(option.Bool(u"NotifyNewOnly"_s, false));
+    SetQuietHours(option.String(u"QuietHours"_s, {}));
+    reportUnreadQuietHours();
+    SetQuietBreakThrough(option.Bool(u"QuietBreakThrough"_s, Default::QuietBreakThrough));
+}
+
+// Said where a person who edited the file by hand looks; a Cancel that
+// loads the same text again does not say it twice.
+void Settings::reportUnreadQuietHours()
+{
+    if (quietHours.isEmpty() || QuietHoursRule() || quietHours == reportedQuietHours)
+        return;
+    reportedQuietHours = quietHours;
+    WriteErrorLine(u"The quiet hours \"%1\" in the settings are not two different times of the form HH:MM-HH:MM; "
+                   u"there are no quiet hours until you set them again."_s.arg(quietHours));
 }
 
 void Settings::loadFilters(OptionReader& option)
@@ -165,6 +180,8 @@ void Settings::SaveSettings()
     reg.WriteString(u"HighSoundfile"_s, highSoundfile);
     reg.WriteString(u"LowSoundfile"_s, lowSoundfile);
     reg.WriteBool(u"NotifyNewOnly"_s, notifyNewOnly);
+    reg.WriteString(u"QuietHours"_s, quietHours);
+    reg.WriteBool(u"QuietBreakThrough"_s, quietBreakThrough);
     reg.WriteBool(u"BlockBlankFrom"_s, blockBlankFrom);
     reg.WriteBool(u"BlockBlankTo"_s, blockBlankTo);
     reg.WriteBool(u"BlockBlankSubject"_s, blockBlankSubject);

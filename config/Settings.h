@@ -3,6 +3,7 @@
 #include "config/AccountList.h"
 #include "config/BlockedSenderList.h"
 #include "config/ComboField.h"
+#include "config/QuietHours.h"
 
 #include <QObject>
 
@@ -140,6 +141,16 @@ public:
     bool NotifyNewOnly() const { return notifyNewOnly; }
     void SetNotifyNewOnly(bool value) { notifyNewOnly = value; }
 
+    // The quiet hours as stored, empty for none. A text that is not two
+    // different times stays as it is until the user sets others, and means
+    // none.
+    QString QuietHours() const { return quietHours; }
+    void SetQuietHours(const QString& text) { quietHours = text; }
+    std::optional<TQuietHours> QuietHoursRule() const { return TQuietHours::Parse(quietHours); }
+    // A message of High priority is told as usual while it is quiet.
+    bool QuietBreakThrough() const { return quietBreakThrough; }
+    void SetQuietBreakThrough(bool value) { quietBreakThrough = value; }
+
     bool BlockBlankFrom() const { return blockBlankFrom; }
     void SetBlockBlankFrom(bool value) { blockBlankFrom = value; }
     bool BlockBlankTo() const { return blockBlankTo; }
@@ -179,6 +190,7 @@ private:
         static constexpr int ConnType = WaitConn;
         static constexpr int HangUpDelay = 60;
         static constexpr NotifyFlags Notify {NotifyShowList | NotifyFlashIcon};
+        static constexpr bool QuietBreakThrough = true;
     };
 
     void fillClientList();
@@ -189,6 +201,7 @@ private:
     void loadConnection(OptionReader& option);
     void loadNotification(OptionReader& option);
     void loadFilters(OptionReader& option);
+    void reportUnreadQuietHours();
 
     RegistryStore& store;
     AccountList accounts;
@@ -217,6 +230,10 @@ private:
     QString highSoundfile;
     QString lowSoundfile;
     bool notifyNewOnly = false;
+    QString quietHours;
+    bool quietBreakThrough = Default::QuietBreakThrough;
+    // The unreadable quiet hours said on standard error, said once.
+    QString reportedQuietHours;
     bool blockBlankFrom = false;
     bool blockBlankTo = false;
     bool blockBlankSubject = false;

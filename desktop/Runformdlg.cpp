@@ -6,6 +6,7 @@
 #include "resources/Images.h"
 #include "widgets/ActionLink.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -78,6 +79,7 @@ void TRunForm::CreateTray()
     EnableChecking1->setObjectName(QStringLiteral("EnableChecking1"));
     EnableChecking1->setCheckable(true);
     connect(EnableChecking1, &QAction::triggered, this, GuardedSlot([this] { EnableChecking1Click(); }));
+    CreateDoNotDisturbMenu();
 
     SysTray1 = new TSysTray(this);
     SysTray1->setObjectName(QStringLiteral("SysTray1"));
@@ -90,6 +92,25 @@ void TRunForm::CreateTray()
     SysTray1->OnRButtonUp = [this](QObject*) { SysTray1RButtonUp(); };
     SysTray1->SetContextMenu(TrayPop);
     SysTray1->Loaded();
+}
+
+void TRunForm::CreateDoNotDisturbMenu()
+{
+    DoNotDisturb1 = new QMenu(QStringLiteral("Do Not Disturb"), this);
+    DoNotDisturb1->setObjectName(QStringLiteral("DoNotDisturb1"));
+    DoNotDisturb1->menuAction()->setObjectName(QStringLiteral("DoNotDisturb1"));
+    auto* choices = new QActionGroup(DoNotDisturb1);
+    auto item = [&](const char* name, const char* caption) {
+        QAction* action = DoNotDisturb1->addAction(QString::fromLatin1(caption));
+        action->setObjectName(QLatin1String(name));
+        action->setCheckable(true);
+        choices->addAction(action);
+        return action;
+    };
+    DndForOneHour1 = item("DndForOneHour1", "For 1 Hour");
+    DndUntilTomorrow1 = item("DndUntilTomorrow1", "Until Tomorrow");
+    DndOff1 = item("DndOff1", "Off");
+    DndOff1->setChecked(true);
 }
 
 void TRunForm::SetTrayActions(const TTrayActions& actions)
@@ -106,6 +127,7 @@ void TRunForm::SetTrayActions(const TTrayActions& actions)
     item(actions.Help, "HelpContents3");
     separator("N1");
     TrayPop->addAction(EnableChecking1);
+    TrayPop->addMenu(DoNotDisturb1);
     separator("N4");
     item(actions.Close, "Exit2");
 }
@@ -147,12 +169,21 @@ void TRunForm::SetWaitingCount(int count)
     ShowHint();
 }
 
+void TRunForm::SetQuiet(const QString& line)
+{
+    quietLine = line;
+    ShowHint();
+}
+
 void TRunForm::ShowHint()
 {
     QString name = QStringLiteral("Postwatch");
     if (waiting > 0)
         name += waiting == 1 ? QStringLiteral(": 1 message") : QStringLiteral(": %1 messages").arg(waiting);
-    SysTray1->ToolTip = (QStringList{name} + failureLines + watchLines).join(u'\n');
+    QStringList lines{name};
+    if (!quietLine.isEmpty())
+        lines << quietLine;
+    SysTray1->ToolTip = (lines + failureLines + watchLines).join(u'\n');
     SysTray1->Loaded();
 }
 

@@ -31,6 +31,12 @@ public:
     QMenu* TrayPop;
     QAction* ShowPostwatch1;
     QAction* EnableChecking1;
+    // "Do Not Disturb": one of the three is checked, as the main window
+    // shows it when the menu opens.
+    QMenu* DoNotDisturb1;
+    QAction* DndForOneHour1;
+    QAction* DndUntilTomorrow1;
+    QAction* DndOff1;
 
     // The main window's commands on the tray menu, which the main window,
     // created after this one, hands over.
@@ -56,6 +62,8 @@ public:
     void SetHint(const QStringList& lines);
     void SetWatching(const QStringList& lines);
     void SetWaitingCount(int count);
+    // Whether news is kept back now, after the count; empty when it is not.
+    void SetQuiet(const QString& line);
 
     void Timer1Timer();
     void SysTray1LButtonDown();
@@ -71,6 +79,7 @@ protected:
 private:
     void CreateLogo();
     void CreateTray();
+    void CreateDoNotDisturbMenu();
     void FormCreate();
     void FormClose();
     void ShowHint();
@@ -78,5 +87,6 @@ private:
     Settings& options;
     QStringList failureLines;
     QStringList watchLines;
+    QString quietLine;
     int waiting = 0;
 };

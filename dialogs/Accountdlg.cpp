@@ -6,10 +6,12 @@
 #include "config/AccountPassword.h"
 #include "config/AccountRecord.h"
 #include "config/AccountText.h"
+#include "config/AccountVoice.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
 #include "config/ScramblePassword.h"
 #include "config/SecretStore.h"
+#include "config/StoreError.h"
 #include "config/StoreKeys.h"
 #include "pop3/Certificate.h"
 #include "pop3/TokenLogin.h"
@@ -22,12 +24,15 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -39,6 +44,9 @@ namespace {
 
 constexpr int MaxPort = 65535;
 constexpr QSize DesignedSize(298, 229);
+constexpr int AccountPage = 0;
+constexpr int VoicePage = 1;
+constexpr int VoiceHelpTopic = 215;
 
 QLineEdit* edit(const QString& name, int helpContext, QWidget* parent)
 {
@@ -73,6 +81,19 @@ QString addressProblem(const QString& text, const QString& what)
     return {};
 }
 
+// What a new account's own ways start from: the general options as last
+// stored; none where they cannot be read.
+TAccountVoice storedGeneralVoice(RegistryStore& store)
+{
+    try {
+        TRegistry reg(store);
+        if (reg.OpenKeyReadOnly(StoreKeys::Program))
+            return TAccountVoice::Read(reg).value_or(TAccountVoice());
+    } catch (const EStoreError&) {
+    }
+    return {};
+}
+
 QString fingerprintProblem(const QString& text)
 {
     if (text.trimmed().isEmpty() || !NormalFingerprint(text).isEmpty())
@@ -88,9 +109,11 @@ TAccountForm::TAccountForm(RegistryStore& store, const QString& accountName, QWi
     setObjectName(u"AccountForm"_s);
     CreateControls();
     CreateButtons();
+    CreateVoiceTab();
     SetDialogFrame(*this, IsNewAccount ? u"Add Account"_s : u"Edit Account"_s, DesignedSize);
     editAccName->setText(accountName);
     Guarded([this] { FormCreate(); });
+    ReadVoice();
     ShowSignInRows();
     EnableProtocolFields();
 }
@@ -144,10 +167,17 @@ void TAccountForm::CreateControls()
     form->addRow(u"Folder"_s, editFolder);
     form->addRow(u"Trusted certificate"_s, editCertFingerprint);
     form->addRow(QString(), chkQuickCheck);
+    auto* accountPage = new QWidget;
+    accountPage->setObjectName(u"TabAccount"_s);
+    auto* pageLayout = new QVBoxLayout(accountPage);
+    pageLayout->addLayout(form);
+    pageLayout->addStretch();
+    AccountPages = new QTabWidget(this);
+    AccountPages->setObjectName(u"AccountPages"_s);
+    AccountPages->addTab(accountPage, u"Account"_s);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addWidget(AccountPages);
     layout->addWidget(lblError);
-    layout->addStretch();
 
     connect(btnUseDef, &QPushButton::clicked, this, GuardedSlot([this] { btnUseDefClick(); }));
     connect(btnShowPassword, &QToolButton::pressed, this, [this] { editPassword->setEchoMode(QLineEdit::Normal); });
@@ -196,6 +226,7 @@ void TAccountForm::CreateSignInControls()
     for (const TOAuthPreset& preset : OAuthPresets())
         cmbSignIn->addItem(preset.Name);
     cmbSignIn->addItem(u"Other"_s);
+    OfferDesktop();
     cmbSignIn->setToolTip(u"How the account logs in: with its password, or signed in through its provider in the browser"_s);
     SetHelpContext(cmbSignIn, 211);
     editClientId = edit(u"editClientId"_s, 211, this);
@@ -214,6 +245,29 @@ void TAccountForm::CreateSignInControls()
     lblSignIn->setTextFormat(Qt::PlainText);
     connect(cmbSignIn, &QComboBox::currentIndexChanged, this, GuardedSlot([this](int index) { cmbSignInChange(index); }));
     connect(btnSignIn, &QPushButton::clicked, this, GuardedSlot([this] { btnSignInClick(); }));
+    CreateDesktopControls();
+}
+
+void TAccountForm::CreateDesktopControls()
+{
+    cmbDesktopAccount = new QComboBox(this);
+    cmbDesktopAccount->setObjectName(u"cmbDesktopAccount"_s);
+    cmbDesktopAccount->setToolTip(u"The mail account the desktop keeps signed in; it hands out the sign-in at each check"_s);
+    SetHelpContext(cmbDesktopAccount, 211);
+    lblDesktop = new QLabel(this);
+    lblDesktop->setObjectName(u"lblDesktop"_s);
+    lblDesktop->setWordWrap(true);
+    lblDesktop->setTextFormat(Qt::PlainText);
+    connect(cmbDesktopAccount, &QComboBox::currentIndexChanged, this,
+            GuardedSlot([this](int index) { cmbDesktopAccountChange(index); }));
+}
+
+// Asked once, as the dialog opens: the bus answers at once, a missing
+// service within the time-out.
+void TAccountForm::OfferDesktop()
+{
+    if (desktop.Offered())
+        cmbSignIn->addItem(u"From the desktop (GNOME Online Accounts)"_s);
 }
 
 void TAccountForm::AddSignInRows()
@@ -221,6 +275,12 @@ void TAccountForm::AddSignInRows()
     signInRow = new QHBoxLayout;
     signInRow->addWidget(btnSignIn);
     signInRow->addWidget(lblSignIn, 1);
+    form->addRow(u"Desktop account"_s, cmbDesktopAccount);
+    // Qt 6.4's form layout reads past its rows when a hidden row's own
+    // widget wraps its words; a layout between them keeps it apart.
+    desktopNoteRow = new QHBoxLayout;
+    desktopNoteRow->addWidget(lblDesktop);
+    form->addRow(QString(), desktopNoteRow);
     form->addRow(u"Sign-in address"_s, editAuthorizeUrl);
     form->addRow(u"Token address"_s, editTokenUrl);
     form->addRow(u"Scope"_s, editScope);
@@ -234,17 +294,41 @@ int TAccountForm::OtherIndex() const
     return int(OAuthPresets().size()) + 1;
 }
 
+int TAccountForm::DesktopIndex() const
+{
+    return OtherIndex() + 1;
+}
+
+bool TAccountForm::ShowsProviderSignIn() const
+{
+    const int index = cmbSignIn->currentIndex();
+    return index > 0 && index <= OtherIndex();
+}
+
+bool TAccountForm::ShowsDesktop() const
+{
+    return cmbSignIn->currentIndex() == DesktopIndex();
+}
+
+int TAccountForm::ShownAuth() const
+{
+    return ShowsDesktop() ? authDesktop : ShowsProviderSignIn() ? authOAuth2 : authPassword;
+}
+
 void TAccountForm::ShowSignInRows()
 {
     const int index = cmbSignIn->currentIndex();
     const bool other = index == OtherIndex();
-    const bool hasSecret = other || (index > 0 && OAuthPresets().at(index - 1).TakesClientSecret);
+    const TOAuthPreset* preset = ChosenPreset();
+    const bool hasSecret = other || (preset && preset->TakesClientSecret);
     form->setRowVisible(passwordRow, index == 0);
     for (QWidget* field : {editAuthorizeUrl, editTokenUrl, editScope})
         form->setRowVisible(field, other);
-    form->setRowVisible(editClientId, index > 0);
+    form->setRowVisible(editClientId, ShowsProviderSignIn());
     form->setRowVisible(editClientSecret, hasSecret);
-    form->setRowVisible(signInRow, index > 0);
+    form->setRowVisible(signInRow, ShowsProviderSignIn());
+    form->setRowVisible(cmbDesktopAccount, ShowsDesktop());
+    form->setRowVisible(desktopNoteRow, ShowsDesktop() && !lblDesktop->text().isEmpty());
     layout()->activate();
     setFixedSize(DesignedSize.expandedTo(minimumSizeHint()));
 }
@@ -304,14 +388,73 @@ void TAccountForm::cmbSignInChange(int)
         editClientId->setText(provider.ClientId);
         editClientSecret->setText(provider.ClientSecret);
     }
+    if (ShowsDesktop() && !desktopListed)
+        ListDesktopAccounts({});
+    if (ShowsDesktop())
+        cmbDesktopAccountChange(cmbDesktopAccount->currentIndex());
     lblSignIn->clear();
     lblError->clear();
     ShowSignInRows();
 }
 
+// The desktop's account brings its IMAP server and user name.
+void TAccountForm::cmbDesktopAccountChange(int index)
+{
+    lblError->clear();
+    const QString id = cmbDesktopAccount->itemData(index).toString();
+    const auto account = std::find_if(desktopAccounts.cbegin(), desktopAccounts.cend(),
+                                      [&id](const TDesktopAccount& a) { return a.Id == id; });
+    if (account == desktopAccounts.cend())
+        return;
+    cmbProtocol->setCurrentIndex(1);
+    cmbSecurity->setCurrentIndex(account->Security);
+    spinPort->setValue(account->Port);
+    editServer->setText(account->Server);
+    editUsername->setText(account->User);
+}
+
+// Signals held: what is listed fills nothing an account being edited has.
+void TAccountForm::ListDesktopAccounts(const QString& chosen)
+{
+    const QSignalBlocker blocker(cmbDesktopAccount);
+    desktopListed = true;
+    cmbDesktopAccount->clear();
+    lblDesktop->clear();
+    bool listed = true;
+    try {
+        desktopAccounts = desktop.MailAccounts();
+        if (desktopAccounts.isEmpty())
+            lblDesktop->setText(u"The desktop keeps no mail accounts: add one in its Online Accounts settings."_s);
+    } catch (const Exception& e) {
+        listed = false;
+        desktopAccounts.clear();
+        lblDesktop->setText(CleanedLines(e.Message));
+    }
+    for (const TDesktopAccount& account : std::as_const(desktopAccounts))
+        cmbDesktopAccount->addItem(account.Label(), account.Id);
+    if (chosen.isEmpty())
+        return;
+    if (cmbDesktopAccount->findData(chosen) < 0) {
+        cmbDesktopAccount->addItem(listed ? u"(gone from the desktop)"_s : u"(not listed)"_s, chosen);
+        if (listed)
+            lblDesktop->setText(u"The desktop no longer has this account: sign in again in the desktop's Online "
+                                "Accounts, or choose another."_s);
+    }
+    cmbDesktopAccount->setCurrentIndex(cmbDesktopAccount->findData(chosen));
+}
+
+QString TAccountForm::DesktopProblem() const
+{
+    if (!ShowsDesktop() || !cmbDesktopAccount->currentData().toString().isEmpty())
+        return {};
+    return u"Choose one of the desktop's mail accounts."_s;
+}
+
 // The stored choice is the preset whose sign-in address the account names.
 void TAccountForm::ReadSignIn(const TAccountRecord& account)
 {
+    if (account.Auth == authDesktop)
+        return ReadDesktopSignIn(account);
     int index = 0;
     if (account.Auth == authOAuth2) {
         const auto& presets = OAuthPresets();
@@ -327,6 +470,16 @@ void TAccountForm::ReadSignIn(const TAccountRecord& account)
     editScope->setText(account.Provider.Scope);
     editClientId->setText(account.Provider.ClientId);
     editClientSecret->setText(account.Provider.ClientSecret);
+}
+
+// Shown even where the desktop no longer offers it, so OK keeps the choice.
+void TAccountForm::ReadDesktopSignIn(const TAccountRecord& account)
+{
+    const QSignalBlocker blocker(cmbSignIn);
+    if (cmbSignIn->count() <= DesktopIndex())
+        cmbSignIn->addItem(u"From the desktop (GNOME Online Accounts)"_s);
+    cmbSignIn->setCurrentIndex(DesktopIndex());
+    ListDesktopAccounts(account.DesktopAccount);
 }
 
 TOAuthProvider TAccountForm::ShownProvider() const
@@ -378,6 +531,64 @@ void TAccountForm::CreateButtons()
     connect(btnOK, &QPushButton::clicked, this, GuardedSlot([this] { btnOKClick(); }));
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp, &QPushButton::clicked, this, GuardedSlot([this] { btnHelpClick(); }));
+}
+
+// Made after the buttons, so Tab on the Account page goes on to OK.
+void TAccountForm::CreateVoiceTab()
+{
+    auto* page = new QWidget;
+    page->setObjectName(u"TabNotify"_s);
+    radVoiceGeneral = new QRadioButton(u"Use the general settings"_s, page);
+    radVoiceGeneral->setObjectName(u"radVoiceGeneral"_s);
+    radVoiceOwn = new QRadioButton(u"Use these settings for this account"_s, page);
+    radVoiceOwn->setObjectName(u"radVoiceOwn"_s);
+    SetHelpContext(radVoiceGeneral, VoiceHelpTopic);
+    SetHelpContext(radVoiceOwn, VoiceHelpTopic);
+    auto* layout = new QVBoxLayout(page);
+    layout->setSpacing(4);
+    layout->addWidget(radVoiceGeneral);
+    layout->addWidget(radVoiceOwn);
+    NotifyNorm = TNotifyGroup::Create(u"Norm"_s, u"Normal Priority"_s, page);
+    NotifyHigh = TNotifyGroup::Create(u"High"_s, u"High Priority"_s, page);
+    NotifyLow = TNotifyGroup::Create(u"Low"_s, u"Low Priority"_s, page);
+    for (const TNotifyGroup* group : {&NotifyNorm, &NotifyHigh, &NotifyLow})
+        layout->addWidget(group->Box);
+    layout->addStretch();
+    AccountPages->addTab(page, u"Notification"_s);
+    connect(radVoiceOwn, &QRadioButton::toggled, this, [this] { EnableVoiceGroups(); });
+}
+
+// Ways that cannot be read are said, and the general options stand in; OK
+// then stores what the tab shows.
+void TAccountForm::ReadVoice()
+{
+    std::optional<TAccountVoice> own;
+    try {
+        if (!IsNewAccount)
+            own = TAccountVoice::Read(Store, OpenedName);
+    } catch (const EStoreError& e) {
+        lblError->setText(u"The account's own notification settings cannot be read; the general ones are used. "_s
+                          + CleanedLines(e.Message));
+    }
+    (own ? radVoiceOwn : radVoiceGeneral)->setChecked(true);
+    const TAccountVoice shown = own.value_or(storedGeneralVoice(Store));
+    NotifyHigh.ShowWays(shown.High);
+    NotifyNorm.ShowWays(shown.Normal);
+    NotifyLow.ShowWays(shown.Low);
+    EnableVoiceGroups();
+}
+
+void TAccountForm::EnableVoiceGroups()
+{
+    for (const TNotifyGroup* group : {&NotifyNorm, &NotifyHigh, &NotifyLow})
+        group->Box->setEnabled(radVoiceOwn->isChecked());
+}
+
+std::optional<TAccountVoice> TAccountForm::ShownVoice() const
+{
+    if (!radVoiceOwn->isChecked())
+        return std::nullopt;
+    return TAccountVoice{NotifyHigh.Ways(), NotifyNorm.Ways(), NotifyLow.Ways()};
 }
 
 // Editing completes the account's values with their defaults in the store,
@@ -445,6 +656,7 @@ void TAccountForm::cmbSecurityChange(int previous)
 void TAccountForm::btnOKClick()
 {
     if (const auto [field, why] = FirstProblem(); field) {
+        AccountPages->setCurrentIndex(AccountPage);
         lblError->Refuse(field, why);
         return;
     }
@@ -460,6 +672,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
         {editServer, AccountServerProblem(editServer->text())},
         {spinPort, spinPort->hasAcceptableInput() ? QString() : u"The port must be a number from 1 to 65535."_s},
         {cmbSecurity, SecurityProblem()},
+        {cmbDesktopAccount, DesktopProblem()},
         {editUsername, requiredProblem(AccountText(editUsername->text()), u"username"_s)},
         {editPassword, cmbSignIn->currentIndex() == 0 ? requiredProblem(editPassword->text(), u"password"_s) : QString()},
         {editFolder, ShowsImap() ? AccountFolderProblem(editFolder->text()) : QString()},
@@ -470,7 +683,7 @@ std::pair<QWidget*, QString> TAccountForm::FirstProblem() const
             return check;
     }
     QWidget* field = nullptr;
-    if (cmbSignIn->currentIndex() > 0) {
+    if (ShowsProviderSignIn()) {
         if (const QString why = SignInProblem(field); !why.isEmpty())
             return {field, why};
     }
@@ -508,6 +721,7 @@ void TAccountForm::WriteAccount()
     reg.CloseKey();
     reg.OpenKey(TAccountRecord::KeyOf(name), true);
     ShownAccount(name).Write(reg);
+    TAccountVoice::Write(reg, ShownVoice());
     if (!Store.Secrets && !signsIn)
         reg.WriteString(u"Password"_s, ScramblePassword(editPassword->text()));
     reg.CloseKey();
@@ -538,10 +752,11 @@ TAccountRecord TAccountForm::ShownAccount(const QString& name) const
     account.CertFingerprint = NormalFingerprint(editCertFingerprint->text());
     account.Protocol = ShownProtocol();
     account.Folder = AccountText(editFolder->text());
-    if (cmbSignIn->currentIndex() > 0) {
-        account.Auth = authOAuth2;
+    account.Auth = ShownAuth();
+    if (ShowsProviderSignIn())
         account.Provider = ShownProvider();
-    }
+    if (ShowsDesktop())
+        account.DesktopAccount = cmbDesktopAccount->currentData().toString();
     return account;
 }
 
@@ -553,9 +768,8 @@ QString TAccountForm::KeptRefreshToken(const QString& name) const
 {
     if (IsNewAccount && !signedInHere)
         return {};
-    const int auth = cmbSignIn->currentIndex() > 0 ? authOAuth2 : authPassword;
-    const TSignInTarget shown{{name, auth, ShownProvider()}, AccountText(editServer->text()),
-                              AccountText(editUsername->text()), {}};
+    const TSignInTarget shown{{name, ShownAuth(), ShownProvider()}, AccountText(editServer->text()),
+                              AccountText(editUsername->text()), {}, {}};
     const QString token = RefreshTokenFor(Store, name, shown);
     if (!token.isEmpty() || OpenedName == name || AccountText(OpenedName) != name)
         return token;
@@ -586,5 +800,8 @@ void TAccountForm::btnSignInClick()
 
 void TAccountForm::btnHelpClick()
 {
-    ShowHelpContext(IsNewAccount ? 343 : 344);
+    if (AccountPages->currentIndex() == VoicePage)
+        ShowHelpContext(VoiceHelpTopic);
+    else
+        ShowHelpContext(IsNewAccount ? 343 : 344);
 }

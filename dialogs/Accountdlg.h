@@ -1,8 +1,11 @@
 #pragma once
 
+#include "dialogs/NotifyGroup.h"
+#include "platform/DesktopAccounts.h"
 #include "platform/OAuthSignIn.h"
 
 #include <QDialog>
+#include <optional>
 #include <utility>
 
 class QCheckBox;
@@ -12,7 +15,9 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QSpinBox;
+class QTabWidget;
 class QToolButton;
 class RegistryStore;
 class TAccountRecord;
@@ -23,8 +28,11 @@ struct TOAuthPreset;
 // straight to the store. An account is keyed by its name: OK replaces any
 // account of that name, and a renamed account leaves the old one as it was,
 // unless the new name is the old one without its surrounding blanks.
-// An account signs in with its password or through an OAuth 2.0 provider:
-// a preset's or one the user names.
+// An account signs in with its password, through an OAuth 2.0 provider (a
+// preset's or one the user names), or through one of the desktop's online
+// accounts where the desktop keeps them.
+// Its Notification tab gives the account ways of telling its mail of its
+// own, in place of the general options.
 class TAccountForm : public QDialog
 {
     Q_OBJECT
@@ -37,7 +45,9 @@ public:
 
     QLineEdit* editAccName;
     QComboBox* cmbProtocol; // the item's text is the stored Protocol
-    QComboBox* cmbSignIn; // Password, each preset, Other
+    QComboBox* cmbSignIn; // Password, each preset, Other, the desktop where offered
+    QComboBox* cmbDesktopAccount; // the desktop's mail accounts; the item's data is the desktop's id
+    QLabel* lblDesktop; // why the desktop's accounts cannot be listed, or the chosen one is gone
     QLineEdit* editClientId;
     QLineEdit* editClientSecret;
     QLineEdit* editAuthorizeUrl;
@@ -56,6 +66,12 @@ public:
     QLineEdit* editCertFingerprint;
     QCheckBox* chkQuickCheck; // "QuickCheck", on unless the account says 0; POP3's alone
     TErrorLabel* lblError; // why OK was refused
+    QTabWidget* AccountPages; // "Account", "Notification"
+    QRadioButton* radVoiceGeneral; // "Use the general settings"
+    QRadioButton* radVoiceOwn;
+    TNotifyGroup NotifyNorm;
+    TNotifyGroup NotifyHigh;
+    TNotifyGroup NotifyLow;
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnHelp;
@@ -65,6 +81,7 @@ public:
     void cmbSecurityChange(int previous);
     void cmbProtocolChange(const QString& previous);
     void cmbSignInChange(int index);
+    void cmbDesktopAccountChange(int index);
     void btnSignInClick();
     void btnOKClick();
     void btnHelpClick();
@@ -82,14 +99,29 @@ private:
     void CreateSignInControls();
     void AddSignInRows();
     void ReadSignIn(const TAccountRecord& account);
+    void ReadDesktopSignIn(const TAccountRecord& account);
     void ShowSignInRows();
     int OtherIndex() const;
+    int DesktopIndex() const;
+    bool ShowsProviderSignIn() const;
+    bool ShowsDesktop() const;
+    int ShownAuth() const;
+    void CreateDesktopControls();
+    void OfferDesktop();
+    // chosen: the desktop account to show, kept even where the desktop no longer has it.
+    void ListDesktopAccounts(const QString& chosen);
+    QString DesktopProblem() const;
     TOAuthProvider ShownProvider() const;
     QString SignInProblem(QWidget*& field) const;
     QString SecurityProblem() const;
     void ReadSecurity(const TAccountRecord& account);
     void ReadPassword(class TRegistry& reg);
     void CreateButtons();
+    void CreateVoiceTab();
+    void ReadVoice();
+    void EnableVoiceGroups();
+    // None: the general options speak for the account.
+    std::optional<TAccountVoice> ShownVoice() const;
     // The first field that cannot be stored as it is, with why; none when OK may store.
     std::pair<QWidget*, QString> FirstProblem() const;
     void WriteAccount();
@@ -98,6 +130,9 @@ private:
     QString KeptRefreshToken(const QString& name) const;
 
     RegistryStore& Store;
+    DesktopAccounts desktop;
+    QList<TDesktopAccount> desktopAccounts;
+    bool desktopListed = false;
     const QString OpenedName;
     int shownSecurity = 0;
     QString shownProtocol;
@@ -105,4 +140,5 @@ private:
     QFormLayout* form = nullptr;
     QHBoxLayout* passwordRow = nullptr;
     QHBoxLayout* signInRow = nullptr;
+    QHBoxLayout* desktopNoteRow = nullptr;
 };

@@ -7,7 +7,7 @@
 #include "pop3/Pop3client.h"
 #include "widgets/Beep.h"
 #include "widgets/DialogFrame.h"
-#include "widgets/FileDialog.h"
+#include "widgets/ErrorLabel.h"
 #include "widgets/HelpViewer.h"
 #include "widgets/MsgBox.h"
 #include "widgets/RadioGroup.h"
@@ -27,10 +27,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QToolButton>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -39,6 +38,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int HelpTopicOfFirstTab = 338;
+// Shown while the quiet hours are off, for the user to start from.
+const QTime DefaultQuietFrom(22, 0);
+const QTime DefaultQuietTo(7, 0);
 
 template <typename Control> Control* named(Control* control, const QString& name, int helpContext)
 {
@@ -274,6 +276,73 @@ void TConfigForm::CreateNotifyTab()
                                 346, TabNotify);
     Bind(chkNotifyNewOnly, &Settings::NotifyNewOnly, &Settings::SetNotifyNewOnly);
     layout->addWidget(chkNotifyNewOnly);
+    layout->addWidget(CreateQuietHoursGroup());
+}
+
+// The times are the option's text whenever the box is ticked; a stored text
+// that does not read as quiet hours shows as none and stays until changed.
+QWidget* TConfigForm::CreateQuietHoursGroup()
+{
+    auto* box = new QGroupBox(u"Quiet Hours"_s, TabNotify);
+    chkQuietHours = checkBox(u"chkQuietHours"_s, u"Keep quiet from"_s, 350, box);
+    const auto timeEdit = [box](const QString& name) {
+        QTimeEdit* edit = named(new QTimeEdit(box), name, 350);
+        edit->setDisplayFormat(u"HH:mm"_s);
+        return edit;
+    };
+    timeQuietFrom = timeEdit(u"timeQuietFrom"_s);
+    timeQuietTo = timeEdit(u"timeQuietTo"_s);
+    chkQuietBreakThrough = checkBox(u"chkQuietBreakThrough"_s, u"High priority breaks through"_s, 351, box);
+    Bind(chkQuietBreakThrough, &Settings::QuietBreakThrough, &Settings::SetQuietBreakThrough);
+    lblQuietError = new TErrorLabel(u"lblQuietError"_s, 1, box);
+    connect(chkQuietHours, &QCheckBox::toggled, this, GuardedSlot([this] { StoreQuietHours(); }));
+    for (QTimeEdit* edit : {timeQuietFrom, timeQuietTo})
+        connect(edit, &QTimeEdit::timeChanged, this, GuardedSlot([this] { StoreQuietHours(); }));
+    fieldShows.push_back([this] { ShowQuietHours(); });
+
+    auto* times = new QHBoxLayout;
+    times->setSpacing(6);
+    times->addWidget(chkQuietHours);
+    times->addWidget(timeQuietFrom);
+    times->addWidget(new QLabel(u"to"_s, box));
+    times->addWidget(timeQuietTo);
+    times->addStretch();
+    times->addWidget(chkQuietBreakThrough);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->setSpacing(0);
+    layout->addLayout(times);
+    layout->addWidget(lblQuietError);
+    return box;
+}
+
+void TConfigForm::StoreQuietHours()
+{
+    lblQuietError->clear();
+    Options.SetQuietHours(chkQuietHours->isChecked() ? TQuietHours{timeQuietFrom->time(), timeQuietTo->time()}.Text()
+                                                     : QString());
+}
+
+void TConfigForm::ShowQuietHours()
+{
+    const std::optional<TQuietHours> hours = Options.QuietHoursRule();
+    const QSignalBlocker quietBox(chkQuietHours);
+    const QSignalBlocker quietFrom(timeQuietFrom);
+    const QSignalBlocker quietTo(timeQuietTo);
+    chkQuietHours->setChecked(hours.has_value());
+    timeQuietFrom->setTime(hours ? hours->From : DefaultQuietFrom);
+    timeQuietTo->setTime(hours ? hours->To : DefaultQuietTo);
+    lblQuietError->clear();
+}
+
+// Quiet hours that end where they start would be all day or never.
+bool TConfigForm::QuietHoursRefused()
+{
+    if (!chkQuietHours->isChecked() || timeQuietFrom->time() != timeQuietTo->time())
+        return false;
+    ConfigPage->setCurrentWidget(TabNotify);
+    lblQuietError->Refuse(timeQuietTo, u"The quiet hours end when they start: choose another end."_s);
+    return true;
 }
 
 TConfigForm::NotifyGroup TConfigForm::CreateNotifyGroup(const QString& prefix, const QString& caption,
@@ -282,41 +351,11 @@ TConfigForm::NotifyGroup TConfigForm::CreateNotifyGroup(const QString& prefix, c
                                                         QString (Settings::*getSound)() const,
                                                         void (Settings::*setSound)(const QString&))
 {
-    auto* box = new QGroupBox(caption, TabNotify);
-    const auto flag = [&](const QString& name, const QString& text, int helpContext, NotifyFlag bit) {
-        QCheckBox* check = checkBox(u"chk"_s + prefix + name, text, helpContext, box);
-        BindFlag(check, bit, get, set);
-        return check;
-    };
-    // Made in the order they are laid out, row by row: that is the Tab order.
-    NotifyGroup group;
-    group.ShowList = flag(u"ShowList"_s, u"Show Message List"_s, 317, NotifyShowList);
-    group.FlashIcon = flag(u"FlashIcon"_s, u"Flash Tray Icon"_s, 318, NotifyFlashIcon);
-    group.Launch = flag(u"Launch"_s, u"Launch Email Client"_s, 319, NotifyLaunchClient);
-    group.Desktop = flag(u"Desktop"_s, u"Show Desktop Notification"_s, 340, NotifyDesktop);
-    group.PlaySound = flag(u"PlaySound"_s, u"Play Sound"_s, 320, NotifyPlaySound);
-    group.SoundFile = named(new QLineEdit(box), u"edit"_s + prefix + u"SoundFile"_s, 321);
+    NotifyGroup group = TNotifyGroup::Create(prefix, caption, TabNotify);
+    for (const auto& [box, bit] : group.Flags())
+        BindFlag(box, bit, get, set);
     Bind(group.SoundFile, getSound, setSound);
-    group.Browse = named(new QToolButton(box), u"btn"_s + prefix + u"Browse"_s, 322);
-    group.Browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    group.Browse->setToolTip(u"Choose a sound file"_s);
-    connect(group.Browse, &QToolButton::clicked, this,
-            GuardedSlot([this, field = group.SoundFile] { BrowseSoundFile(field); }));
-
-    auto* sound = new QHBoxLayout;
-    sound->setSpacing(2);
-    sound->addWidget(group.SoundFile);
-    sound->addWidget(group.Browse);
-    auto* layout = new QGridLayout(box);
-    layout->setContentsMargins(6, 2, 6, 2);
-    layout->setVerticalSpacing(0);
-    layout->addWidget(group.ShowList, 0, 0);
-    layout->addWidget(group.FlashIcon, 0, 1);
-    layout->addWidget(group.Launch, 0, 2);
-    layout->addWidget(group.Desktop, 1, 0);
-    layout->addWidget(group.PlaySound, 1, 1);
-    layout->addLayout(sound, 1, 2);
-    TabNotify->layout()->addWidget(box);
+    TabNotify->layout()->addWidget(group.Box);
     return group;
 }
 
@@ -472,6 +511,8 @@ void TConfigForm::Execute()
 
 void TConfigForm::btnDoneClick()
 {
+    if (QuietHoursRefused())
+        return;
     Options.SaveSettings();
     accept();
 }
@@ -514,14 +555,6 @@ void TConfigForm::ApplyHotkey()
         Hotkey->Register(Options.Hotkey(), Options.Modifier());
     else
         Hotkey->Unregister();
-}
-
-void TConfigForm::BrowseSoundFile(QLineEdit* field)
-{
-    const QString chosen =
-        OpenFileName({u"Choose a sound"_s, {}, {u"Wav files (*.wav)"_s, u"All files (*)"_s}, this});
-    if (!chosen.isEmpty())
-        field->setText(chosen);
 }
 
 void TConfigForm::FillAccountList()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "dialogs/NotifyGroup.h"
 
 #include <QDialog>
 #include <functional>
@@ -16,7 +17,8 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
-class QToolButton;
+class QTimeEdit;
+class TErrorLabel;
 class TMailClient;
 class TRadioGroup;
 class TSpinField;
@@ -79,19 +81,17 @@ public:
     QSpinBox* spinDelaySec;
 
     // One group of the Notification tab: what to do for one priority.
-    struct NotifyGroup {
-        QCheckBox* ShowList;
-        QCheckBox* FlashIcon;
-        QCheckBox* Launch;
-        QCheckBox* PlaySound;
-        QCheckBox* Desktop;
-        QLineEdit* SoundFile;
-        QToolButton* Browse;
-    };
+    using NotifyGroup = TNotifyGroup;
     NotifyGroup Norm;
     NotifyGroup High;
     NotifyGroup Low;
     QCheckBox* chkNotifyNewOnly;
+    // The quiet hours: on or off, from and to; why Done refused them.
+    QCheckBox* chkQuietHours;
+    QTimeEdit* timeQuietFrom;
+    QTimeEdit* timeQuietTo;
+    QCheckBox* chkQuietBreakThrough;
+    TErrorLabel* lblQuietError;
 
     QListWidget* listAccounts;
     QPushButton* btnAccNew;
@@ -113,7 +113,6 @@ public:
     void chkLoadOnStartupClick(bool checked);
     void spinTimeoutChange(int milliseconds);
     void ApplyHotkey();
-    void BrowseSoundFile(QLineEdit* field);
     void btnAccNewClick();
     void btnAccEditClick();
     void btnAccDelClick();
@@ -132,6 +131,10 @@ private:
     NotifyGroup CreateNotifyGroup(const QString& prefix, const QString& caption,
                                   NotifyFlags (Settings::*get)() const, void (Settings::*set)(NotifyFlags),
                                   QString (Settings::*getSound)() const, void (Settings::*setSound)(const QString&));
+    QWidget* CreateQuietHoursGroup();
+    void StoreQuietHours();
+    void ShowQuietHours();
+    bool QuietHoursRefused();
     void CreateAccountsTab();
     void CreateFiltersTab();
     void CreateButtons();

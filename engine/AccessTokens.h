@@ -1,11 +1,14 @@
 #pragma once
 
 #include "config/OAuthAccount.h"
+#include "platform/DesktopAccounts.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <QString>
+
+#include <optional>
 
 class RegistryStore;
 
@@ -14,6 +17,8 @@ class RegistryStore;
 // kept refresh token, and a new refresh token the provider hands out with it
 // is kept in the old one's place. A token serves only the sign-in it was
 // given for: an account edited, or deleted and made again, gets a new one.
+// An account signed in through the desktop gets its token from the desktop,
+// kept as long as ours.
 class TAccessTokens
 {
 public:
@@ -25,12 +30,18 @@ public:
     // The server refused the token: the next login asks for another.
     void Forget(const QString& account) { kept.remove(account); }
 
+    DesktopAccounts Desktop;
+
 private:
     struct TKept {
         QString Token;
         QDateTime Until;
         TSignInTarget GivenFor;
     };
+
+    std::optional<QString> KeptFor(const QString& account, const TSignInTarget& target, const QDateTime& now) const;
+    QString FromProvider(const QString& account, const TSignInTarget& target, const QDateTime& now);
+    QString FromDesktop(const QString& account, const TSignInTarget& target, const QDateTime& now);
 
     // A check runs unasked, so a locked keyring is not unlocked for it; the
     // token then waits in the file, which is said once an account.

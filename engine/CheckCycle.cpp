@@ -6,6 +6,7 @@
 #include "engine/FailureReport.h"
 #include "engine/MailSources.h"
 #include "engine/MessageList.h"
+#include "engine/QuietGate.h"
 #include "engine/SeenMessages.h"
 #include "engine/SummaryCache.h"
 #include "config/AccountRecord.h"
@@ -340,7 +341,15 @@ void TCheckCycle::AnnounceRows(const QStringList& accounts)
         parts.Seen && parts.Options.NotifyNewOnly() ? parts.Seen->Announce(list, accounts) : AllRows(list);
     if (list.Count() == 0)
         parts.Desktop->WithdrawNotice();
-    else if (!rows.isEmpty())
+    else if (const TNoticeRows told = parts.Gate ? parts.Gate->Pass(rows, list) : rows; !told.isEmpty())
+        notifier->NotifyByPriority(told);
+}
+
+void TCheckCycle::TellKeptNews()
+{
+    if (!notifier || !parts.Gate || checking)
+        return;
+    if (const TNoticeRows rows = parts.Gate->Release(parts.List); !rows.isEmpty())
         notifier->NotifyByPriority(rows);
 }
 

@@ -17,6 +17,7 @@ class TEngineState;
 class TFailureReport;
 class TMailSources;
 class TMessageList;
+class TQuietGate;
 class TSeenMessages;
 class TStatusDisplay;
 class TSummaryCache;
@@ -51,6 +52,8 @@ public:
         TSeenMessages* Seen = nullptr;
         // The clock of failures and of the servers' login delays.
         std::function<QDateTime()> Now;
+        // None: news is never kept back.
+        TQuietGate* Gate = nullptr;
     };
 
     explicit TCheckCycle(const TParts& parts);
@@ -70,6 +73,9 @@ public:
     void Start(bool userStarted);
     void Cancel();
     void Watch(TMailSource& source);
+    // Quiet is over: the news it kept back is told, once. A check under way
+    // tells it at its end.
+    void TellKeptNews();
 
 private:
     struct TLogin

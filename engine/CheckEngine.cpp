@@ -11,16 +11,44 @@ TCheckEngine::TCheckEngine(const TEngineParts& parts)
               {parts.Store, State, parts.Cache, parts.Tokens, [&client = parts.Pop3Client] { return client.TimeOut; },
                [&client = parts.Pop3Client] { return client.AttachFilePath; }, parts.Now, parts.WatchLive},
               parts.MakeSource),
+      Quiet(parts.Options), Gate(Quiet, parts.Now),
       Cycle({parts.Options, parts.Store, parts.List, Sources, State, Report, Net, parts.Status, parts.User,
-             parts.Desktop, parts.Cache, parts.Seen, parts.Now}),
-      Actions({parts.List, Sources, State, Report, parts.User, parts.Timers, parts.Desktop})
+             parts.Desktop, parts.Cache, parts.Seen, parts.Now, &Gate}),
+      Actions({parts.List, Sources, State, Report, parts.User, parts.Timers, parts.Desktop}),
+      Notices({parts.List, Actions, parts.User, parts.Desktop})
 {
     if (parts.Desktop)
         Launcher.emplace(parts.Options, parts.Store, parts.User, *parts.Desktop);
     State.RunRequest = [this](TEngineState::TRequest request) { RunDeferred(request); };
     Report.CheckAgain = Cycle.CheckNow = [this] { actCheckNowExecute(); };
     Sources.Watchers << [this](TMailSource& source) { Cycle.Watch(source); }
-                     << [this](TMailSource& source) { Actions.Watch(source); };
+                     << [this](TMailSource& source) { Actions.Watch(source); }
+                     << [this](TMailSource& source) { Notices.Watch(source); };
+}
+
+// Quiet ends on the clock, so the minute looks first.
+void TCheckEngine::TimerMainTimer()
+{
+    QuietChanged();
+    Cycle.TimerMainTimer();
+}
+
+void TCheckEngine::DoNotDisturb(TQuietTime::TDoNotDisturb choice)
+{
+    Quiet.DoNotDisturb(choice, parts.Now());
+    QuietChanged();
+}
+
+void TCheckEngine::SetDesktopDoNotDisturb(bool on)
+{
+    Quiet.SetDesktopDoNotDisturb(on);
+    QuietChanged();
+}
+
+void TCheckEngine::QuietChanged()
+{
+    Cycle.TellKeptNews();
+    parts.Status.ShowQuiet(Quiet.HintLine(parts.Now()));
 }
 
 void TCheckEngine::actCheckNowExecute()

@@ -8,6 +8,9 @@
 #include "engine/FailureReport.h"
 #include "engine/MailSources.h"
 #include "engine/MessageActions.h"
+#include "engine/QuietGate.h"
+#include "engine/QuietTime.h"
+#include "engine/NoticeActions.h"
 
 #include <QDateTime>
 #include <functional>
@@ -61,7 +64,7 @@ public:
 
     // Entry points: the commands and the timers.
     void actCheckNowExecute();
-    void TimerMainTimer() { Cycle.TimerMainTimer(); }
+    void TimerMainTimer();
     void Timer1Timer() { State.Timer1Timer(); }
     void actCancelExecute();
     void TimerHangUpTimer() { Net.TimerHangUpTimer(); }
@@ -80,6 +83,21 @@ public:
     // Whether the row's account keeps a read mark on its server; asks no
     // server.
     bool CanMarkRead(int row) const { return Actions.CanMarkRead(row); }
+    // Do Not Disturb from the tray, and the desktop's own as its
+    // notification server says.
+    void DoNotDisturb(TQuietTime::TDoNotDisturb choice);
+    void SetDesktopDoNotDisturb(bool on);
+    // Quiet may be over: what it kept back is told, and the tray's hint
+    // follows. The minute timer runs it too, so the clock's own changes
+    // count.
+    void QuietChanged();
+    TQuietTime::TDoNotDisturb DoNotDisturbChoice() const { return Quiet.DoNotDisturbChoice(parts.Now()); }
+    bool MarksRead(const QString& account) const { return Actions.MarksRead(account); }
+    // A desktop notice's button, on the messages the notice told of.
+    void NoticeActionInvoked(DesktopNotice::Action action, const QList<DesktopNotice::Message>& messages)
+    {
+        Notices.Run(action, messages);
+    }
 
     // A check the user started, or a delete, is under way.
     bool EngineBusy() const { return State.EngineBusy; }
@@ -98,7 +116,10 @@ private:
     TFailureReport Report;
     TConnectivity Net;
     TMailSources Sources;
+    TQuietTime Quiet;
+    TQuietGate Gate;
     TCheckCycle Cycle;
     TMessageActions Actions;
+    TNoticeActions Notices;
     std::optional<TClientLauncher> Launcher;
 };

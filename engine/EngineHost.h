@@ -58,6 +58,9 @@ public:
     // The accounts watched live and those reconnecting, one line each, for
     // the tray icon's hint.
     virtual void ShowWatching(const QStringList& lines) = 0;
+    // Whether news is kept back now, one line for the tray icon's hint;
+    // empty when it is not. Where there is no tray, nobody is told.
+    virtual void ShowQuiet(const QString& line) { Q_UNUSED(line); }
 };
 
 // The desktop around the window program: what telling of new mail and the
@@ -90,6 +93,9 @@ public:
     virtual bool NoticePlaysSound() = 0;
     // Takes the new-mail bubble away: there is no mail to tell of.
     virtual void WithdrawNotice() = 0;
+    // Whether a bubble may offer to mark the account's messages read: its
+    // server keeps a read mark.
+    virtual bool MarksRead(const QString& account) = 0;
 };
 
 // The timers the engine runs on, and the event loop's turn.

@@ -8,6 +8,15 @@
 
 #include <utility>
 
+namespace {
+// Only the desktop signs such an account in again: asking would lead nowhere.
+bool signsInHere(RegistryStore& store, const QString& account)
+{
+    const std::optional<TAccountRecord> record = TAccountRecord::Read(store, account);
+    return !record || record->Auth != authDesktop;
+}
+}
+
 void TFailureReport::CheckFailed(const TWork& work, const TSourceFailure& failure, bool userStarted)
 {
     if (parts.Tokens && failure.Kind == TFailureKind::SignInRefused)
@@ -27,7 +36,7 @@ void TFailureReport::Tell(const TWork& work, const TSourceFailure& failure)
     const bool canAsk = parts.User.CanAsk();
     if (failure.Kind == TFailureKind::Certificate && canAsk && !failure.Fingerprint.isEmpty())
         return AskTrust(work, failure);
-    if (failure.Kind == TFailureKind::SignInRefused && canAsk)
+    if (failure.Kind == TFailureKind::SignInRefused && canAsk && signsInHere(parts.Store, work.Account))
         return questions.append({QStringLiteral("%1 no longer accepts the sign-in of %2.\n\nSign in to %2 again now?")
                                      .arg(failure.Server, work.Account),
                                  QStringLiteral("Sign In"), [this, account = work.Account] { SignInAgain(account); },

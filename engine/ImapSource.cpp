@@ -188,7 +188,7 @@ std::optional<TImapLogin> TImapSource::ReadLogin()
     TImapLogin login{account->Server, account->Port, account->Security, account->CertFingerprint,
                      account->Username};
     login.Folder = account->Folder;
-    if (account->Auth == authOAuth2) {
+    if (SendsToken(account->Auth)) {
         if (!parts.Tokens)
             throw Exception(QStringLiteral("%1 signs in with its provider, which this run cannot do.").arg(Account()));
         parts.State.Wait([&] { login.Token = parts.Tokens->For(Account()); });

@@ -49,9 +49,12 @@ void TMessageActions::actMarkReadExecute(int row)
 
 bool TMessageActions::CanMarkRead(int row) const
 {
-    if (row < 0 || row >= parts.List.Count())
-        return false;
-    const TMailSource* source = parts.Sources.Find(parts.List.Entry(row).Account);
+    return row >= 0 && row < parts.List.Count() && MarksRead(parts.List.Entry(row).Account);
+}
+
+bool TMessageActions::MarksRead(const QString& account) const
+{
+    const TMailSource* source = parts.Sources.Find(account);
     return source && source->MarksRead();
 }
 

@@ -36,10 +36,13 @@ public:
     void actViewExecute(int row);
     // Whether the row's account keeps a read mark on its server.
     bool CanMarkRead(int row) const;
+    bool MarksRead(const QString& account) const;
     void Watch(TMailSource& source);
+    // Whether an action that changes the mailbox must wait: it is refused
+    // with a beep.
+    bool Refused();
 
 private:
-    bool Refused();
     static bool Changes(TEngineState::TOperation operation);
     static QString Caption(TEngineState::TOperation operation);
     void Start(TEngineState::TOperation operation, const MessageEntry& entry);

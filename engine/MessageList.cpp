@@ -87,13 +87,21 @@ void TMessageList::RemoveDeleted(int row)
 
 void TMessageList::RemoveGone(const QString& account, const QString& uniqueId)
 {
-    const auto gone = std::ranges::find_if(rows, [&](const MessageEntry& entry) {
-        return entry.Account == account && entry.UniqueId == uniqueId;
-    });
-    if (uniqueId.isEmpty() || gone == rows.end())
+    const int gone = RowOf(account, uniqueId);
+    if (gone < 0)
         AnnounceHeldRows();
     else
-        RemoveMarkedRead(int(gone - rows.begin()));
+        RemoveMarkedRead(gone);
+}
+
+int TMessageList::RowOf(const QString& account, const QString& uniqueId) const
+{
+    if (uniqueId.isEmpty())
+        return -1;
+    const auto found = std::ranges::find_if(rows, [&](const MessageEntry& entry) {
+        return entry.Account == account && entry.UniqueId == uniqueId;
+    });
+    return found == rows.end() ? -1 : int(found - rows.begin());
 }
 
 void TMessageList::RemoveMarkedRead(int row)

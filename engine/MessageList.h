@@ -93,6 +93,8 @@ public:
     // The row that lists this entry's message now, -1 for none: the list may
     // have been checked anew since the entry was taken.
     int IndexOf(const MessageEntry& entry) const;
+    // The row of the account's message with this unique id, -1 for none.
+    int RowOf(const QString& account, const QString& uniqueId) const;
     // Takes the row away; the account's later messages move up one number,
     // as the server numbers them once the deletion is final.
     void RemoveDeleted(int row);

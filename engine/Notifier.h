@@ -1,7 +1,10 @@
 #pragma once
 
+#include "config/AccountVoice.h"
 #include "config/Settings.h"
 #include "platform/DesktopNotice.h"
+
+#include <QSet>
 
 class TDesktopActions;
 class TMessageList;
@@ -19,20 +22,28 @@ public:
     TNotifier(const Settings& settings, TDesktopActions& host) : options(settings), host(host) {}
 
     // The bit set of the highest priority present; a class without any bit
-    // set falls back to the next lower class, with that class's sound.
+    // set falls back to the next lower class, with that class's sound. The
+    // first account in the account order with rows of that priority gives
+    // the sets: its own, or the general options.
     void NotifyByPriority(const TNoticeRows& rows);
     // The ways of one set, in their order; priorityClass is "High",
     // "Normal" or "Low".
-    void NotifyUser(NotifyFlags bits, const QString& priorityClass, const TNoticeRows& rows);
+    void NotifyUser(const TNotifyWays& ways, const QString& priorityClass, const TNoticeRows& rows);
 
 private:
-    QString SoundFile(const QString& priorityClass) const;
+    QString LeadingAccount(const TNoticeRows& rows, int rank) const;
+    TAccountVoice VoiceOf(const QString& account);
     void Sound(const QString& file);
     DesktopNotice Notice(const QString& priorityClass, const TNoticeRows& rows) const;
 
     const Settings& options;
     TDesktopActions& host;
+    QSet<QString> toldUnreadable; // accounts whose own ways could not be read
 };
+
+// The sender as a bubble names it: the name where the From text gives one,
+// else the address.
+QString NoticeSender(const QString& from);
 
 // One line of the bubble: the sender's name where the From text gives one,
 // else the address, then the subject; cut to fit a bubble's width.

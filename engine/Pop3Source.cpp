@@ -171,9 +171,9 @@ void TPop3Source::ReadCredentials(int auth)
 {
     client.AccessToken.clear();
     client.Password.clear();
-    if (auth == authOAuth2 && parts.Tokens) {
+    if (SendsToken(auth) && parts.Tokens) {
         parts.State.Wait([&] { client.AccessToken = parts.Tokens->For(Account()); });
-    } else if (auth != authOAuth2) {
+    } else if (!SendsToken(auth)) {
         TRegistry reg(parts.Store);
         reg.OpenKeyReadOnly(TAccountRecord::KeyOf(Account()));
         parts.State.Wait(

@@ -22,9 +22,10 @@ public:
     // account's last check. The accounts checked to their end then
     // remember exactly what they hold; the others keep what they had.
     TNoticeRows Announce(const TMessageList& list, const QStringList& checkedAccounts);
+    // What tells one message of an account from the others.
+    static QByteArray Key(const MessageEntry& entry);
 
 private:
-    static QByteArray Key(const MessageEntry& entry);
     void Load();
     void Save() const;
 

@@ -15,12 +15,15 @@
 #include <QSaveFile>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 const QString Service = QStringLiteral("org.freedesktop.Notifications");
 const QString Path = QStringLiteral("/org/freedesktop/Notifications");
 const QString Interface = Service;
 const QString DefaultAction = QStringLiteral("default");
 const QString CheckNowAction = QStringLiteral("checknow");
+const QString ShowListAction = QStringLiteral("showlist");
 constexpr int MaxLines = 5;
 constexpr int ServerDecidesTimeout = -1;
 // Long enough for a server on the session bus, short enough for an exit.
@@ -96,9 +99,14 @@ bool DesktopNotifier::ServerPlaysSound() const
 
 void DesktopNotifier::Show(const DesktopNotice& notice, Kind kind)
 {
+    bubbles[kind].WithdrawWaiting = false;
+    showOrWait(kind, notice);
+}
+
+void DesktopNotifier::showOrWait(Kind kind, const DesktopNotice& notice)
+{
     Bubble& bubble = bubbles[kind];
-    bubble.WithdrawWaiting = false;
-    if (bubble.Sending)
+    if (bubble.Sending || asking)
         bubble.Waiting = notice;
     else
         send(kind, notice);
@@ -116,6 +124,8 @@ void DesktopNotifier::Withdraw(Kind kind)
 
 void DesktopNotifier::close(Kind kind)
 {
+    bubbles[kind].Offered.clear();
+    bubbles[kind].OnMessages.clear();
     const uint id = std::exchange(bubbles[kind].Id, 0);
     if (id != 0)
         QDBusConnection::sessionBus().asyncCall(method("CloseNotification") << id);
@@ -123,13 +133,60 @@ void DesktopNotifier::close(Kind kind)
 
 void DesktopNotifier::askCapabilities()
 {
+    asking = true;
     auto* call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(method("GetCapabilities")), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, GuardedSlot([this](QDBusPendingCallWatcher* call) {
                 call->deleteLater();
                 QDBusPendingReply<QStringList> reply = *call;
                 if (!reply.isError())
                     capabilities = reply.value();
+                capabilitiesKnown();
             }));
+}
+
+void DesktopNotifier::capabilitiesKnown()
+{
+    asking = false;
+    for (int kind = 0; kind < KindCount; ++kind)
+        if (std::optional<DesktopNotice> waiting = std::exchange(bubbles[kind].Waiting, std::nullopt))
+            showOrWait(Kind(kind), *waiting);
+}
+
+// Buttons only where the server shows them; the bubble itself is clicked
+// anywhere. A button on messages goes with this notice alone: its id is not
+// that of the notice it replaces, nor of the one that replaces it.
+QStringList DesktopNotifier::offer(Kind kind, const DesktopNotice& notice)
+{
+    Bubble& bubble = bubbles[kind];
+    bubble.OnMessages.clear();
+    QStringList actions {DefaultAction, QStringLiteral("Show")};
+    if (capabilities.contains(QStringLiteral("actions"))) {
+        const QString serial = QString::number(++sentNotices);
+        const auto onMessages = [&](const QString& name, const QString& label, DesktopNotice::Action action) {
+            const QString id = name + u'-' + serial;
+            bubble.OnMessages.insert(id, {action, notice.Messages});
+            actions << id << label;
+        };
+        const QList<DesktopNotice::Message>& messages = notice.Messages;
+        const bool markRead = std::all_of(messages.begin(), messages.end(),
+                                          [](const DesktopNotice::Message& message) { return message.CanMarkRead; });
+        if (messages.size() == 1) {
+            onMessages(QStringLiteral("open"), QStringLiteral("Open"), DesktopNotice::Action::Open);
+            if (markRead)
+                onMessages(QStringLiteral("markread"), QStringLiteral("Mark as Read"), DesktopNotice::Action::MarkRead);
+            onMessages(QStringLiteral("delete"), QStringLiteral("Delete"), DesktopNotice::Action::Delete);
+        } else if (messages.size() > 1) {
+            actions << ShowListAction << QStringLiteral("Show List");
+            if (markRead)
+                onMessages(QStringLiteral("markallread"), QStringLiteral("Mark All as Read"),
+                           DesktopNotice::Action::MarkRead);
+        }
+        actions << CheckNowAction << QStringLiteral("Check Now");
+    }
+    bubble.Offered.clear();
+    for (qsizetype id = 0; id < actions.size(); id += 2)
+        bubble.Offered << actions[id];
+    return actions;
 }
 
 void DesktopNotifier::send(Kind kind, const DesktopNotice& notice)
@@ -141,7 +198,7 @@ void DesktopNotifier::send(Kind kind, const DesktopNotice& notice)
     };
     if (!notice.SoundFile.isEmpty() && ServerPlaysSound())
         hints.insert(QStringLiteral("sound-file"), notice.SoundFile);
-    const QStringList actions {DefaultAction, QStringLiteral("Show"), CheckNowAction, QStringLiteral("Check Now")};
+    const QStringList actions = offer(kind, notice);
 
     QDBusMessage message = method("Notify");
     Bubble& bubble = bubbles[kind];
@@ -164,22 +221,31 @@ void DesktopNotifier::notifyFinished(Kind kind, QDBusPendingCallWatcher* call)
         bubble.Id = reply.value();
     if (std::exchange(bubble.WithdrawWaiting, false)) {
         close(kind);
-    } else if (bubble.Waiting) {
-        const DesktopNotice next = std::move(*bubble.Waiting);
-        bubble.Waiting.reset();
-        send(kind, next);
+    } else if (std::optional<DesktopNotice> next = std::exchange(bubble.Waiting, std::nullopt)) {
+        showOrWait(kind, *next);
     }
 }
 
+// Anyone on the bus may send the signal; only the server's reaches us, and
+// of that only what our bubbles offer now. A button on messages is taken
+// once before it runs, so a server that repeats it, or one pressed again
+// while its question waits, does it once.
 void DesktopNotifier::actionInvoked(uint id, const QString& action)
 {
     Guarded([&] {
-        if (id == 0 || (id != bubbles[NewMail].Id && id != bubbles[Problem].Id))
+        const auto bubble = std::find_if(std::begin(bubbles), std::end(bubbles),
+                                         [id](const Bubble& bubble) { return id != 0 && bubble.Id == id; });
+        if (bubble == std::end(bubbles) || !bubble->Offered.contains(action))
             return;
-        if (action == DefaultAction)
+        if (action == DefaultAction || action == ShowListAction)
             emit DefaultActionInvoked();
         else if (action == CheckNowAction)
             emit CheckNowInvoked();
+        else if (const auto offer = bubble->OnMessages.constFind(action); offer != bubble->OnMessages.constEnd()) {
+            const MessageOffer taken = *offer;
+            bubble->OnMessages.erase(offer);
+            emit MessageActionInvoked(taken.Action, taken.Messages);
+        }
     });
 }
 

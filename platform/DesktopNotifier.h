@@ -2,6 +2,7 @@
 
 #include "platform/DesktopNotice.h"
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -38,28 +39,49 @@ public:
     void TrayBubbleClicked();
 
 signals:
-    void DefaultActionInvoked(); // the bubble itself was clicked
+    void DefaultActionInvoked(); // the bubble itself, or its "Show List"
     void CheckNowInvoked();      // its "Check Now" button
+    // A new-mail bubble's button for the messages it told of: "Open",
+    // "Delete" or "Mark as Read" of its one message, "Mark All as Read" of
+    // its several. Each is told once per bubble.
+    void MessageActionInvoked(DesktopNotice::Action action, const QList<DesktopNotice::Message>& messages);
 
 private slots:
     void actionInvoked(uint id, const QString& action);
 
 private:
-    // One kind's bubble: the server's id for it, and what waits until the
-    // server has told the id of the bubble it replaces.
+    // A button on the messages of the notice it was sent with.
+    struct MessageOffer
+    {
+        DesktopNotice::Action Action;
+        QList<DesktopNotice::Message> Messages;
+    };
+    // One kind's bubble: the server's id for it, what waits until the
+    // server has told the id of the bubble it replaces, and the action ids
+    // its buttons were sent with.
     struct Bubble
     {
         uint Id = 0;
         bool Sending = false;
         std::optional<DesktopNotice> Waiting;
         bool WithdrawWaiting = false;
+        QStringList Offered;
+        QHash<QString, MessageOffer> OnMessages;
     };
 
     void askCapabilities();
+    void capabilitiesKnown();
+    void showOrWait(Kind kind, const DesktopNotice& notice);
+    QStringList offer(Kind kind, const DesktopNotice& notice);
     void send(Kind kind, const DesktopNotice& notice);
     void notifyFinished(Kind kind, QDBusPendingCallWatcher* call);
     void close(Kind kind);
 
     QStringList capabilities;
+    // The server has not told yet what it does: the bubbles wait, as their
+    // buttons and body depend on it.
+    bool asking = false;
+    // Tells one notice's action ids from those of the notice it replaced.
+    uint sentNotices = 0;
     Bubble bubbles[KindCount];
 };

@@ -195,7 +195,7 @@ void TPop3Client::StartTls()
 // The failure handler may correct the credentials, and is asked once.
 void TPop3Client::LogIn()
 {
-    if (Auth == authOAuth2)
+    if (SendsToken(Auth))
         return LogInWithToken();
     bool asked = false;
     while (!TryLogIn()) {
@@ -226,8 +226,8 @@ bool TPop3Client::TryLogIn()
 // password.
 void TPop3Client::RequireToken()
 {
-    if (Auth != authOAuth2)
-        throw Exception(QStringLiteral("The sign-in setting %1 is not 0 (password) or 1 (OAuth 2.0)").arg(Auth));
+    if (!SendsToken(Auth))
+        throw Exception(QStringLiteral("The sign-in setting %1 is not 0 (password), 1 (OAuth 2.0) or 2 (the desktop's online account)").arg(Auth));
     if (!TokenMayGoTo(Security, Host))
         throw Exception(QStringLiteral("%1 signs in through its provider, which needs an encrypted connection: choose SSL/TLS or STARTTLS.")
                             .arg(AccountName.isEmpty() ? QStringLiteral("The account") : AccountName));

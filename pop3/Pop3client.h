@@ -54,7 +54,7 @@ public:
     QString UserID;
     QString Password;
     int Auth = authPassword;
-    // Sent instead of the password where Auth is authOAuth2.
+    // Sent instead of the password where Auth sends a token.
     QString AccessToken;
     // The account's name as the user knows it, for ETokenRefused's words.
     QString AccountName;

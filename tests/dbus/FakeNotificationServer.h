@@ -26,6 +26,7 @@ class FakeServer : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+    Q_PROPERTY(bool Inhibited READ Inhibited)
 
 public:
     explicit FakeServer(QStringList capabilities)
@@ -42,7 +43,22 @@ public:
 
     bool Start()
     {
-        return bus.registerObject(Path, this, QDBusConnection::ExportAllSlots) && bus.registerService(Service);
+        const QDBusConnection::RegisterOptions exported =
+            HasInhibited ? QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties
+                         : QDBusConnection::ExportAllSlots;
+        return bus.registerObject(Path, this, exported) && bus.registerService(Service);
+    }
+
+    // The do-not-disturb property some servers have, with the signal of its
+    // changes; set HasInhibited before Start.
+    bool HasInhibited = false;
+    bool Inhibited() const { return inhibited; }
+    void SetInhibited(bool on)
+    {
+        inhibited = on;
+        bus.send(QDBusMessage::createSignal(Path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                           QStringLiteral("PropertiesChanged"))
+                 << Service << QVariantMap{{QStringLiteral("Inhibited"), on}} << QStringList());
     }
 
     void InvokeAction(uint id, const QString& action)
@@ -81,5 +97,6 @@ private:
     QDBusConnection bus;
     QStringList capabilities;
     uint nextId = 41;
+    bool inhibited = false;
 };
 

@@ -1,5 +1,6 @@
 #include "FakeNotificationServer.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/DoNotDisturbWatch.h"
 #include "resources/Images.h"
 
 #include <QDBusConnection>
@@ -117,6 +118,87 @@ TEST_F(DesktopNotifierTest, ActionsOfTheCurrentBubbleOnlyReachTheProgram)
     EXPECT_EQ(shows.count(), 1);
 }
 
+// Buttons on messages only where the server shows buttons: one message can
+// be opened, deleted and, where its server keeps read marks, marked read;
+// several can be listed and marked read together.
+TEST_F(DesktopNotifierTest, ButtonsFitTheNoticesMessagesAndTheServer)
+{
+    const DesktopNotice::Message ann {"Home", "u1", true, "Ann", "Lunch"};
+    const DesktopNotice::Message bea {"Work", "w1", false, "Bea", "Tea"};
+    auto notice = [](QList<DesktopNotice::Message> messages) {
+        return DesktopNotice {"new", {"line"}, DesktopNotice::Normal, {}, std::move(messages)};
+    };
+    FakeServer server({QStringLiteral("actions")});
+    ASSERT_TRUE(server.Start());
+    DesktopNotifier notifier;
+    for (const QList<DesktopNotice::Message>& messages :
+         {QList {ann}, QList {bea}, QList {ann, ann}, QList {ann, bea}, QList<DesktopNotice::Message> {}}) {
+        notifier.Show(notice(messages));
+        const qsizetype shown = server.Calls.size() + 1;
+        ASSERT_TRUE(waitFor([&] { return server.Calls.size() == shown; }));
+    }
+    EXPECT_EQ(server.Calls[0].Actions, QStringList({"default", "Show", "open-1", "Open", "markread-1", "Mark as Read",
+                                                    "delete-1", "Delete", "checknow", "Check Now"}));
+    EXPECT_EQ(server.Calls[1].Actions,
+              QStringList({"default", "Show", "open-2", "Open", "delete-2", "Delete", "checknow", "Check Now"}));
+    EXPECT_EQ(server.Calls[2].Actions, QStringList({"default", "Show", "showlist", "Show List", "markallread-3",
+                                                    "Mark All as Read", "checknow", "Check Now"}));
+    EXPECT_EQ(server.Calls[3].Actions,
+              QStringList({"default", "Show", "showlist", "Show List", "checknow", "Check Now"}));
+    EXPECT_EQ(server.Calls[4].Actions, QStringList({"default", "Show", "checknow", "Check Now"}));
+}
+
+TEST_F(DesktopNotifierTest, AServerWithoutButtonsIsOfferedOnlyTheClickOnTheBubble)
+{
+    FakeServer server({QStringLiteral("body")});
+    ASSERT_TRUE(server.Start());
+    DesktopNotifier notifier;
+    notifier.Show({"1 new message", {"Ann: Lunch"}, DesktopNotice::Normal, {}, {{"Home", "u1", true, "Ann", "Lunch"}}});
+    ASSERT_TRUE(waitFor([&] { return server.Calls.size() == 1; }));
+    EXPECT_EQ(server.Calls[0].Actions, QStringList({"default", "Show"}));
+}
+
+// Each button acts on the messages of the notice it came with; one of a
+// notice since replaced, one never sent, or one pressed again does nothing.
+TEST_F(DesktopNotifierTest, AButtonActsOnceOnTheMessagesOfItsOwnNotice)
+{
+    FakeServer server({QStringLiteral("actions")});
+    ASSERT_TRUE(server.Start());
+    DesktopNotifier notifier;
+    QList<QPair<DesktopNotice::Action, QStringList>> told;
+    QObject::connect(&notifier, &DesktopNotifier::MessageActionInvoked,
+                     [&](DesktopNotice::Action action, const QList<DesktopNotice::Message>& messages) {
+                         QStringList ids;
+                         for (const DesktopNotice::Message& message : messages)
+                             ids << message.Account + "/" + message.UniqueId;
+                         told.append({action, ids});
+                     });
+    QSignalSpy shows(&notifier, &DesktopNotifier::DefaultActionInvoked);
+    ASSERT_TRUE(waitFor([&] { return server.CapabilityQuestions == 1; }));
+    QTest::qWait(50);
+    notifier.Show({"1 new message", {"Ann: Lunch"}, DesktopNotice::Normal, {}, {{"Home", "u1", true, "Ann", "Lunch"}}});
+    notifier.Show({"1 new message", {"Bea: Tea"}, DesktopNotice::Normal, {}, {{"Home", "u2", true, "Bea", "Tea"}}});
+    ASSERT_TRUE(waitFor([&] { return server.Calls.size() == 2; }));
+    const uint current = server.Ids[1];
+    ASSERT_EQ(server.Ids[0], current) << "the second replaced the first";
+
+    server.InvokeAction(current, "delete-1");
+    server.InvokeAction(current, "delete-9");
+    server.InvokeAction(current, "Delete");
+    server.InvokeAction(current, "showlist");
+    server.InvokeAction(current + 1, "delete-2");
+    server.InvokeAction(current, "delete-2");
+    server.InvokeAction(current, "delete-2");
+    server.InvokeAction(current, "markread-2");
+    server.InvokeAction(current, "default");
+    ASSERT_TRUE(waitFor([&] { return shows.count() == 1; }));
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_EQ(told[0].first, DesktopNotice::Action::Delete);
+    EXPECT_EQ(told[0].second, QStringList{"Home/u2"});
+    EXPECT_EQ(told[1].first, DesktopNotice::Action::MarkRead);
+    EXPECT_EQ(told[1].second, QStringList{"Home/u2"});
+}
+
 // A server started after the program (or none at all) must neither block the
 // program nor keep later bubbles from the server that comes.
 TEST_F(DesktopNotifierTest, WithoutServerNothingIsShownUntilOneStarts)
@@ -159,6 +241,33 @@ TEST_F(DesktopNotifierTest, BubblesAreWithdrawnWhenNoLongerTrueAndAtTheEnd)
     notifier.reset();
     ASSERT_TRUE(waitFor([&] { return server.Closed.size() == 2; }));
     EXPECT_EQ(server.Closed[1], server.Ids[1]);
+}
+
+// A server without the property never keeps mail quiet; one with it is
+// followed through its changes, and a server that goes away no longer does.
+TEST_F(DesktopNotifierTest, TheServersInhibitedPropertyIsTheDesktopsDoNotDisturb)
+{
+    {
+        FakeServer plain({});
+        ASSERT_TRUE(plain.Start());
+        TDoNotDisturbWatch watch;
+        QSignalSpy changed(&watch, &TDoNotDisturbWatch::Changed);
+        QTest::qWait(200);
+        EXPECT_FALSE(watch.On());
+        EXPECT_TRUE(changed.isEmpty());
+    }
+    auto server = std::make_unique<FakeServer>(QStringList());
+    server->HasInhibited = true;
+    server->SetInhibited(true);
+    ASSERT_TRUE(server->Start());
+    TDoNotDisturbWatch watch;
+    ASSERT_TRUE(waitFor([&] { return watch.On(); }));
+    server->SetInhibited(false);
+    ASSERT_TRUE(waitFor([&] { return !watch.On(); }));
+    server->SetInhibited(true);
+    ASSERT_TRUE(waitFor([&] { return watch.On(); }));
+    server.reset();
+    EXPECT_TRUE(waitFor([&] { return !watch.On(); }));
 }
 
 }

@@ -2,6 +2,7 @@
 // offscreen, driven by their controls' names as a user would.
 
 #include "config/AccountRecord.h"
+#include "config/AccountVoice.h"
 #include "config/FileStore.h"
 #include "config/OAuthAccount.h"
 #include "config/Registry.h"
@@ -37,6 +38,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -250,6 +252,30 @@ TEST_F(ConfigFormTest, CancelLoadsBackAndTheTimeoutFollowsTheCloseButtonDoesNeit
     EXPECT_FALSE(Form->isVisible());
     EXPECT_EQ(Options.Timeout(), 50) << "closing keeps the edit";
     EXPECT_EQ(Stored(StoreKeys::Program, u"Timeout"_s), "30") << "and stores nothing";
+}
+
+// Quiet hours that end where they start are refused in words, on their tab.
+TEST_F(ConfigFormTest, QuietHoursAreSetByTheirTimesAndDoneRefusesAnEndEqualToTheStart)
+{
+    Start();
+    EXPECT_TRUE(Find<QCheckBox>(u"chkQuietBreakThrough"_s)->isChecked());
+    Open([this] {
+        Find<QTabWidget>(u"ConfigPage"_s)->setCurrentIndex(0);
+        Find<QCheckBox>(u"chkQuietHours"_s)->click();
+        EXPECT_EQ(Options.QuietHours(), "22:00-07:00");
+        Find<QTimeEdit>(u"timeQuietTo"_s)->setTime(QTime(22, 0));
+        Find<QPushButton>(u"btnDone"_s)->click();
+        EXPECT_TRUE(Form->isVisible());
+        EXPECT_EQ(Beeps, 1);
+        EXPECT_EQ(Find<QTabWidget>(u"ConfigPage"_s)->currentWidget(), Find(u"TabNotify"_s));
+        EXPECT_EQ(Find<QLabel>(u"lblQuietError"_s)->text(),
+                  "The quiet hours end when they start: choose another end.");
+        Find<QTimeEdit>(u"timeQuietTo"_s)->setTime(QTime(6, 30));
+        EXPECT_EQ(Find<QLabel>(u"lblQuietError"_s)->text(), "");
+        Find<QPushButton>(u"btnDone"_s)->click();
+    });
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(Stored(StoreKeys::Program, u"QuietHours"_s), "22:00-06:30");
 }
 
 TEST_F(ConfigFormTest, LoadOnStartupCheckedThenCancelledRemovesTheAutostartEntryAgain)
@@ -599,6 +625,54 @@ TEST_F(AccountFormTest, BlanksAroundNamesAreNotStoredAndAnOldBlankNameIsMovedNot
 }
 
 // Typed as a provider's page gives it; the arrows step one by one as before.
+// The general options as stored are where an account's own ways start.
+TEST_F(AccountFormTest, TheNotificationTabStoresTheAccountsOwnWaysOnOkOnlyAndARenameCarriesThem)
+{
+    StoreAccount(Store, "Home", "pop.example.org", 110, "ann", "secret");
+    TRegistry program(Store);
+    program.OpenKey(StoreKeys::Program, true);
+    TAccountVoice::Write(program, TAccountVoice{{NotifyFlashIcon, {}}, {NotifyShowList | NotifyPlaySound, "/s/general.wav"}, {}});
+    program.CloseKey();
+    const auto own = [this](TAccountForm& form) {
+        Find<QRadioButton>(u"radVoiceOwn"_s, &form)->click();
+        Find<QCheckBox>(u"chkNormShowList"_s, &form)->click();
+        Find<QCheckBox>(u"chkHighPlaySound"_s, &form)->click();
+        Find<QToolButton>(u"btnHighBrowse"_s, &form)->click();
+    };
+    SetFileDialogHook([](const TFileDialogRequest&) { return u"/s/urgent.wav"_s; });
+    {
+        TAccountForm form(Store, u"Home"_s);
+        EXPECT_TRUE(Find<QRadioButton>(u"radVoiceGeneral"_s, &form)->isChecked());
+        EXPECT_EQ(Field(form, "editNormSoundFile"), "/s/general.wav");
+        EXPECT_FALSE(Find<QCheckBox>(u"chkNormPlaySound"_s, &form)->isEnabled());
+        own(form);
+        Find<QPushButton>(u"btnCancel"_s, &form)->click();
+    }
+    EXPECT_FALSE(TAccountVoice::Read(Store, u"Home"_s)) << "Cancel writes nothing";
+
+    const TAccountVoice chosen{{NotifyFlashIcon | NotifyPlaySound, "/s/urgent.wav"}, {NotifyPlaySound, "/s/general.wav"}, {}};
+    {
+        TAccountForm form(Store, u"Home"_s);
+        own(form);
+        Type(form, "editAccName", "Home2");
+        Find<QTabWidget>(u"AccountPages"_s, &form)->setCurrentIndex(1);
+        Type(form, "editPassword", "");
+        Find<QPushButton>(u"btnOK"_s, &form)->click();
+        EXPECT_EQ(Find<QTabWidget>(u"AccountPages"_s, &form)->currentIndex(), 0) << "the refusal shows its field";
+        Type(form, "editPassword", "secret");
+        Find<QPushButton>(u"btnOK"_s, &form)->click();
+    }
+    EXPECT_EQ(TAccountVoice::Read(Store, u"Home2"_s), chosen);
+    EXPECT_FALSE(TAccountVoice::Read(Store, u"Home"_s)) << "the old account is left as it was";
+
+    TAccountForm back(Store, u"Home2"_s);
+    EXPECT_TRUE(Find<QRadioButton>(u"radVoiceOwn"_s, &back)->isChecked());
+    EXPECT_EQ(Field(back, "editHighSoundFile"), "/s/urgent.wav");
+    Find<QRadioButton>(u"radVoiceGeneral"_s, &back)->click();
+    Find<QPushButton>(u"btnOK"_s, &back)->click();
+    EXPECT_FALSE(TAccountVoice::Read(Store, u"Home2"_s));
+}
+
 TEST_F(AccountFormTest, ThePortTakesTypedDigitsFrom1To65535)
 {
     TAccountForm form(Store);

@@ -22,7 +22,7 @@ namespace {
 QList<int> allTopics()
 {
     QList<int> topics;
-    for (auto [first, last] : {std::pair{101, 103}, {201, 214}, {301, 345}})
+    for (auto [first, last] : {std::pair{101, 103}, {201, 215}, {301, 345}})
         for (int topic = first; topic <= last; ++topic)
             topics.append(topic);
     return topics;

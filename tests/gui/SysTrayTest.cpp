@@ -120,7 +120,12 @@ TEST_F(TrayOwner, TheMenuMirrorsEnableCheckingAndChoosingItSaves)
         items << (item->isSeparator() ? "-" : item->objectName() + " " + item->text() + (item->isEnabled() ? "" : " (off)"));
     EXPECT_EQ(items, (QStringList{"ShowPostwatch1 Show Postwatch", "-", "CheckNow2 &Check Now", "OpenConfigWindow2 &Open Config Window",
                                   "LaunchClient2 &Launch Client (off)", "HelpContents3 &Help Contents", "-",
-                                  "EnableChecking1 Enable Checking", "-", "Exit2 E&xit"}));
+                                  "EnableChecking1 Enable Checking", "DoNotDisturb1 Do Not Disturb", "-",
+                                  "Exit2 E&xit"}));
+    QStringList choices;
+    for (QAction* item : run.DoNotDisturb1->actions())
+        choices << item->text() + (item->isChecked() ? " (checked)" : "");
+    EXPECT_EQ(choices, (QStringList{"For 1 Hour", "Until Tomorrow", "Off (checked)"}));
     EXPECT_EQ(run.TrayPop->defaultAction(), run.ShowPostwatch1) << "as a double-click on the icon";
 
     options.SetCheckingEnabled(false);

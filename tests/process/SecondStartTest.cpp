@@ -106,7 +106,7 @@ TEST(SecondStart, WithoutARunningCopyTheProgramStartsAndStoresItsDefaults)
 
     FileStore store(storePath);
     TRegistry reg(store);
-    ASSERT_TRUE(waitUntil([&] { return reg.OpenKey(ProgramKey, false) && reg.GetValueNames().size() == 26; }))
+    ASSERT_TRUE(waitUntil([&] { return reg.OpenKey(ProgramKey, false) && reg.GetValueNames().size() == 28; }))
         << "the first start leaves all options in the store";
     EXPECT_EQ(QFile::permissions(storePath), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }

@@ -21,8 +21,9 @@ public:
     bool DeletesAtExpunge = false;
     TAnswer MarkAnswer = TAnswer::Marked;
     TWatchState Watch;
-    // The unique ids asked to be marked read.
+    // The unique ids asked to be marked read, and to be fetched whole.
     QStringList Marked;
+    QStringList Fetches;
 
     bool Pushes() const override { return true; }
     TWatchState Watching() const override { return Watch; }
@@ -41,7 +42,7 @@ public:
             emit DeletedAtExpunge(key);
         emit Deleted(key);
     }
-    void Fetch(const TMessageKey&) override {}
+    void Fetch(const TMessageKey& key) override { Fetches << key.UniqueId; }
     void MarkRead(const TMessageKey& key) override
     {
         Marked << key.UniqueId;

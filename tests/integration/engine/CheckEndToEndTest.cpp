@@ -6,6 +6,7 @@
 #include "app/Mainformdlg.h"
 #include "engine/MessageList.h"
 #include "widgets/MsgBox.h"
+#include "tests/support/AnsweredBoxes.h"
 #include "base/Guard.h"
 #include "dialogs/Configdlg.h"
 #include "config/RegistryStore.h"
@@ -43,24 +44,14 @@ namespace {
 // The main window on an in-memory store, as the program starts it: the
 // configuration dialog, which loads the settings, made after the window. Boxes are answered, never
 // shown; the error report is recorded.
-class CheckEndToEnd : public testing::Test
+class CheckEndToEnd : public AnsweredBoxesTest
 {
 protected:
-    void SetUp() override
-    {
-        SetMsgBoxHook([this](const TMsgBoxRequest& box) {
-            Boxes << box.Caption + " | " + box.Text;
-            return box.Buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
-        });
-        SetErrorReport([this](const QString& message) { Errors << message; });
-    }
-
     void TearDown() override
     {
         Config.reset();
         Form.reset();
-        SetMsgBoxHook({});
-        SetErrorReport({});
+        AnsweredBoxesTest::TearDown();
     }
 
     void Start()
@@ -118,8 +109,6 @@ protected:
     TRunForm Run{Options};
     std::unique_ptr<TMainForm> Form;
     std::unique_ptr<TConfigForm> Config;
-    QStringList Boxes;
-    QStringList Errors;
 };
 
 class CheckAgainstDovecot : public CheckEndToEnd

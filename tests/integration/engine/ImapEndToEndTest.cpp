@@ -6,6 +6,7 @@
 #include "app/Mainformdlg.h"
 #include "engine/MessageList.h"
 #include "widgets/MsgBox.h"
+#include "tests/support/AnsweredBoxes.h"
 #include "base/Guard.h"
 #include "config/Registry.h"
 #include "dialogs/Configdlg.h"
@@ -45,25 +46,15 @@ QString RunServerTool(const QStringList& arguments)
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
-class ImapEndToEnd : public testing::Test
+class ImapEndToEnd : public AnsweredBoxesTest
 {
 protected:
-    void SetUp() override
-    {
-        SetMsgBoxHook([this](const TMsgBoxRequest& box) {
-            Boxes << box.Caption + " | " + box.Text;
-            return box.Buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
-        });
-        SetErrorReport([this](const QString& message) { Errors << message; });
-    }
-
     void TearDown() override
     {
         View.reset();
         Config.reset();
         Form.reset();
-        SetMsgBoxHook({});
-        SetErrorReport({});
+        AnsweredBoxesTest::TearDown();
     }
 
     void Begin(const QString& serverDir, const QString& user)
@@ -125,8 +116,6 @@ protected:
     std::unique_ptr<TConfigForm> Config;
     std::unique_ptr<TQuickView> View;
     QString dir;
-    QStringList Boxes;
-    QStringList Errors;
 };
 
 const QString Ann = QStringLiteral("Ann Example <ann@example.org>");

@@ -85,6 +85,28 @@ TEST_F(AccountRecordTest, EveryValueComesBackAndValuesAtTheirMeaningWhenAbsentAr
         << valueNames().join(u' ').toStdString();
 }
 
+// The desktop keeps the sign-in: the account keeps which desktop account,
+// and no provider's values.
+TEST_F(AccountRecordTest, ADesktopSignInKeepsOnlyTheDesktopsAccount)
+{
+    TAccountRecord written;
+    written.Name = u"Home"_s;
+    written.Auth = authDesktop;
+    written.DesktopAccount = u"account_1700000000_0"_s;
+    written.Provider.ClientId = u"left over"_s;
+    written.Write(store);
+    EXPECT_EQ(valueNames(), (QStringList{"Server", "Username", "Port", "Selected", "Security", "QuickCheck", "Auth",
+                                         "DesktopAccount"}))
+        << valueNames().join(u' ').toStdString();
+    const TAccountRecord read = TAccountRecord::Read(store, u"Home"_s).value();
+    EXPECT_EQ(read.Auth, authDesktop);
+    EXPECT_EQ(read.DesktopAccount, written.DesktopAccount);
+
+    written.Auth = authOAuth2;
+    written.Write(store);
+    EXPECT_FALSE(valueNames().contains(u"DesktopAccount"_s));
+}
+
 // As written before secure connections, sign-ins and hand edits.
 TEST_F(AccountRecordTest, AnOldAccountReadsWithTheDefaultsAndTrimmedNames)
 {

@@ -117,3 +117,20 @@ TEST_F(CertificateTrust, ARefusedSignInOffersToSignInAgain)
     EXPECT_EQ(host.Boxes, QStringList{"Sign In | home.example.org no longer accepts the sign-in of Home.\n\n"
                                       "Sign in to Home again now? | main | Yes/No"});
 }
+
+// Only the desktop can sign it in again: the user is told so, not asked.
+TEST_F(CertificateTrust, ARefusedDesktopSignInIsToldNotAsked)
+{
+    client.SelfSigned.clear();
+    Mailbox("Home").RefuseToken = true;
+    {
+        TRegistry reg(store);
+        reg.OpenKey(StoreKeys::Accounts + QStringLiteral("\\Home"), false);
+        reg.WriteInteger("Auth", authDesktop);
+    }
+    CheckNow();
+    host.RunPosted();
+    RunSteps();
+    EXPECT_TRUE(host.Boxes.isEmpty()) << host.Boxes.join('\n').toStdString();
+    EXPECT_EQ(Errors, QStringList{"Sign in to Home again"});
+}

@@ -102,7 +102,11 @@ public:
     }
     void ShowStandingFailures(const QStringList& lines) override { Standing = lines; }
     void ShowWatching(const QStringList& lines) override { Watching = lines; }
+    void ShowQuiet(const QString& line) override { QuietLine = line; }
     void WithdrawNotice() override { ++NoticesWithdrawn; }
+    bool MarksRead(const QString& account) override { return ReadMarkAccounts.contains(account); }
+    // The accounts whose servers keep read marks, as bubbles are told.
+    QStringList ReadMarkAccounts;
     void ArmCatchUp(int milliseconds) override { CatchUpDelay = milliseconds; }
     void RestartMinuteTimer() override { ++MinuteRestarts; }
     // The accounts of the failure boxes still open; the timed failures
@@ -111,6 +115,7 @@ public:
     QStringList Announced;
     QStringList Standing;
     QStringList Watching;
+    QString QuietLine;
     int NoticesWithdrawn = 0;
     int CatchUpDelay = -1; // -1: not armed
     int MinuteRestarts = 0;

@@ -95,7 +95,7 @@ void TFakeMailClient::EndConnect(bool wasBusy, bool loggedIn)
 
 void TFakeMailClient::AskCredentials()
 {
-    if (Auth == authOAuth2)
+    if (SendsToken(Auth))
         return;
     bool asked = false;
     while (UserID.isEmpty() || Password.isEmpty()) {
@@ -135,7 +135,7 @@ void TFakeMailClient::Open()
 
 void TFakeMailClient::LogIn()
 {
-    if (Auth == authOAuth2 && Box().RefuseToken)
+    if (SendsToken(Auth) && Box().RefuseToken)
         throw ETokenRefused(AccountName);
     bool asked = false;
     while (!TryLogIn()) {

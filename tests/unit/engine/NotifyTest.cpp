@@ -3,8 +3,12 @@
 
 #include "EngineFixture.h"
 
+#include "config/AccountRecord.h"
+#include "config/AccountVoice.h"
 #include "config/Registry.h"
 #include "engine/ClientLauncher.h"
+#include "engine/Notifier.h"
+#include "engine/RowFormat.h"
 #include "engine/SeenMessages.h"
 
 #include <QFile>
@@ -191,6 +195,53 @@ TEST_F(Notify, TheDesktopNoticeSaysWhatCameAndStandsInForAMissingTray)
     EXPECT_TRUE(host.Notices.last().SoundFile.isEmpty());
 }
 
+// While it is quiet the list and the status bar say what came, and High
+// breaks through; when the quiet ends, one notice tells of the rows kept
+// back that are still listed.
+TEST_F(Notify, WhileQuietOnlyHighIsToldAndTheEndTellsWhatCameOnce)
+{
+    CheckWith({Normal, Low});
+    settings.SetNormNotify(NotifyShowList | NotifyDesktop | NotifyPlaySound);
+    settings.SetNormSoundfile("/s/n.wav");
+    settings.SetQuietHours("10:30-11:00"); // the clock says 10:40
+    Finish();
+    EXPECT_EQ(host.Panels[2], "2 new messages");
+    EXPECT_TRUE(host.Told.isEmpty());
+    Tick();
+    EXPECT_EQ(host.QuietLine, "Quiet hours until " + HoursAndMinutes(QTime(11, 0)));
+
+    Mailbox("Home").Messages.removeLast();
+    Mailbox("Home").Messages << FakeMessage(" Bea", " Urgent", High);
+    Finish();
+    EXPECT_EQ(host.Told, (QStringList{"show", "play /s/n.wav", "notice 1 new messages"}));
+    EXPECT_EQ(host.Notices.last().Lines, QStringList{"Bea: Urgent"});
+
+    host.Told.clear();
+    Clock.setTime(QTime(11, 0));
+    Tick();
+    EXPECT_EQ(host.Told, (QStringList{"show", "play /s/n.wav", "notice 1 new messages"}));
+    EXPECT_EQ(host.Notices.last().Lines, QStringList{"Sender 1: Subject 1"}) << "the Low one is gone, Bea was told";
+    EXPECT_EQ(host.QuietLine, "");
+    Tick();
+    EXPECT_EQ(host.Told.size(), 3) << "once";
+}
+
+TEST_F(Notify, DoNotDisturbKeepsNewsBackUntilTheTraysOffAndTheDesktopsToo)
+{
+    using TChoice = TQuietTime::TDoNotDisturb;
+    CheckWith({Normal});
+    settings.SetNormNotify(NotifyFlashIcon);
+    engine->DoNotDisturb(TChoice::ForOneHour);
+    EXPECT_EQ(host.QuietLine, "Do not disturb until " + HoursAndMinutes(QTime(11, 40)));
+    Finish();
+    engine->SetDesktopDoNotDisturb(true);
+    Finish();
+    engine->DoNotDisturb(TChoice::Off);
+    EXPECT_TRUE(host.Told.isEmpty()) << "the desktop still says do not disturb";
+    engine->SetDesktopDoNotDisturb(false);
+    EXPECT_EQ(host.Told, QStringList{"flash"}) << "one notice for both checks";
+}
+
 // Announcing new messages only: what was seen lives in a file that a new
 // engine reads again, and only an account checked to its end replaces it.
 class NotifyNewOnly : public Notify
@@ -274,6 +325,79 @@ TEST_F(NotifyNewOnly, ACanceledAccountKeepsWhatItHadAndAnUnreadableFileCountsAsE
     Finish();
     ASSERT_EQ(host.Notices.size(), 2);
     EXPECT_EQ(host.Notices.last().Summary, "2 new messages");
+}
+
+// An account may tell its mail in ways of its own. Of the accounts with
+// mail of the highest priority, the first in the account order speaks.
+class NotifyPerAccount : public Notify
+{
+protected:
+    void SetUp() override
+    {
+        Notify::SetUp();
+        AddAccount("Home", {});
+        AddAccount("Work", {});
+        Load();
+        settings.SetHighNotify(NotifyFlashIcon);
+        settings.SetNormNotify(NotifyShowList);
+        settings.SetLowNotify({});
+        TRegistry reg(store);
+        reg.OpenKey(TAccountRecord::KeyOf("Work"), false);
+        TAccountVoice::Write(reg, TAccountVoice{{}, {NotifyPlaySound, "/s/work.wav"}, {NotifyDesktop, {}}});
+    }
+    QStringList ToldFor(const QList<int>& home, const QList<int>& work)
+    {
+        for (const auto& [account, priorities] : {std::pair{"Home", home}, {"Work", work}}) {
+            Mailbox(account).Messages.clear();
+            for (int digit : priorities)
+                Mailbox(account).Messages << FakeMessage(" Ann", " Hello", digit);
+        }
+        host.Told.clear();
+        Finish();
+        return host.Told;
+    }
+};
+
+TEST_F(NotifyPerAccount, AnAccountsOwnWaysPlayItsSoundAndFallBackWithinThem)
+{
+    EXPECT_EQ(ToldFor({}, {Normal}), QStringList{"play /s/work.wav"}) << "no list shown, as Work chose";
+    EXPECT_EQ(ToldFor({Normal}, {}), QStringList{"show"});
+    EXPECT_EQ(ToldFor({Low}, {Normal}), QStringList{"play /s/work.wav"}) << "the highest priority decides";
+    EXPECT_EQ(ToldFor({Normal}, {High}), QStringList{"play /s/work.wav"})
+        << "Work's High has none: its own Normal, not the general High";
+    EXPECT_EQ(ToldFor({}, {Low}), QStringList{"notice 1 new messages"});
+    EXPECT_EQ(ToldFor({Normal}, {Normal}), QStringList{"show"}) << "Home comes first";
+}
+
+// The account order decides, whatever order the rows come in.
+TEST_F(NotifyPerAccount, AmongEqualPrioritiesTheAccountOrderDecidesNotTheRowOrder)
+{
+    MessageEntry work, home, gone;
+    for (auto [entry, account] : {std::pair{&work, "Work"}, {&home, "Home"}, {&gone, "Gone"}}) {
+        entry->Priority = "Normal";
+        entry->Account = account;
+    }
+    TNotifier notifier(settings, host);
+    notifier.NotifyByPriority({&gone, &work, &home});
+    EXPECT_EQ(host.Told, QStringList{"show"});
+    host.Told.clear();
+    notifier.NotifyByPriority({&gone, &work});
+    EXPECT_EQ(host.Told, QStringList{"play /s/work.wav"}) << "an account no longer listed comes last";
+}
+
+TEST_F(NotifyPerAccount, WaysThatCannotBeReadLeaveTheGeneralOnesAndSaySoOnce)
+{
+    TRegistry reg(store);
+    reg.OpenKey(TAccountRecord::KeyOf("Work"), false);
+    reg.WriteString("NormNotify", "loud");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ToldFor({}, {Normal}), QStringList{"show"});
+    EXPECT_EQ(ToldFor({}, {Normal}), QStringList{"show"});
+    const QString said = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_EQ(host.Panels[0], "Done");
+    EXPECT_TRUE(Errors.isEmpty());
+    EXPECT_EQ(said.count("postwatch: Work: its own notification settings cannot be read"), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("\"NormNotify\"")) << said.toStdString();
 }
 
 }

@@ -119,7 +119,8 @@ TEST_F(tokenLogin, NothingGoesOutForATokenThatCannotWork)
         return Session().value(0);
     };
     EXPECT_EQ(failure("ann", ""), "refused: Sign in to Home again");
-    EXPECT_EQ(failure("ann", "ya29.tok", 2), "The sign-in setting 2 is not 0 (password) or 1 (OAuth 2.0)");
+    EXPECT_EQ(failure("ann", "ya29.tok", 3),
+              "The sign-in setting 3 is not 0 (password), 1 (OAuth 2.0) or 2 (the desktop's online account)");
     EXPECT_EQ(failure("", "ya29.tok"), "The account has no user name to sign in with");
     EXPECT_EQ(failure("ann\x01" "auth=Bearer forged", "ya29.tok"),
               "The user name holds a control character, which cannot be sent to the server");
@@ -130,6 +131,9 @@ TEST_F(tokenLogin, NothingGoesOutForATokenThatCannotWork)
               "Home signs in through its provider, which needs an encrypted connection: choose SSL/TLS or STARTTLS.");
     client.Host = "127.0.0.1";
     EXPECT_EQ(server.Connections, 0);
+    // The desktop's token goes out exactly as the provider's.
+    failure("ann", "ya29.tok", authDesktop);
+    EXPECT_EQ(server.Commands.value(1), "AUTH XOAUTH2 dXNlcj1hbm4BYXV0aD1CZWFyZXIgeWEyOS50b2sBAQ==");
 
     client.AccessToken = QString(MaxCommandLength, u'x');
     EXPECT_EQ(Session(), Commands({"CAPA", "QUIT", "The sign-in token is too long to send to the server"}));

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +32,7 @@ const QList<StoredOption> Defaults = {
     {u"HighNotify"_s, RegType::DWord, 3u},       {u"LowNotify"_s, RegType::DWord, 3u},
     {u"NormSoundfile"_s, RegType::String, u""_s}, {u"HighSoundfile"_s, RegType::String, u""_s},
     {u"LowSoundfile"_s, RegType::String, u""_s}, {u"NotifyNewOnly"_s, RegType::DWord, 0u},
+    {u"QuietHours"_s, RegType::String, u""_s},   {u"QuietBreakThrough"_s, RegType::DWord, 1u},
     {u"BlockBlankFrom"_s, RegType::DWord, 0u},   {u"BlockBlankTo"_s, RegType::DWord, 0u},
     {u"BlockBlankSubject"_s, RegType::DWord, 0u}, {u"BlockZeroLength"_s, RegType::DWord, 0u},
     {u"SaveBlocked"_s, RegType::DWord, 0u},
@@ -120,6 +122,8 @@ TEST_F(SaveAndLoad, SaveWritesEveryOptionAndALaterLoadGetsThemBack)
     settings.SetHighSoundfile(u"/snd/high.wav"_s);
     settings.SetLowSoundfile(u"/snd/low.wav"_s);
     settings.SetNotifyNewOnly(true);
+    settings.SetQuietHours(u"22:00-07:00"_s);
+    settings.SetQuietBreakThrough(false);
     settings.SetBlockBlankFrom(true);
     settings.SetBlockBlankTo(true);
     settings.SetBlockBlankSubject(true);
@@ -143,6 +147,8 @@ TEST_F(SaveAndLoad, SaveWritesEveryOptionAndALaterLoadGetsThemBack)
         {u"HighSoundfile"_s, RegType::String, u"/snd/high.wav"_s},
         {u"LowSoundfile"_s, RegType::String, u"/snd/low.wav"_s},
         {u"NotifyNewOnly"_s, RegType::DWord, 1u},
+        {u"QuietHours"_s, RegType::String, u"22:00-07:00"_s},
+        {u"QuietBreakThrough"_s, RegType::DWord, 0u},
         {u"BlockBlankFrom"_s, RegType::DWord, 1u},   {u"BlockBlankTo"_s, RegType::DWord, 1u},
         {u"BlockBlankSubject"_s, RegType::DWord, 1u}, {u"BlockZeroLength"_s, RegType::DWord, 1u},
         {u"SaveBlocked"_s, RegType::DWord, 1u},
@@ -245,6 +251,22 @@ TEST_F(LoadRules, HangUpDelayIsSplitIntoMinutesAndSeconds)
 
     settings.SetHangUpDelayMin(std::numeric_limits<int>::max());
     EXPECT_EQ(settings.HangUpDelay(), std::numeric_limits<int>::max()) << "a sum too large saturates";
+}
+
+// Said on one line, whatever the text holds, and once for the same text;
+// a save leaves it for the user to mend.
+TEST_F(LoadRules, QuietHoursThatAreNotTwoDifferentTimesAreNoneSaidOnceAndKept)
+{
+    putString(u"QuietHours"_s, u"22:00-22:00\n07:00"_s);
+    testing::internal::CaptureStderr();
+    start();
+    settings.LoadSettings();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("22:00-22:00 07:00"), std::string::npos) << said;
+    EXPECT_FALSE(settings.QuietHoursRule());
+    settings.SaveSettings();
+    EXPECT_EQ(storedText(u"QuietHours"_s), u"22:00-22:00\n07:00"_s);
 }
 
 TEST_F(LoadRules, EachNotifyBitSetsItsOwnFlag)

@@ -1,0 +1,3 @@
+#include "platform/DoNotDisturbWatch.h"
+
+TDoNotDisturbWatch::TDoNotDisturbWatch(QObject* parent) : QObject(parent) {}
