@@ -8,8 +8,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr NotifyFlags AllWays {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound | NotifyDesktop};
-
 struct TClassValues
 {
     TNotifyWays TAccountVoice::*Ways;
@@ -35,7 +33,7 @@ bool hasAnyValue(const TRegistry& reg)
 TNotifyWays readWays(const TRegistry& reg, const TClassValues& values)
 {
     const int bits = reg.ReadInteger(values.Notify);
-    if (bits < 0 || (bits & ~AllWays.toInt()) != 0)
+    if (bits < 0 || (bits & ~AllNotifyFlags.toInt()) != 0)
         throw EStoreError(u"The value \"%1\" in key \"%2\" holds %3, which is no choice of notification ways."_s.arg(
             values.Notify, reg.CurrentPath(), QString::number(bits)));
     return {NotifyFlags::fromInt(bits), reg.ValueExists(values.Sound) ? reg.ReadString(values.Sound) : QString()};

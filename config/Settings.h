@@ -19,6 +19,8 @@ enum NotifyFlag {
 };
 Q_DECLARE_FLAGS(NotifyFlags, NotifyFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(NotifyFlags)
+constexpr NotifyFlags AllNotifyFlags {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound
+                                      | NotifyDesktop};
 
 // How a check reaches the internet.
 enum ConnectionType { LanConn = 0, WaitConn = 1, InitConn = 2 };
@@ -178,8 +180,6 @@ signals:
     void SenderBlocked();
 
 private:
-    static constexpr NotifyFlags AllNotifyFlags {NotifyShowList | NotifyFlashIcon | NotifyLaunchClient | NotifyPlaySound
-                                                 | NotifyDesktop};
 
     // What a first start stores, where that is not false, 0 or empty.
     struct Default {

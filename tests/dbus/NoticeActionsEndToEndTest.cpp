@@ -15,7 +15,7 @@
 #include "engine/MessageList.h"
 #include "viewer/Quickviewdlg.h"
 #include "widgets/MsgBox.h"
-#include "tests/support/AnsweredBoxes.h"
+#include "tests/support/WindowTest.h"
 #include "tests/support/ScriptedDialUp.h"
 #include "tests/support/TestAccounts.h"
 #include "tests/support/TestDovecot.h"
@@ -33,7 +33,7 @@
 
 namespace {
 
-class NoticeActionsEndToEnd : public AnsweredBoxesTest
+class NoticeActionsEndToEnd : public WindowTest
 {
 protected:
     void SetUp() override
@@ -41,15 +41,7 @@ protected:
         ASSERT_GT(DovecotImapPort(), 0) << "no Dovecot started for this run";
         qputenv("POSTWATCH_PROFILE", QFile::encodeName(profile.path()));
         ASSERT_TRUE(server.Start());
-        AnsweredBoxesTest::SetUp();
-    }
-
-    void TearDown() override
-    {
-        View.reset();
-        Config.reset();
-        Form.reset();
-        AnsweredBoxesTest::TearDown();
+        WindowTest::SetUp();
     }
 
     // Checks the user's IMAP mailbox once, every priority told with a bubble.
@@ -101,13 +93,6 @@ protected:
 
     QTemporaryDir profile;
     FakeServer server {{QStringLiteral("body"), QStringLiteral("actions")}};
-    MemoryStore Store;
-    Settings Options {Store};
-    TScriptedDialUp DialUp;
-    TRunForm Run {Options};
-    std::unique_ptr<TMainForm> Form;
-    std::unique_ptr<TConfigForm> Config;
-    std::unique_ptr<TQuickView> View;
     QString user;
 };
 

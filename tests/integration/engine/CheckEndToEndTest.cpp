@@ -6,7 +6,7 @@
 #include "app/Mainformdlg.h"
 #include "engine/MessageList.h"
 #include "widgets/MsgBox.h"
-#include "tests/support/AnsweredBoxes.h"
+#include "tests/support/WindowTest.h"
 #include "base/Guard.h"
 #include "dialogs/Configdlg.h"
 #include "config/RegistryStore.h"
@@ -41,19 +41,11 @@
 
 namespace {
 
-// The main window on an in-memory store, as the program starts it: the
-// configuration dialog, which loads the settings, made after the window. Boxes are answered, never
-// shown; the error report is recorded.
-class CheckEndToEnd : public AnsweredBoxesTest
+// The main window as the program starts it: the configuration dialog,
+// which loads the settings, made after the window.
+class CheckEndToEnd : public WindowTest
 {
 protected:
-    void TearDown() override
-    {
-        Config.reset();
-        Form.reset();
-        AnsweredBoxesTest::TearDown();
-    }
-
     void Start()
     {
         Form = std::make_unique<TMainForm>(Store, Options, DialUp, Run, QStringLiteral("postwatch"));
@@ -103,12 +95,6 @@ protected:
         return count;
     }
 
-    MemoryStore Store;
-    Settings Options{Store};
-    TScriptedDialUp DialUp;
-    TRunForm Run{Options};
-    std::unique_ptr<TMainForm> Form;
-    std::unique_ptr<TConfigForm> Config;
 };
 
 class CheckAgainstDovecot : public CheckEndToEnd
@@ -288,12 +274,6 @@ protected:
         Form->QuickView = View.get();
         CheckNow();
     }
-    void TearDown() override
-    {
-        View.reset();
-        CheckEndToEnd::TearDown();
-    }
-
     void CheckNow()
     {
         Trigger("actCheckNow");
@@ -311,7 +291,6 @@ protected:
     }
 
     QString user;
-    std::unique_ptr<TQuickView> View;
     const QString moved = "This message is no longer on the server as listed. Check for mail again.";
 };
 

@@ -6,7 +6,7 @@
 #include "app/Mainformdlg.h"
 #include "engine/MessageList.h"
 #include "widgets/MsgBox.h"
-#include "tests/support/AnsweredBoxes.h"
+#include "tests/support/WindowTest.h"
 #include "base/Guard.h"
 #include "config/Registry.h"
 #include "dialogs/Configdlg.h"
@@ -46,17 +46,9 @@ QString RunServerTool(const QStringList& arguments)
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
-class ImapEndToEnd : public AnsweredBoxesTest
+class ImapEndToEnd : public WindowTest
 {
 protected:
-    void TearDown() override
-    {
-        View.reset();
-        Config.reset();
-        Form.reset();
-        AnsweredBoxesTest::TearDown();
-    }
-
     void Begin(const QString& serverDir, const QString& user)
     {
         dir = serverDir;
@@ -108,13 +100,6 @@ protected:
         return {stored, read};
     }
 
-    MemoryStore Store;
-    Settings Options{Store};
-    TScriptedDialUp DialUp;
-    TRunForm Run{Options};
-    std::unique_ptr<TMainForm> Form;
-    std::unique_ptr<TConfigForm> Config;
-    std::unique_ptr<TQuickView> View;
     QString dir;
 };
 
