@@ -11,6 +11,8 @@ add_test(NAME pop3_server_stop
   COMMAND ${CMAKE_SOURCE_DIR}/tools/pop3-server stop ${PW_POP3_SERVER_DIR})
 set_tests_properties(pop3_server_start PROPERTIES FIXTURES_SETUP pop3_server)
 set_tests_properties(pop3_server_stop PROPERTIES FIXTURES_CLEANUP pop3_server)
+add_test(NAME pop3_server_parallel_add_user
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/integration/parallel-add-user ${CMAKE_SOURCE_DIR}/tools/pop3-server)
 
 # A test program that needs the run's server. The folders are built in rather
 # than passed in the environment: test discovery splits a list of variables
