@@ -4,7 +4,8 @@
 
 TCheckEngine::TCheckEngine(const TEngineParts& parts)
     : parts(parts), State(parts.Timers),
-      Report({parts.User, parts.Status, parts.Timers, parts.Store, parts.Tokens, parts.Now}),
+      Report({parts.User, parts.Status, parts.Timers, parts.Store, parts.Tokens, parts.Now,
+              [this] { return Quiet.IsQuiet(this->parts.Now()); }}),
       Net({parts.Options, parts.DialUp, parts.User, parts.Timers, State, Report, parts.Offline}),
       Sources({parts.Pop3Client, parts.Store, State, parts.Cache, parts.Tokens,
                [&list = parts.List](const TSummaryFields& fields, qint64 bytes) { return list.Deletes(fields, bytes); }},
@@ -48,6 +49,7 @@ void TCheckEngine::SetDesktopDoNotDisturb(bool on)
 void TCheckEngine::QuietChanged()
 {
     Cycle.TellKeptNews();
+    Report.TellKeptBack();
     parts.Status.ShowQuiet(Quiet.HintLine(parts.Now()));
 }
 

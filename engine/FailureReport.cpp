@@ -25,7 +25,7 @@ void TFailureReport::CheckFailed(const TWork& work, const TSourceFailure& failur
     if (userStarted)
         Tell(work, failure);
     else if (news)
-        parts.Status.AnnounceFailure(failures.Line(work.Account), failure.Message.simplified());
+        Announce(work.Account, failures.Line(work.Account), failure.Message.simplified());
 }
 
 // The box the failure events would have shown, with the failure's own
@@ -56,7 +56,7 @@ void TFailureReport::DialFailed(const QString& connectoid, bool userStarted)
     if (userStarted)
         parts.User.Tell(reason, QStringLiteral("Error"), TBoxOwner::MainWindow);
     else if (failures.Note(connectoid, reason, parts.Now()))
-        parts.Status.AnnounceFailure(connectoid + QStringLiteral(": ") + reason, QString());
+        Announce(connectoid, connectoid + QStringLiteral(": ") + reason, QString());
     parts.Status.ShowStandingFailures(failures.Lines());
 }
 
@@ -72,6 +72,25 @@ void TFailureReport::Cleared(const QString& account)
 void TFailureReport::ShowStanding()
 {
     parts.Status.ShowStandingFailures(failures.Lines());
+}
+
+// A bubble is news like any other: while it is quiet only the tray's hint
+// tells of the failure.
+void TFailureReport::Announce(const QString& key, const QString& line, const QString& detail)
+{
+    if (!parts.Quiet || !parts.Quiet())
+        return parts.Status.AnnounceFailure(line, detail);
+    keptBack.removeIf([&](const TKeptBack& kept) { return kept.Key == key; });
+    keptBack.append({key, line, detail});
+}
+
+void TFailureReport::TellKeptBack()
+{
+    if (keptBack.isEmpty() || (parts.Quiet && parts.Quiet()))
+        return;
+    for (const TKeptBack& kept : std::exchange(keptBack, {}))
+        if (!failures.Line(kept.Key).isEmpty())
+            parts.Status.AnnounceFailure(kept.Line, kept.Detail);
 }
 
 QString TFailureReport::Reason(const TSourceFailure& failure)

@@ -27,6 +27,8 @@ public:
         RegistryStore& Store;
         TAccessTokens* Tokens = nullptr;
         std::function<QDateTime()> Now;
+        // True while news is kept back; absent: never.
+        std::function<bool()> Quiet;
     };
     // What failed: a check, or an action that Again does once more.
     struct TWork
@@ -55,6 +57,9 @@ public:
     // Forgets the failures of accounts no longer checked.
     void Keep(const QStringList& accounts) { failures.Keep(accounts); }
     void ShowStanding();
+    // Quiet may be over: the failures it kept back that still stand are
+    // told.
+    void TellKeptBack();
     // The check is over: its held failures are told, in one box.
     void TellHeld();
     // Questions are asked from the event loop once the calls are over.
@@ -71,6 +76,12 @@ private:
         QString Reason;
         TFailureBox Box;
     };
+    struct TKeptBack
+    {
+        QString Key;
+        QString Line;
+        QString Detail;
+    };
     struct TQuestion
     {
         QString Text;
@@ -82,6 +93,7 @@ private:
     static QString Reason(const TSourceFailure& failure);
     static TFailureBox Box(const TSourceFailure& failure);
     void ShowBox(const QString& account, const TFailureBox& box);
+    void Announce(const QString& key, const QString& line, const QString& detail);
     void AskTrust(const TWork& work, const TSourceFailure& failure);
     void SignInAgain(const QString& account);
     void AskQuestions();
@@ -89,6 +101,7 @@ private:
     TParts parts;
     TFailureLog failures;
     QList<THeldFailure> held;
+    QList<TKeptBack> keptBack;
     QList<TQuestion> questions;
     bool questionsPosted = false;
 };

@@ -19,10 +19,13 @@ const QStringList Fields = {QStringLiteral("from"),     QStringLiteral("subject"
                             QStringLiteral("number")};
 enum { FromField, SubjectField, SizeField, PriorityField };
 
+// An IMAP message has no number in its mailbox's listing: it goes by its
+// unique id, and a 0 would read as a number.
 QStringList RowOf(const MessageEntry& entry)
 {
+    const QString number = entry.Number > 0 ? QString::number(entry.Number) : QString();
     return {Shown(entry.ReadableFrom), Shown(entry.ReadableSubject), QString::number(entry.Bytes), entry.Priority,
-            entry.Received,            entry.Account,                QString::number(entry.Number)};
+            entry.Received,            entry.Account,                number};
 }
 
 void WriteRow(QTextStream& out, const QStringList& row)

@@ -281,5 +281,6 @@ TEST_F(CheckCommand, ListsTheUnreadMailOfAnImapFolder)
         ASSERT_EQ(check.Lines.size(), 2 + 3) << check.Lines.join('\n').toStdString();
         EXPECT_TRUE(check.Lines[0].startsWith("Ann Example <ann@example.org>\t"));
         EXPECT_TRUE(check.Lines[1].startsWith("Jörg <joerg@example.de>\t"));
+        EXPECT_TRUE(check.Lines[1].endsWith("\tHome\t")) << "no message number";
     }
 }

@@ -381,6 +381,34 @@ TEST_F(CheckFailure, ATimedFailureIsToldOnceUntilItEndsOrChanges)
     EXPECT_TRUE(host.Boxes.isEmpty());
 }
 
+// While it is quiet a failure stands in the hint only; its bubble comes
+// when quiet ends, unless the account was checked without one meanwhile.
+TEST_F(CheckFailure, WhileQuietAFailureWaitsForItsBubbleAndOneOverMeanwhileGetsNone)
+{
+    AddAccount("Home", {FakeMessage(" Ann", " One")});
+    Load();
+    settings.SetInterval(1);
+    settings.SetQuietHours("10:30-11:00");
+    client.Refusing << "home.example.org";
+    Tick();
+    const QString refused = "Home: Failed to connect, " + At(10, 40);
+    EXPECT_TRUE(host.Announced.isEmpty());
+    EXPECT_EQ(host.Standing, QStringList{refused});
+    Clock.setTime(QTime(11, 0));
+    Tick();
+    EXPECT_EQ(host.Announced, QStringList{refused + " (Connection Failed)"}) << "told once, when quiet ends";
+
+    client.Refusing.clear();
+    Tick();
+    engine->DoNotDisturb(TQuietTime::TDoNotDisturb::ForOneHour);
+    client.Refusing << "home.example.org";
+    Tick();
+    client.Refusing.clear();
+    Tick();
+    engine->DoNotDisturb(TQuietTime::TDoNotDisturb::Off);
+    EXPECT_EQ(host.Announced.size(), 1) << "over before quiet ended";
+}
+
 TEST_F(CheckFailure, AHostWithoutAddress)
 {
     StoreAccount(store, "Home", "nowhere.invalid", 110, "home", "pw");
