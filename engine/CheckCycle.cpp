@@ -343,6 +343,7 @@ void TCheckCycle::AnnounceRows(const QStringList& accounts)
         parts.Desktop->WithdrawNotice();
     else if (const TNoticeRows told = parts.Gate ? parts.Gate->Pass(rows, list) : rows; !told.isEmpty())
         notifier->NotifyByPriority(told);
+    KeepUntoldUnseen();
 }
 
 void TCheckCycle::TellKeptNews()
@@ -351,6 +352,13 @@ void TCheckCycle::TellKeptNews()
         return;
     if (const TNoticeRows rows = parts.Gate->Release(parts.List); !rows.isEmpty())
         notifier->NotifyByPriority(rows);
+    KeepUntoldUnseen();
+}
+
+void TCheckCycle::KeepUntoldUnseen()
+{
+    if (parts.Seen && parts.Gate && parts.Options.NotifyNewOnly())
+        parts.Seen->KeepUntold(parts.Gate->Held());
 }
 
 // What panel 0 says when a check ends: a failure that stands names its

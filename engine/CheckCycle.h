@@ -102,6 +102,8 @@ private:
     void EndCanceled();
     void FinishCheck();
     void AnnounceRows(const QStringList& accounts);
+    // What quiet keeps back is left out of the seen messages' file.
+    void KeepUntoldUnseen();
     QString ActivityText() const;
     QStringList StandingLines() const;
     QString ResultText() const;

@@ -25,8 +25,11 @@ public:
     // while it lasts.
     TNoticeRows Release(const TMessageList& list);
 
-private:
     using TKey = std::pair<QString, QByteArray>;
+    // The messages kept back, by account and key.
+    const QSet<TKey>& Held() const { return held; }
+
+private:
     static TKey Key(const MessageEntry& entry);
 
     const TQuietTime& quiet;

@@ -54,6 +54,14 @@ void TSeenMessages::Load()
             seen[account.key()].insert(digest.toString().toLatin1());
 }
 
+void TSeenMessages::KeepUntold(const QSet<std::pair<QString, QByteArray>>& keys)
+{
+    if (keys != untold) {
+        untold = keys;
+        Save();
+    }
+}
+
 // Written whole beside the old file and renamed over it; a failure leaves
 // the old file and only means a message may be announced again.
 void TSeenMessages::Save() const
@@ -62,7 +70,8 @@ void TSeenMessages::Save() const
     for (auto account = seen.begin(); account != seen.end(); ++account) {
         QJsonArray digests;
         for (const QByteArray& digest : account.value())
-            digests << QString::fromLatin1(digest);
+            if (!untold.contains({account.key(), digest}))
+                digests << QString::fromLatin1(digest);
         accounts.insert(account.key(), digests);
     }
     PrivateJsonFile::Write(path, accounts);

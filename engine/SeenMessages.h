@@ -22,6 +22,10 @@ public:
     // account's last check. The accounts checked to their end then
     // remember exactly what they hold; the others keep what they had.
     TNoticeRows Announce(const TMessageList& list, const QStringList& checkedAccounts);
+    // The messages kept back while it is quiet, by account and key: seen
+    // in this run, but left out of the file, so a restart before quiet
+    // ends tells them still.
+    void KeepUntold(const QSet<std::pair<QString, QByteArray>>& keys);
     // What tells one message of an account from the others.
     static QByteArray Key(const MessageEntry& entry);
 
@@ -32,4 +36,5 @@ private:
     QString path;
     bool loaded = false;
     QHash<QString, QSet<QByteArray>> seen;
+    QSet<std::pair<QString, QByteArray>> untold;
 };

@@ -293,6 +293,26 @@ TEST_F(NotifyNewOnly, OffEveryCheckAnnouncesOnOnlyNewMessagesEvenAfterARestart)
     EXPECT_EQ(host.Panels[2], "3 new messages");
 }
 
+// What quiet kept back is still told after a restart, and then only once.
+TEST_F(NotifyNewOnly, MailKeptBackByQuietIsToldAfterARestartOnce)
+{
+    Announce();
+    settings.SetNotifyNewOnly(true);
+    settings.SetQuietHours("10:30-11:00"); // the clock says 10:40
+    Finish();
+    EXPECT_TRUE(host.Notices.isEmpty());
+    Restart();
+    Finish();
+    EXPECT_TRUE(host.Notices.isEmpty()) << "still quiet";
+    Clock.setTime(QTime(11, 0));
+    Tick();
+    ASSERT_EQ(host.Notices.size(), 1);
+    EXPECT_EQ(host.Notices.last().Summary, "2 new messages");
+    Restart();
+    Finish();
+    EXPECT_EQ(host.Notices.size(), 1) << "told, so remembered";
+}
+
 TEST_F(NotifyNewOnly, WhatItRemembersIsClosedToOtherUsers)
 {
     Announce();
