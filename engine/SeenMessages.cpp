@@ -56,6 +56,7 @@ void TSeenMessages::Load()
 
 void TSeenMessages::KeepUntold(const QSet<std::pair<QString, QByteArray>>& keys)
 {
+    Load();
     if (keys != untold) {
         untold = keys;
         Save();
